@@ -1,0 +1,15 @@
+// Identifiers of the main window's controls and of the exam timer.
+// The UI tests include this header too, so the program and its tests can never disagree on them.
+#pragma once
+
+#define IDC_QUESTION_TEXT 101
+#define IDC_OPTION1 102
+#define IDC_OPTION2 103
+#define IDC_OPTION3 104
+#define IDC_OPTION4 105
+#define IDC_PREV 106
+#define IDC_NEXT 107
+#define IDC_QUESTION_NUMBER 108
+#define IDC_TIMER_LABEL 109
+
+#define ID_EXAM_TIMER 1

@@ -1,0 +1,75 @@
+// What happens while the exam runs: showing a question, moving between questions, and counting the time down.
+#include "exam_flow.h"
+
+#include <cwchar>
+#include <string>
+
+#include "control_ids.h"
+#include "question_bank.h"
+
+int currentQuestionIndex = 0;
+int timeLeft = EXAM_DURATION_SECONDS;
+
+namespace {
+
+// Buttons would take "&" as a mnemonic marker, turning "R&D" into "RD" with an underlined D; doubling it shows
+// the text as the bank author wrote it.
+std::wstring EscapeMnemonics(const std::wstring& text) {
+    std::wstring escaped;
+    escaped.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c == L'&') escaped += L'&';
+        escaped += c;
+    }
+    return escaped;
+}
+
+}  // namespace
+
+void ShowQuestion(HWND window) {
+    const int question_count = static_cast<int>(examQuestions.size());
+    if (question_count == 0 || currentQuestionIndex < 0 || currentQuestionIndex >= question_count) return;
+    const Question& q = examQuestions[currentQuestionIndex];
+
+    const std::wstring q_num_text =
+        L"Question " + std::to_wstring(currentQuestionIndex + 1) + L" / " + std::to_wstring(question_count);
+    SetDlgItemTextW(window, IDC_QUESTION_NUMBER, q_num_text.c_str());
+    SetDlgItemTextW(window, IDC_QUESTION_TEXT, q.questionText.c_str());
+
+    // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
+    const int option_ids[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};
+    for (size_t k = 0; k < 4; ++k) {
+        const std::wstring option_text = k < q.options.size() ? EscapeMnemonics(q.options[k]) : std::wstring();
+        SetDlgItemTextW(window, option_ids[k], option_text.c_str());
+    }
+    CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, 0);
+}
+
+void NavigateExam(HWND window, int command_id) {
+    const int question_count = static_cast<int>(examQuestions.size());
+    if (command_id == IDC_PREV && currentQuestionIndex > 0) {
+        --currentQuestionIndex;
+        ShowQuestion(window);
+    } else if (command_id == IDC_NEXT && currentQuestionIndex < question_count - 1) {
+        ++currentQuestionIndex;
+        ShowQuestion(window);
+    }
+}
+
+void UpdateTimerDisplay(HWND window) {
+    wchar_t timer_buf[100];
+    swprintf_s(timer_buf, 100, L"Time Left: %02d:%02d", timeLeft / 60, timeLeft % 60);
+    SetDlgItemTextW(window, IDC_TIMER_LABEL, timer_buf);
+}
+
+void ExamTick(HWND window, UINT_PTR timer_id) {
+    if (timer_id != ID_EXAM_TIMER) return;
+    --timeLeft;
+    UpdateTimerDisplay(window);
+    if (timeLeft <= 0) {
+        // Stop first, so no tick arrives while the notice is open.
+        KillTimer(window, ID_EXAM_TIMER);
+        MessageBoxW(window, L"Time is up!", L"Exam Finished", MB_ICONINFORMATION | MB_OK);
+        DestroyWindow(window);
+    }
+}

@@ -1,0 +1,132 @@
+// Entry point and main window of the exam. The window procedure only routes messages; each message has its
+// own handler below, and the exam itself lives in exam_flow.cpp.
+#include "main_window.h"
+
+#include <windowsx.h>
+
+#include "control_ids.h"
+#include "exam_flow.h"
+#include "question_bank.h"
+
+const wchar_t CLASS_NAME[] = L"Sample Window Class";
+
+HFONT hFontNormal = nullptr;
+HFONT hFontBold = nullptr;
+
+namespace {
+
+struct ControlLayout {
+    int id;
+    const wchar_t* window_class;
+    DWORD style;
+    int x, y, width, height;
+    const wchar_t* text;
+};
+
+// The nine controls, in creation order. No control has WS_TABSTOP: the exam is worked with the mouse.
+// The question label does not treat "&" as a mnemonic, so texts like "R&D" show as written.
+const ControlLayout CONTROLS[] = {
+    {IDC_QUESTION_NUMBER, L"STATIC", WS_CHILD | WS_VISIBLE, 40, 20, 300, 40, L""},
+    {IDC_TIMER_LABEL, L"STATIC", WS_CHILD | WS_VISIBLE | SS_RIGHT, 540, 20, 200, 40, L""},
+    {IDC_QUESTION_TEXT, L"STATIC", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 40, 60, 700, 120, L""},
+    {IDC_OPTION1, L"BUTTON", WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 60, 200, 660, 35, L""},
+    {IDC_OPTION2, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 60, 245, 660, 35, L""},
+    {IDC_OPTION3, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 60, 290, 660, 35, L""},
+    {IDC_OPTION4, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 60, 335, 660, 35, L""},
+    {IDC_PREV, L"BUTTON", WS_CHILD | WS_VISIBLE, 530, 500, 110, 40, L"Previous"},
+    {IDC_NEXT, L"BUTTON", WS_CHILD | WS_VISIBLE, 650, 500, 110, 40, L"Next"},
+};
+
+// The order in which the controls are given their fonts.
+const int BOLD_FONT_CONTROLS[] = {IDC_QUESTION_NUMBER, IDC_TIMER_LABEL};
+const int NORMAL_FONT_CONTROLS[] = {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3,
+                                    IDC_OPTION4,       IDC_PREV,    IDC_NEXT};
+
+HFONT CreateExamFont(int height, int weight) {
+    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, L"Yu Gothic UI");
+}
+
+// Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer.
+// Returning FALSE refuses the window after a load failure the loader has already reported.
+BOOL OnCreate(HWND window, LPCREATESTRUCT) {
+    hFontNormal = CreateExamFont(20, FW_NORMAL);
+    hFontBold = CreateExamFont(24, FW_BOLD);
+
+    if (!LoadQuestions(window)) {
+        PostQuitMessage(1);
+        return FALSE;
+    }
+    PrepareExam();
+
+    for (const ControlLayout& c : CONTROLS) {
+        CreateWindowExW(0, c.window_class, c.text, c.style, c.x, c.y, c.width, c.height, window,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), nullptr, nullptr);
+    }
+    for (int id : BOLD_FONT_CONTROLS)
+        SendMessageW(GetDlgItem(window, id), WM_SETFONT, reinterpret_cast<WPARAM>(hFontBold), TRUE);
+    for (int id : NORMAL_FONT_CONTROLS)
+        SendMessageW(GetDlgItem(window, id), WM_SETFONT, reinterpret_cast<WPARAM>(hFontNormal), TRUE);
+
+    ShowQuestion(window);
+    UpdateTimerDisplay(window);
+    SetTimer(window, ID_EXAM_TIMER, 1000, nullptr);
+    return TRUE;
+}
+
+// Releases what creation made and ends the message loop; also runs for a window refused during creation.
+void OnDestroy(HWND window) {
+    KillTimer(window, ID_EXAM_TIMER);
+    if (hFontNormal) DeleteObject(hFontNormal);
+    if (hFontBold) DeleteObject(hFontBold);
+    hFontNormal = nullptr;
+    hFontBold = nullptr;
+    PostQuitMessage(0);
+}
+
+// Nothing is drawn by hand; the class brush paints the background.
+void OnPaint(HWND window) {
+    PAINTSTRUCT ps;
+    BeginPaint(window, &ps);
+    EndPaint(window, &ps);
+}
+
+// Clicks on Previous and Next; the notification code and control handle do not matter.
+void OnCommand(HWND window, int id, HWND, UINT) { NavigateExam(window, id); }
+
+// The once-a-second exam tick.
+void OnTimer(HWND window, UINT id) { ExamTick(window, id); }
+
+}  // namespace
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        HANDLE_MSG(window, WM_CREATE, OnCreate);
+        HANDLE_MSG(window, WM_DESTROY, OnDestroy);
+        HANDLE_MSG(window, WM_PAINT, OnPaint);
+        HANDLE_MSG(window, WM_COMMAND, OnCommand);
+        HANDLE_MSG(window, WM_TIMER, OnTimer);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = CLASS_NAME;
+    RegisterClassW(&wc);
+
+    HWND window = CreateWindowExW(0, CLASS_NAME, L"Tessavon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800,
+                                  600, nullptr, nullptr, instance, nullptr);
+    if (!window) return 0;
+    ShowWindow(window, show_command);
+
+    MSG msg = {};
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}

@@ -1,0 +1,219 @@
+// Reads the question bank (questions.json in the working folder), checks its shape entry by entry so that a
+// bad bank is refused with a message naming the entry and key at fault, and draws the exam from it.
+#include "question_bank.h"
+
+#include <io.h>
+#include <share.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+#include <numeric>
+#include <random>
+
+#include <nlohmann/json.hpp>
+
+std::vector<Question> allQuestions;
+std::vector<Question> examQuestions;
+
+namespace {
+
+using json = nlohmann::json;
+
+const char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
+
+// Reads the whole file in text mode, so CR LF arrives as LF and a Ctrl-Z byte ends the data, exactly as a
+// text-mode stream would deliver it. Deny-none sharing leaves other programs free to read and write the bank
+// while we hold it open.
+bool ReadBankFile(const wchar_t* path, std::string& bank_text) {
+    FILE* file = _wfsopen(path, L"rt", _SH_DENYNO);
+    if (!file) return false;
+    const long long size = _filelengthi64(_fileno(file));
+    if (size > 0) bank_text.reserve(static_cast<size_t>(size));
+    char chunk[1 << 16];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bank_text.append(chunk, got);
+    const bool read_ok = !ferror(file);
+    fclose(file);
+    return read_ok;
+}
+
+std::string EntryError(size_t position, const std::string& problem) {
+    return FORMAT_ERROR_PREFIX + ("Question " + std::to_string(position) + ": " + problem);
+}
+
+const char* TypeNameWithArticle(const json& value) {
+    switch (value.type()) {
+        case json::value_t::null: return "null";
+        case json::value_t::boolean: return "a boolean";
+        case json::value_t::string: return "a string";
+        case json::value_t::array: return "an array";
+        case json::value_t::object: return "an object";
+        default: return "a number";
+    }
+}
+
+// Reads "correctAnswer": an integer keeps its low 32 bits, true and false count as 1 and 0, and a number with a
+// fraction or exponent is truncated toward zero, but only when the result fits (converting anything larger to
+// int is undefined behaviour).
+bool ReadCorrectAnswer(const json& value, int& answer) {
+    switch (value.type()) {
+        case json::value_t::boolean:
+            answer = value.get<bool>() ? 1 : 0;
+            return true;
+        case json::value_t::number_integer:
+            answer = static_cast<int32_t>(static_cast<uint32_t>(value.get<int64_t>()));
+            return true;
+        case json::value_t::number_unsigned:
+            answer = static_cast<int32_t>(static_cast<uint32_t>(value.get<uint64_t>()));
+            return true;
+        case json::value_t::number_float: {
+            const double d = value.get<double>();
+            if (!(d > -2147483649.0 && d < 2147483648.0)) return false;
+            answer = static_cast<int>(d);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+// Turns one bank entry into a Question, or says what is wrong with it.
+bool ReadEntry(const json& item, size_t position, Question& q, std::string& err_msg) {
+    if (!item.is_object()) {
+        err_msg = EntryError(position, std::string("must be an object with \"questionText\", \"options\" and "
+                                                   "\"correctAnswer\", not ") + TypeNameWithArticle(item) + ".");
+        return false;
+    }
+    const auto text_it = item.find("questionText");
+    const auto options_it = item.find("options");
+    const auto answer_it = item.find("correctAnswer");
+    for (const auto& [key, it] : {std::make_pair("questionText", text_it), std::make_pair("options", options_it),
+                                  std::make_pair("correctAnswer", answer_it)}) {
+        if (it == item.end()) {
+            err_msg = EntryError(position, std::string("\"") + key + "\" is missing.");
+            return false;
+        }
+    }
+
+    if (!text_it->is_string()) {
+        err_msg = EntryError(position, "\"questionText\" must be a string.");
+        return false;
+    }
+    q.questionText = Utf8ToWide(text_it->get_ref<const std::string&>());
+
+    // "options" is walked as the library walks any value: null gives nothing, a string gives itself, an object
+    // gives its member values. Only a number or a boolean cannot hold options.
+    const json& options = *options_it;
+    if (options.is_number() || options.is_boolean()) {
+        err_msg = EntryError(position, "\"options\" must be an array of strings.");
+        return false;
+    }
+    q.options.reserve(options.size());
+    size_t option_position = 0;
+    for (const json& option : options) {
+        ++option_position;
+        if (!option.is_string()) {
+            err_msg = EntryError(position, "option " + std::to_string(option_position) +
+                                               " of \"options\" must be a string, not " + TypeNameWithArticle(option) +
+                                               ".");
+            return false;
+        }
+        q.options.push_back(Utf8ToWide(option.get_ref<const std::string&>()));
+    }
+
+    if (!ReadCorrectAnswer(*answer_it, q.correctAnswer)) {
+        err_msg = EntryError(position, answer_it->is_number()
+                                           ? "\"correctAnswer\" must be a number from -2147483648 to 2147483647."
+                                           : "\"correctAnswer\" must be a number.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseQuestionBank(const std::string& bank_text, std::vector<Question>& questions, std::string& err_msg) {
+    json data;
+    try {
+        // Strict: exceptions on, no comments, nothing but white space after the value. The lexer treats a NUL
+        // byte outside a string as the end of the input.
+        data = json::parse(bank_text.begin(), bank_text.end(), nullptr, true, false);
+    } catch (const json::exception& e) {
+        // parse_error for bad syntax, out_of_range for a number no double can hold (1e999).
+        err_msg = FORMAT_ERROR_PREFIX + std::string(e.what());
+        return false;
+    }
+
+    if (!data.is_array() && !data.is_object() && !data.is_null()) {
+        err_msg = FORMAT_ERROR_PREFIX + (std::string("The file must hold an array of questions, not ") +
+                                         TypeNameWithArticle(data) + ".");
+        return false;
+    }
+
+    // An object at the top is walked over its member values, null over nothing.
+    std::vector<Question> loaded;
+    loaded.reserve(data.size());
+    size_t position = 0;
+    for (const json& item : data) {
+        Question q;
+        if (!ReadEntry(item, ++position, q, err_msg)) return false;
+        loaded.push_back(std::move(q));
+    }
+
+    if (questions.empty()) {
+        questions = std::move(loaded);
+    } else {
+        std::move(loaded.begin(), loaded.end(), std::back_inserter(questions));
+    }
+    return true;
+}
+
+bool LoadQuestions(HWND window) {
+    std::string bank_text;
+    // Relative on purpose: the bank is looked up in the folder the program is started in, not beside the exe.
+    if (!ReadBankFile(L"questions.json", bank_text)) {
+        MessageBoxW(window, L"Could not find questions.json.", L"Error", MB_ICONERROR | MB_OK);
+        return false;
+    }
+    std::string err_msg;
+    if (!ParseQuestionBank(bank_text, allQuestions, err_msg)) {
+        MessageBoxW(window, Utf8ToWide(err_msg).c_str(), L"JSON Parse Error", MB_ICONERROR | MB_OK);
+        return false;
+    }
+    return true;
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    // No UTF-8 byte yields more than one UTF-16 unit (an ill-formed byte becomes one U+FFFD), so a buffer as long
+    // as the input takes the whole text in one call.
+    const int byte_count = static_cast<int>(std::min<size_t>(text.size(), INT32_MAX));
+    std::wstring wide(static_cast<size_t>(byte_count), L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), byte_count, &wide[0], byte_count);
+    if (n == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        n = MultiByteToWideChar(CP_UTF8, 0, text.data(), byte_count, nullptr, 0);
+        wide.assign(static_cast<size_t>(n), L'\0');
+        n = MultiByteToWideChar(CP_UTF8, 0, text.data(), byte_count, &wide[0], n);
+    }
+    wide.resize(static_cast<size_t>(n));
+    // A "\u0000" in the bank ends the text there, as it would for any C string the controls are given.
+    const size_t nul = wide.find(L'\0');
+    if (nul != std::wstring::npos) wide.resize(nul);
+    return wide;
+}
+
+void PrepareExam() {
+    if (allQuestions.empty()) return;
+    examQuestions.clear();
+
+    std::vector<int> indices(allQuestions.size());
+    std::iota(indices.begin(), indices.end(), 0);
+    std::random_device seed_source;
+    std::mt19937 engine(seed_source());
+    std::shuffle(indices.begin(), indices.end(), engine);
+
+    const size_t count = std::min<size_t>(indices.size(), EXAM_QUESTION_LIMIT);
+    examQuestions.reserve(count);
+    for (size_t k = 0; k < count; ++k) examQuestions.push_back(allQuestions[indices[k]]);
+}

@@ -1,0 +1,36 @@
+// The question bank: reading questions.json from the working folder and drawing this run's exam from it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// One exam question. correctAnswer is read from the bank and kept, but nothing grades with it.
+struct Question {
+    std::wstring questionText;
+    std::vector<std::wstring> options;
+    int correctAnswer = 0;
+};
+
+// Every entry of the bank, in the order the loader walks them.
+extern std::vector<Question> allQuestions;
+// This run's exam: copies of at most EXAM_QUESTION_LIMIT bank entries, in random order.
+extern std::vector<Question> examQuestions;
+
+constexpr int EXAM_QUESTION_LIMIT = 60;
+
+// Checks a bank's bytes (as read in text mode) and turns them into questions. Returns true and fills
+// `questions`, or returns false and sets `err_msg` to the UTF-8 text a bank author needs to see.
+// `questions` is left untouched on failure.
+bool ParseQuestionBank(const std::string& bank_text, std::vector<Question>& questions, std::string& err_msg);
+
+// Reads questions.json from the current working folder into allQuestions. On failure the problem is shown
+// in a message box owned by `window` and false is returned, with allQuestions left empty.
+bool LoadQuestions(HWND window);
+
+// Converts UTF-8 to UTF-16; ill-formed bytes become U+FFFD and the result ends at the first NUL.
+std::wstring Utf8ToWide(const std::string& text);
+
+// Draws the exam from allQuestions into examQuestions.
+void PrepareExam();

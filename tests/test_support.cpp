@@ -1,0 +1,175 @@
+// Test helpers: scratch folders and message boxes read and dismissed through the real Win32 windows.
+#include "test_support.h"
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+TempWorkFolder::TempWorkFolder() {
+    wchar_t temp_dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp_dir);
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    previous_dir_ = cwd;
+    static unsigned serial = 0;
+    for (;;) {
+        path_ = std::wstring(temp_dir) + L"tessavon-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++serial);
+        if (CreateDirectoryW(path_.c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a temporary folder");
+    }
+    SetCurrentDirectoryW(path_.c_str());
+}
+
+TempWorkFolder::~TempWorkFolder() {
+    SetCurrentDirectoryW(previous_dir_.c_str());
+    // SHFileOperation wants a double-NUL-terminated list.
+    std::wstring from = path_ + L'\0';
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+void TempWorkFolder::Write(const std::wstring& name, const std::string& bytes) const {
+    const std::wstring full = path_ + L"\\" + name;
+    HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a test file");
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) break;
+        done += written;
+    }
+    CloseHandle(file);
+    if (done != bytes.size()) throw std::runtime_error("cannot write a test file");
+}
+
+namespace {
+
+std::wstring WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring IconName(HICON icon) {
+    if (!icon) return L"none";
+    const struct {
+        LPCWSTR id;
+        const wchar_t* name;
+    } known[] = {{IDI_ERROR, L"error"}, {IDI_INFORMATION, L"information"}, {IDI_WARNING, L"warning"},
+                 {IDI_QUESTION, L"question"}};
+    for (const auto& k : known)
+        if (LoadIconW(nullptr, k.id) == icon) return k.name;
+    return L"other";
+}
+
+}  // namespace
+
+MessageBoxSeen ReadMessageBox(HWND box) {
+    MessageBoxSeen seen;
+    seen.caption = WindowText(box);
+    seen.owner = GetWindow(box, GW_OWNER);
+    seen.icon = L"none";
+    // The message is the static control with id 0xFFFF; the icon is a static with SS_ICON.
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring cls = ClassOf(child);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (_wcsicmp(cls.c_str(), L"Button") == 0 && (style & WS_VISIBLE)) {
+            seen.buttons.push_back(WindowText(child));
+        } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+            if ((style & SS_TYPEMASK) == SS_ICON)
+                seen.icon = IconName(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
+            else if (GetDlgCtrlID(child) == 0xFFFF)
+                seen.text = WindowText(child);
+        }
+    }
+    return seen;
+}
+
+void PressOk(HWND box) {
+    HWND ok = GetDlgItem(box, IDOK);
+    if (ok)
+        PostMessageW(ok, BM_CLICK, 0, 0);
+    else
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+namespace {
+
+std::vector<MessageBoxSeen>* boxes_being_captured = nullptr;
+
+// A message box is complete when it is activated: read it then and queue the click on OK for its modal loop.
+LRESULT CALLBACK CaptureHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && boxes_being_captured) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        if (ClassOf(window) == L"#32770") {
+            boxes_being_captured->push_back(ReadMessageBox(window));
+            PressOk(window);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+std::vector<MessageBoxSeen> CaptureMessageBoxes(const std::function<void()>& action) {
+    std::vector<MessageBoxSeen> boxes;
+    boxes_being_captured = &boxes;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, CaptureHook, nullptr, GetCurrentThreadId());
+    try {
+        action();
+    } catch (...) {
+        UnhookWindowsHookEx(hook);
+        boxes_being_captured = nullptr;
+        throw;
+    }
+    UnhookWindowsHookEx(hook);
+    boxes_being_captured = nullptr;
+    return boxes;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_ms) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* window_class;
+        HWND found;
+    } search = {pid, window_class, nullptr};
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    do {
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                DWORD owner_pid = 0;
+                GetWindowThreadProcessId(window, &owner_pid);
+                if (owner_pid == s->pid && IsWindowVisible(window) && ClassOf(window) == s->window_class) {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        Sleep(10);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
