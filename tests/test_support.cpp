@@ -165,6 +165,46 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_
     return nullptr;
 }
 
+RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir) {
+    std::wstring command_line = L"\"" + exe_path + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe_path.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, work_dir.c_str(),
+                        &startup, &process_)) {
+        process_ = {};
+    }
+}
+
+RunningProgram::~RunningProgram() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+bool RunningProgram::WaitForExit(DWORD timeout_ms, DWORD& exit_status) {
+    if (!process_.hProcess) return false;
+    if (WaitForSingleObject(process_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 5000);
+        return false;
+    }
+    GetExitCodeProcess(process_.hProcess, &exit_status);
+    return true;
+}
+
+std::wstring ProductExePath() {
+    wchar_t own_path[MAX_PATH];
+    GetModuleFileNameW(nullptr, own_path, MAX_PATH);
+    std::wstring path = own_path;
+    path.resize(path.find_last_of(L'\\'));  // build\tests
+    path.resize(path.find_last_of(L'\\'));  // build
+    return path + L"\\tessavon.exe";
+}
+
 std::string WideToUtf8(const std::wstring& text) {
     if (text.empty()) return std::string();
     const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,

@@ -46,4 +46,27 @@ std::vector<MessageBoxSeen> CaptureMessageBoxes(const std::function<void()>& act
 // `timeout_ms` passes. Returns nullptr on timeout.
 HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_ms);
 
+// A program started for a test, in a working folder of the test's choosing. The destructor terminates it if it
+// is still running, so a hung program never outlives its test.
+class RunningProgram {
+public:
+    RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return process_.hProcess != nullptr; }
+    DWORD pid() const { return process_.dwProcessId; }
+    HANDLE handle() const { return process_.hProcess; }
+    // Waits up to `timeout_ms` for the program to end. Returns true and its exit status when it ended;
+    // otherwise terminates it and returns false.
+    bool WaitForExit(DWORD timeout_ms, DWORD& exit_status);
+
+private:
+    PROCESS_INFORMATION process_ = {};
+};
+
+// build\tessavon.exe, found from the test program's own location (build\tests\*.exe).
+std::wstring ProductExePath();
+
 std::string WideToUtf8(const std::wstring& text);
