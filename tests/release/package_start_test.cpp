@@ -1,0 +1,67 @@
+// The Windows zip as a candidate uses it: unpacked into an empty folder and started there, the program opens the
+// exam on the sample bank that came with it, and closing the window ends it with status 0.
+// The unpacked folder is named by TESSAVON_UNPACKED_PACKAGE (set by the test's definition).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "control_ids.h"
+#include "test_support.h"
+
+namespace {
+
+const DWORD WINDOW_WAIT_MS = 30000;
+const DWORD EXIT_WAIT_MS = 30000;
+
+// The unpacked folder as a full Windows path, or empty when the test was started without it.
+std::wstring UnpackedFolder() {
+    const wchar_t* given = _wgetenv(L"TESSAVON_UNPACKED_PACKAGE");
+    if (!given || !*given) return std::wstring();
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(given, MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::wstring(full) : std::wstring();
+}
+
+std::wstring ControlText(HWND window, int id) {
+    wchar_t text[256] = {};
+    GetDlgItemTextW(window, id, text, 256);
+    return text;
+}
+
+class PackageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = UnpackedFolder();
+        ASSERT_FALSE(folder_.empty()) << "TESSAVON_UNPACKED_PACKAGE does not name the unpacked package";
+    }
+    std::wstring folder_;
+};
+
+// Everything sits at the top of the zip, so "Extract All" gives one folder to start the program in.
+TEST_F(PackageTest, HoldsTheProgramItsBankAndItsPapersAtTheTop) {
+    for (const wchar_t* name : {L"tessavon.exe", L"questions.json", L"README.md", L"LICENSE",
+                                L"docs\\question-bank.md", L"docs\\questions.schema.json"}) {
+        const DWORD attributes = GetFileAttributesW((folder_ + L"\\" + name).c_str());
+        EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            << WideToUtf8(name) << " is not in the package";
+    }
+}
+
+TEST_F(PackageTest, StartedInTheUnpackedFolderOpensTheExamAndClosesCleanly) {
+    RunningProgram program(folder_ + L"\\tessavon.exe", folder_);
+    ASSERT_TRUE(program.started()) << "tessavon.exe could not be started";
+
+    HWND window = WaitForProcessWindow(program.pid(), L"Sample Window Class", WINDOW_WAIT_MS);
+    ASSERT_NE(window, nullptr) << "the exam window did not open";
+    // The sample bank holds more than 60 questions, so a full exam is drawn from it.
+    EXPECT_EQ(ControlText(window, IDC_QUESTION_NUMBER), L"Question 1 / 60");
+    EXPECT_FALSE(ControlText(window, IDC_QUESTION_TEXT).empty());
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DWORD exit_status = 1;
+    ASSERT_TRUE(program.WaitForExit(EXIT_WAIT_MS, exit_status)) << "the program did not end after WM_CLOSE";
+    EXPECT_EQ(exit_status, 0u);
+}
+
+}  // namespace
