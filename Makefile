@@ -25,7 +25,9 @@ build: configure
 test: build
 	@$(WITH_DISPLAY) test ctest --test-dir $(BUILD) --output-on-failure --timeout 300
 
-run: build
+# Only the program itself: a first run need not wait for the tests to build.
+run: configure
+	@cmake --build $(BUILD) --target tessavon
 	@cmake/run-exam.sh $(BUILD) examples
 
 package: build

@@ -31,7 +31,7 @@ REGEDIT4
 "Managed"="$managed"
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
-"Yu Gothic UI"="IPAGothic"
+"Yu Gothic UI"="IPAPGothic"
 REG
 wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1
 wineserver -w
