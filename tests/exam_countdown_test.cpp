@@ -58,7 +58,7 @@ TEST(Countdown, RunsDownToTimeIsUpAndOkEndsTheProgram) {
 
         // Timers other than the exam timer take nothing off.
         for (const WPARAM other_timer : {0, 2, 1000})
-            for (int k = 0; k < 20; ++k) SendMessageW(window, WM_TIMER, other_timer, 0);
+            for (int k = 0; k < 20; ++k) exam.Send(WM_TIMER, other_timer, 0);
         watch.Look(exam);
 
         // Most of the hour at once, then one tick at a time. Ticks are sent only while at least two seconds

@@ -87,18 +87,23 @@ std::vector<HWND> ExamProgram::TopLevelWindows(const wchar_t* window_class) cons
     return search.found;
 }
 
+LRESULT ExamProgram::Send(UINT message, WPARAM wParam, LPARAM lParam, HWND to) const {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(to ? to : window_, message, wParam, lParam, SMTO_NORMAL, WINDOW_TIMEOUT_MS, &answer))
+        ADD_FAILURE() << "the program did not answer message 0x" << std::hex << message;
+    return static_cast<LRESULT>(answer);
+}
+
 std::wstring ExamProgram::Text(int id) const {
     const HWND control = Control(id);
-    const LRESULT length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(
-        SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    std::wstring text(static_cast<size_t>(Send(WM_GETTEXTLENGTH, 0, 0, control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(Send(WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), control)));
     return text;
 }
 
-void ExamProgram::Click(int id) const { SendMessageW(Control(id), BM_CLICK, 0, 0); }
+void ExamProgram::Click(int id) const { Send(BM_CLICK, 0, 0, Control(id)); }
 
-bool ExamProgram::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool ExamProgram::Checked(int id) const { return Send(BM_GETCHECK, 0, 0, Control(id)) == BST_CHECKED; }
 
 QuestionView ExamProgram::View() const {
     QuestionView view;
@@ -115,7 +120,7 @@ void ExamProgram::Tick(int count) {
     for (int k = 0; k < count; ++k) {
         DWORD_PTR result = 0;
         ++ticks_sent_;
-        if (!SendMessageTimeoutW(window_, WM_TIMER, ID_EXAM_TIMER, 0, SMTO_NORMAL, 2000, &result)) return;
+        if (!SendMessageTimeoutW(window_, WM_TIMER, ID_EXAM_TIMER, 0, SMTO_NORMAL, 5000, &result)) return;
     }
 }
 

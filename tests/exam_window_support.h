@@ -65,13 +65,16 @@ public:
     bool Running() const { return WaitForSingleObject(program_->handle(), 0) == WAIT_TIMEOUT; }
 
     HWND Control(int id) const { return GetDlgItem(window_, id); }
+    // Sends a message to the main window, or to `to`, and returns the program's answer; a program that does
+    // not answer in time is a failure (the answer is then 0).
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam, HWND to = nullptr) const;
     std::wstring Text(int id) const;  // asked of the control with WM_GETTEXT
     void Click(int id) const;         // BM_CLICK, as a mouse click on the control
     bool Checked(int id) const;       // BM_GETCHECK
     QuestionView View() const;
 
     // Sends `count` exam-timer ticks (WM_TIMER, wParam 1), one after the other, as the system would deliver
-    // them. A tick that opens a message box is left running after a short wait.
+    // them. A tick that opens a message box is left running after a while, and no more are sent.
     void Tick(int count = 1);
     int ticks_sent() const { return ticks_sent_; }
     // How many ticks the program's own one-second timer can have added since it was started.

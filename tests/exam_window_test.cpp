@@ -119,9 +119,6 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
         EXPECT_EQ(GetParent(window), nullptr);
         EXPECT_EQ(IsZoomed(window) != FALSE, show_command == SW_SHOWMAXIMIZED);
         ExpectFullSizeUnlessMaximised(window);
-        // No icon of its own.
-        EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_BIG, 0), 0);
-        EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
 
         const std::vector<HWND> children = Children(window);
         ASSERT_EQ(children.size(), std::size(CONTROLS));
@@ -144,9 +141,11 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
         EXPECT_EQ(exam.Text(IDC_NEXT), L"Next");
         ExpectTimeLeft(exam);
 
-        // What only the program's own thread can read: the class and the fonts.
+        // What only the program's own thread can read: icons, the class, the fonts.
         const SpyReport inside = SpyOnWindow(window);
         EXPECT_EQ(inside.class_background, static_cast<ULONG64>(COLOR_WINDOW + 1));
+        EXPECT_EQ(inside.window_big_icon, 0u) << "the window has no icon of its own";
+        EXPECT_EQ(inside.window_small_icon, 0u);
         EXPECT_EQ(inside.class_icon, 0u);
         EXPECT_EQ(inside.class_small_icon, 0u);
         EXPECT_EQ(inside.class_cursor, 0u);
@@ -167,7 +166,7 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
 
         // Maximising or restoring moves nothing: the controls keep their places near the top left.
         const bool was_maximised = IsZoomed(window);
-        SendMessageW(window, WM_SYSCOMMAND, was_maximised ? SC_RESTORE : SC_MAXIMIZE, 0);
+        exam.Send(WM_SYSCOMMAND, was_maximised ? SC_RESTORE : SC_MAXIMIZE, 0);
         EXPECT_NE(IsZoomed(window) != FALSE, was_maximised);
         ExpectFullSizeUnlessMaximised(window);
         for (size_t k = 0; k < children.size(); ++k)
@@ -254,10 +253,10 @@ TEST(ExamWindow, PreviousAndNextStayWithinTheExamAndClearTheMarks) {
 
     // Only the command's identifier counts: a notification code and a null control handle change nothing, and
     // commands from anything else are ignored.
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_DOUBLECLICKED), 0);
+    exam.Send(WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_DOUBLECLICKED), 0);
     EXPECT_EQ(exam.View(), second);
     for (const int id : {IDC_OPTION1, IDC_QUESTION_TEXT, IDC_TIMER_LABEL, 0, 999})
-        SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        exam.Send(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
     EXPECT_EQ(exam.View(), second);
 
     // Moving did not give back any time.

@@ -22,6 +22,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK SpyCallWndProc(int code, WPARA
         report.class_style = GetClassLongPtrW(window, GCL_STYLE);
         report.class_extra_bytes = GetClassLongPtrW(window, GCL_CBCLSEXTRA);
         report.window_extra_bytes = GetClassLongPtrW(window, GCL_CBWNDEXTRA);
+        report.window_big_icon = SendMessageW(window, WM_GETICON, ICON_BIG, 0);
+        report.window_small_icon = SendMessageW(window, WM_GETICON, ICON_SMALL, 0);
         for (HWND child = GetWindow(window, GW_CHILD); child && report.control_count < SPY_MAX_CONTROLS;
              child = GetWindow(child, GW_HWNDNEXT)) {
             SpiedControl& control = report.controls[report.control_count++];

@@ -29,6 +29,8 @@ struct SpyReport {
     ULONG64 class_style;
     ULONG64 class_extra_bytes;
     ULONG64 window_extra_bytes;
+    ULONG64 window_big_icon;  // WM_GETICON: the window's own icons
+    ULONG64 window_small_icon;
     int control_count;  // the window's children, in z-order
     SpiedControl controls[SPY_MAX_CONTROLS];
     // The system icon an SS_ICON child shows, as test_support's MessageBoxSeen names it: "error",
