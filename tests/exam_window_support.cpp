@@ -26,13 +26,13 @@ std::vector<BankEntry> NumberedBank(int count) {
 }
 
 bool QuestionView::operator==(const QuestionView& other) const {
-    return number == other.number && question == other.question && options == other.options &&
-           checked == other.checked;
+    return number == other.number && question == other.question && options == other.options && checked == other.checked;
 }
 
 std::ostream& operator<<(std::ostream& out, const QuestionView& view) {
     out << "[" << WideToUtf8(view.number) << "] \"" << WideToUtf8(view.question) << "\"";
-    for (size_t k = 0; k < 4; ++k) out << " (" << (view.checked[k] ? "x" : " ") << ") \"" << WideToUtf8(view.options[k]) << "\"";
+    for (size_t k = 0; k < 4; ++k)
+        out << " (" << (view.checked[k] ? "x" : " ") << ") \"" << WideToUtf8(view.options[k]) << "\"";
     return out;
 }
 
@@ -101,9 +101,13 @@ std::wstring ExamProgram::Text(int id) const {
     return text;
 }
 
-void ExamProgram::Click(int id) const { Send(BM_CLICK, 0, 0, Control(id)); }
+void ExamProgram::Click(int id) const {
+    Send(BM_CLICK, 0, 0, Control(id));
+}
 
-bool ExamProgram::Checked(int id) const { return Send(BM_GETCHECK, 0, 0, Control(id)) == BST_CHECKED; }
+bool ExamProgram::Checked(int id) const {
+    return Send(BM_GETCHECK, 0, 0, Control(id)) == BST_CHECKED;
+}
 
 QuestionView ExamProgram::View() const {
     QuestionView view;
@@ -125,7 +129,9 @@ void ExamProgram::Tick(int count) {
 }
 
 std::wstring TimeLeftText(int seconds) {
-    const auto two_digits = [](int n) { return std::wstring{static_cast<wchar_t>(L'0' + n / 10), static_cast<wchar_t>(L'0' + n % 10)}; };
+    const auto two_digits = [](int n) {
+        return std::wstring{static_cast<wchar_t>(L'0' + n / 10), static_cast<wchar_t>(L'0' + n % 10)};
+    };
     return L"Time Left: " + two_digits(seconds / 60) + L":" + two_digits(seconds % 60);
 }
 
@@ -171,7 +177,8 @@ SpyReport SpyOnWindow(HWND window) {
     SpyReport report = {};
     report.control_count = -1;
     const HMODULE spy = LoadLibraryW(SpyDllPath().c_str());
-    const auto hook_proc = spy ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(spy, SPY_HOOK_NAME))) : nullptr;
+    const auto hook_proc =
+        spy ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(spy, SPY_HOOK_NAME))) : nullptr;
     if (!hook_proc) {
         ADD_FAILURE() << "cannot load " << WideToUtf8(SpyDllPath());
         return report;

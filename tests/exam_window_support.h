@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>

@@ -11,7 +11,7 @@
 
 namespace {
 
-struct ControlSpec {
+struct ExpectedControl {
     int id;
     const wchar_t* window_class;
     LONG style;
@@ -21,7 +21,7 @@ struct ControlSpec {
 
 // The nine controls in creation order. No control takes the keyboard focus by Tab (no WS_TABSTOP), the
 // question label shows "&" as written (SS_NOPREFIX), and only the first option row starts the radio group.
-const ControlSpec CONTROLS[] = {
+const ExpectedControl CONTROLS[] = {
     {IDC_QUESTION_NUMBER, L"Static", WS_CHILD | WS_VISIBLE, {40, 20, 340, 60}, true},
     {IDC_TIMER_LABEL, L"Static", WS_CHILD | WS_VISIBLE | SS_RIGHT, {540, 20, 740, 60}, true},
     {IDC_QUESTION_TEXT, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, {40, 60, 740, 180}, false},
@@ -53,8 +53,8 @@ RECT PlaceInParent(HWND control) {
 }
 
 std::string Describe(const RECT& r) {
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ") " + std::to_string(r.right - r.left) +
-           "x" + std::to_string(r.bottom - r.top);
+    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ") " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
 }
 
 // The children of the main window, in z-order, which is their creation order.
@@ -123,14 +123,14 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
         const std::vector<HWND> children = Children(window);
         ASSERT_EQ(children.size(), std::size(CONTROLS));
         for (size_t k = 0; k < children.size(); ++k) {
-            const ControlSpec& spec = CONTROLS[k];
+            const ExpectedControl& expected = CONTROLS[k];
             const HWND control = children[k];
-            SCOPED_TRACE("control " + std::to_string(spec.id));
-            EXPECT_EQ(GetDlgCtrlID(control), spec.id);
-            EXPECT_EQ(_wcsicmp(ClassName(control).c_str(), spec.window_class), 0) << WideToUtf8(ClassName(control));
-            EXPECT_EQ(GetWindowLongW(control, GWL_STYLE), spec.style);
+            SCOPED_TRACE("control " + std::to_string(expected.id));
+            EXPECT_EQ(GetDlgCtrlID(control), expected.id);
+            EXPECT_EQ(_wcsicmp(ClassName(control).c_str(), expected.window_class), 0) << WideToUtf8(ClassName(control));
+            EXPECT_EQ(GetWindowLongW(control, GWL_STYLE), expected.style);
             EXPECT_EQ(GetWindowLongW(control, GWL_EXSTYLE), 0);
-            EXPECT_EQ(Describe(PlaceInParent(control)), Describe(spec.place));
+            EXPECT_EQ(Describe(PlaceInParent(control)), Describe(expected.place));
         }
 
         const QuestionView view = exam.View();
@@ -204,8 +204,9 @@ TEST(ExamWindow, PreviousAndNextStayWithinTheExamAndClearTheMarks) {
     exam.Click(IDC_PREV);
     EXPECT_EQ(exam.View(), marked);
 
-    // Tab and the arrow keys move neither the focus nor the mark: no dialog-style keyboard handling. The keys
-    // go through the program's message loop; a posted "Next" after them tells when they have been handled.
+    // Tab and the arrow keys do not move the focus: no dialog-style keyboard handling. The keys go through the
+    // program's message loop; a posted "Next" after them tells when they have been handled. Clicking the
+    // checked row again takes the focus back from "Previous".
     exam.Click(IDC_OPTION1);
     GUITHREADINFO gui = {};
     gui.cbSize = sizeof gui;
@@ -216,7 +217,8 @@ TEST(ExamWindow, PreviousAndNextStayWithinTheExamAndClearTheMarks) {
         PostMessageW(exam.Control(IDC_OPTION1), WM_KEYDOWN, key, 1);
         PostMessageW(exam.Control(IDC_OPTION1), WM_KEYUP, key, 0xC0000001);
     }
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_CLICKED), reinterpret_cast<LPARAM>(exam.Control(IDC_NEXT)));
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(exam.Control(IDC_NEXT)));
     for (const ULONGLONG deadline = GetTickCount64() + WINDOW_TIMEOUT_MS;
          exam.Text(IDC_QUESTION_NUMBER) == first.number && GetTickCount64() < deadline;)
         Sleep(5);
@@ -303,10 +305,8 @@ TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
     };
     const Shown ampersands = {{"R&D && Q&A: which is right?", {"R&D", "A&&B", "&", "Tom & Jerry"}},
                               {L"R&&D", L"A&&&&B", L"&&", L"Tom && Jerry"}};
-    const Shown japanese = {{"\xE6\x97\xA5\xE6\x9C\xAC\xE3\x81\xAE\xE9\xA6\x96\xE9\x83\xBD\xE3\x81\xAF\xEF\xBC\x9F",
-                             {"\xE6\x9D\xB1\xE4\xBA\xAC", "\xE5\xA4\xA7\xE9\x98\xAA", "\xE4\xBA\xAC\xE9\x83\xBD",
-                              "\xE6\x9C\xAD\xE5\xB9\x8C"}},
-                            {L"\u6771\u4EAC", L"\u5927\u962A", L"\u4EAC\u90FD", L"\u672D\u5E4C"}};
+    const Shown japanese = {{u8"日本の首都は？", {u8"東京", u8"大阪", u8"京都", u8"札幌"}},
+                            {L"東京", L"大阪", L"京都", L"札幌"}};
     const Shown six = {{"Six options", {"s1", "s2", "s3", "s4", "s5", "s6"}}, {L"s1", L"s2", L"s3", L"s4"}};
     const Shown two = {{"Two options", {"Yes", "No"}}, {L"Yes", L"No", L"", L""}};
     const Shown none = {{"No options", {}}, {L"", L"", L"", L""}};

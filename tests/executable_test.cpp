@@ -109,12 +109,15 @@ public:
 
 private:
     template <typename T>
-    const T& At(size_t offset) const { return *reinterpret_cast<const T*>(bytes_.data() + offset); }
+    const T& At(size_t offset) const {
+        return *reinterpret_cast<const T*>(bytes_.data() + offset);
+    }
 
     // File offset of a relative virtual address; past the end of the file when no section holds it.
     size_t Offset(DWORD rva) const {
         const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
-            bytes_.data() + nt_offset_ + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + Nt().FileHeader.SizeOfOptionalHeader);
+            bytes_.data() + nt_offset_ + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+            Nt().FileHeader.SizeOfOptionalHeader);
         for (WORD k = 0; k < Nt().FileHeader.NumberOfSections; ++k) {
             const IMAGE_SECTION_HEADER& s = sections[k];
             if (rva >= s.VirtualAddress && rva < s.VirtualAddress + std::max(s.SizeOfRawData, s.Misc.VirtualSize))
@@ -128,7 +131,8 @@ private:
     void AddDllNames(int directory, DWORD Descriptor::*name, std::vector<std::string>& dlls) const {
         const IMAGE_DATA_DIRECTORY& table = Nt().OptionalHeader.DataDirectory[directory];
         if (table.Size == 0) return;
-        for (size_t at = Offset(table.VirtualAddress); at + sizeof(Descriptor) <= bytes_.size(); at += sizeof(Descriptor)) {
+        for (size_t at = Offset(table.VirtualAddress); at + sizeof(Descriptor) <= bytes_.size();
+             at += sizeof(Descriptor)) {
             const DWORD name_rva = At<Descriptor>(at).*name;
             if (name_rva == 0) break;
             dlls.push_back(String(name_rva));
@@ -160,10 +164,12 @@ TEST(Executable, IsA64BitGuiProgramImportingOnlyWindowsSystemDlls) {
 
     const std::set<std::string> system_dlls = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "MSVCRT.DLL"};
     const std::vector<std::string> imported = exe.ImportedDlls();
-    EXPECT_TRUE(std::any_of(imported.begin(), imported.end(), [](const std::string& dll) { return Upper(dll) == "KERNEL32.DLL"; }))
-        << "import table not read";
+    EXPECT_TRUE(std::any_of(imported.begin(), imported.end(), [](const std::string& dll) {
+        return Upper(dll) == "KERNEL32.DLL";
+    })) << "import table not read";
     for (const std::string& dll : imported)
-        EXPECT_EQ(system_dlls.count(Upper(dll)), 1u) << "imports " << dll << ", which is not one of KERNEL32, USER32, GDI32 and msvcrt";
+        EXPECT_EQ(system_dlls.count(Upper(dll)), 1u)
+            << "imports " << dll << ", which is not one of KERNEL32, USER32, GDI32 and msvcrt";
 }
 
 }  // namespace

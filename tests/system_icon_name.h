@@ -10,7 +10,9 @@ inline const wchar_t* SystemIconName(HICON icon) {
     const struct {
         LPCWSTR id;
         const wchar_t* name;
-    } known[] = {{IDI_ERROR, L"error"}, {IDI_INFORMATION, L"information"}, {IDI_WARNING, L"warning"},
+    } known[] = {{IDI_ERROR, L"error"},
+                 {IDI_INFORMATION, L"information"},
+                 {IDI_WARNING, L"warning"},
                  {IDI_QUESTION, L"question"}};
     for (const auto& k : known)
         if (LoadIconW(nullptr, k.id) == icon) return k.name;

@@ -1,7 +1,8 @@
-// A look at the program's windows from inside the program, for what Wine will not hand across processes: the
-// fonts of the controls (WM_GETFONT carries a GDI handle, which only means something in its own process), the
-// window class's brush, icon and cursor, and which system icon a message box shows. The test hooks window_spy.dll into the program's GUI thread, sends
-// the main window SPY_REQUEST_MESSAGE, and the hook answers with a SpyReport in a WM_COPYDATA.
+// A look at the program's windows from inside the program, for what Wine will not hand across processes:
+// the controls' fonts (WM_GETFONT carries a GDI handle, which only means something in its own process), the
+// window's own icons (WM_GETICON), the window class's brush, icon and cursor, and which system icon a message
+// box shows. The test hooks window_spy.dll into the program's GUI thread, sends the window
+// SPY_REQUEST_MESSAGE, and the hook answers with a SpyReport in a WM_COPYDATA.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,7 @@ constexpr int SPY_MAX_CONTROLS = 16;
 
 struct SpiedControl {
     int id;
-    ULONG64 font;  // the handle, only to tell which controls share a font
+    ULONG64 font;      // the handle, only to tell which controls share a font
     int logfont_size;  // what GetObjectW returned; 0 when the control has no usable font
     LOGFONTW logfont;
 };
