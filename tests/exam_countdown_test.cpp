@@ -26,15 +26,17 @@ struct CountdownWatch {
     bool Saw(const wchar_t* text) const { return seen.count(text) != 0; }
 };
 
-// Both with questions and with none: from the full time down to zero, then the notice, and OK ends the program.
-TEST(Countdown, RunsDownToTimeIsUpAndOkEndsTheProgram) {
+// Both with questions and with none: from the full time down to zero, then the notice, and dismissing it,
+// with OK or with its close box, ends the program.
+TEST(Countdown, RunsDownToTimeIsUpAndDismissingItEndsTheProgram) {
     const struct {
         const char* what;
         std::string bank;
         bool watch_open_notice;  // wait a while with the notice open to see that nothing moves
+        bool close_box;          // dismiss with the close box rather than OK
     } cases[] = {
-        {"three questions", BankJson(NumberedBank(3)), true},
-        {"no questions", "[]", false},
+        {"three questions, OK", BankJson(NumberedBank(3)), true, false},
+        {"no questions, close box", "[]", false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -97,9 +99,12 @@ TEST(Countdown, RunsDownToTimeIsUpAndOkEndsTheProgram) {
             EXPECT_EQ(exam.TopLevelWindows(MESSAGE_BOX_CLASS).size(), 1u);
         }
 
-        PressOk(notice);
+        if (c.close_box)
+            PostMessageW(notice, WM_SYSCOMMAND, SC_CLOSE, 0);
+        else
+            PressOk(notice);
         DWORD status = 1;
-        ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end after OK";
+        ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end when the notice was dismissed";
         EXPECT_EQ(status, 0u);
     }
 }
