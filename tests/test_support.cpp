@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "system_icon_name.h"
+
 TempWorkFolder::TempWorkFolder() {
     wchar_t temp_dir[MAX_PATH];
     GetTempPathW(MAX_PATH, temp_dir);
@@ -62,18 +64,6 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
-std::wstring IconName(HICON icon) {
-    if (!icon) return L"none";
-    const struct {
-        LPCWSTR id;
-        const wchar_t* name;
-    } known[] = {{IDI_ERROR, L"error"}, {IDI_INFORMATION, L"information"}, {IDI_WARNING, L"warning"},
-                 {IDI_QUESTION, L"question"}};
-    for (const auto& k : known)
-        if (LoadIconW(nullptr, k.id) == icon) return k.name;
-    return L"other";
-}
-
 }  // namespace
 
 MessageBoxSeen ReadMessageBox(HWND box) {
@@ -89,7 +79,7 @@ MessageBoxSeen ReadMessageBox(HWND box) {
             seen.buttons.push_back(WindowText(child));
         } else if (_wcsicmp(cls.c_str(), L"Static") == 0) {
             if ((style & SS_TYPEMASK) == SS_ICON)
-                seen.icon = IconName(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
+                seen.icon = SystemIconName(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
             else if (GetDlgCtrlID(child) == 0xFFFF)
                 seen.text = WindowText(child);
         }
@@ -165,10 +155,14 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_
     return nullptr;
 }
 
-RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir) {
+RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir, WORD show_command) {
     std::wstring command_line = L"\"" + exe_path + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (show_command != SW_SHOWDEFAULT) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = show_command;
+    }
     if (!CreateProcessW(exe_path.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, work_dir.c_str(),
                         &startup, &process_)) {
         process_ = {};

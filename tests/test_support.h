@@ -50,7 +50,9 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_
 // is still running, so a hung program never outlives its test.
 class RunningProgram {
 public:
-    RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir);
+    // `show_command` is what a shortcut's "Run: Maximized/Minimized" setting hands the program (SW_...);
+    // SW_SHOWDEFAULT passes none, as when started from a command line.
+    RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir, WORD show_command = SW_SHOWDEFAULT);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
