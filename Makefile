@@ -23,7 +23,7 @@ build: configure
 	@cmake --build $(BUILD)
 
 test: build
-	@$(WITH_DISPLAY) test ctest --test-dir $(BUILD) --output-on-failure --timeout 300
+	@$(WITH_DISPLAY) test cmake/run-tests.sh $(BUILD)
 
 # Only the program itself: a first run need not wait for the tests to build.
 run: configure
