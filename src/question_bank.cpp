@@ -185,19 +185,17 @@ bool LoadQuestions(HWND window) {
 }
 
 std::wstring Utf8ToWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    // No UTF-8 byte yields more than one UTF-16 unit (an ill-formed byte becomes one U+FFFD), so a buffer as long
-    // as the input takes the whole text in one call.
-    const int byte_count = static_cast<int>(std::min<size_t>(text.size(), INT32_MAX));
+    // The terminating NUL goes through the conversion too. A decoder may take a character cut short at the very
+    // end of its input to run to that end (Wine's does), and would then swallow what follows the cut byte, such as
+    // the closing quote of a parse-error message; with the NUL there, the cut byte is followed by more input.
+    const int byte_count = static_cast<int>(std::min<size_t>(text.size(), INT32_MAX - 1)) + 1;
+    // No UTF-8 byte yields more than one UTF-16 unit (an ill-formed byte becomes at most one U+FFFD), so a buffer
+    // as long as the input takes the whole text in one call.
     std::wstring wide(static_cast<size_t>(byte_count), L'\0');
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), byte_count, &wide[0], byte_count);
-    if (n == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        n = MultiByteToWideChar(CP_UTF8, 0, text.data(), byte_count, nullptr, 0);
-        wide.assign(static_cast<size_t>(n), L'\0');
-        n = MultiByteToWideChar(CP_UTF8, 0, text.data(), byte_count, &wide[0], n);
-    }
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), byte_count, &wide[0], byte_count);
+    // The result ends at the first NUL: the terminator, or a "\u0000" in the bank, which ends the text there as it
+    // would for any C string the controls are given.
     wide.resize(static_cast<size_t>(n));
-    // A "\u0000" in the bank ends the text there, as it would for any C string the controls are given.
     const size_t nul = wide.find(L'\0');
     if (nul != std::wstring::npos) wide.resize(nul);
     return wide;
