@@ -1,10 +1,12 @@
 # The project's commands. Everything is cross-built for 64-bit Windows into build/ and run under Wine.
 #   make run    build, then open the exam on the sample bank (examples/questions.json)
 #   make test   install what is missing, build, and run every test under Wine
+#   make bench  build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up
+#   make fuzz   build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS per shard, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := cmake/with-display.sh $(BUILD)
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run bench fuzz clean
 
 all: build
 
@@ -19,6 +21,22 @@ build: configure
 
 test: build
 	@$(WITH_DISPLAY) test ctest --test-dir $(BUILD) --output-on-failure --timeout 300
+
+# The ten fuzz shards, one after another (message boxes of two programs at once would take the focus from each
+# other); the seed differs from run to run unless given.
+FUZZ_INPUTS ?= 20000
+FUZZ_SEED ?= $(shell date +%s)
+FUZZ_SHARDS := 0 1 2 3 4 5 6 7 8 9
+
+bench: build
+	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/bench/bank_bench.exe
+
+fuzz: build
+	@echo "Fuzzing with seed $(FUZZ_SEED), $(FUZZ_INPUTS) inputs per shard"
+	@TESSAVON_FUZZ_SEED=$(FUZZ_SEED) TESSAVON_FUZZ_INPUTS=$(FUZZ_INPUTS) $(WITH_DISPLAY) test \
+		sh -c 'for shard in $(FUZZ_SHARDS); do \
+			$(BUILD)/wine-run.sh $(BUILD)/tests/bank_fuzz_test.exe --gtest_filter="Shards/BankFuzz.*/$$shard" || exit 1; \
+		done'
 
 run: build
 	@cmake/run-exam.sh $(BUILD) examples
