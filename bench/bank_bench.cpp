@@ -23,8 +23,10 @@ namespace {
 
 constexpr uint32_t BANK_SEED = 2024;
 constexpr int START_RUNS = 15;
-const char PEAK_ARGUMENT[] = "--peak";
-const wchar_t PEAK_FILE[] = L"peak.txt";
+constexpr int COLD_RUNS = 5;
+const char CHILD_ARGUMENT[] = "--child";
+const wchar_t CHILD_ARGUMENT_W[] = L"--child";
+const wchar_t CHILD_FILE[] = L"child.txt";
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
@@ -71,51 +73,67 @@ std::wstring OwnFolder() {
     return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-// Child mode: load questions.json of the working folder once and write the process's peak memory to peak.txt.
-int MeasurePeakInThisProcess() {
+// What one run in a fresh process measured: the time of the work and the process's memory before and after it.
+struct ChildFigures {
+    double ms = -1;
+    double working_set_before_mb = 0, working_set_mb = 0, commit_before_mb = 0, commit_mb = 0;
+};
+
+// Child mode: in a fresh process, either parse questions.json bare (`parse`, after reading it untimed) or load it
+// with LoadQuestions and draw the exam (`load`), then write the time and peak memory to child.txt. A fresh process
+// is how the program meets its bank: nothing freed earlier is there to reuse.
+int RunAsChild(const char* kind) {
+    const bool load = std::strcmp(kind, "load") == 0;
+    const std::string bytes = load ? std::string() : ReadFileBytes(L"questions.json");
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     before.cb = after.cb = sizeof before;
     GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
-    const bool loaded = LoadQuestions(nullptr);
-    PrepareExam();
+    const double start = NowMs();
+    bool done = true;
+    if (load) {
+        done = LoadQuestions(nullptr);
+        PrepareExam();
+    } else {
+        const nlohmann::json document = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, true, false);
+        done = !document.is_discarded();
+    }
+    const double ms = NowMs() - start;
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
-    FILE* out = _wfopen(PEAK_FILE, L"w");
+    FILE* out = _wfopen(CHILD_FILE, L"w");
     if (!out) return 1;
-    std::fprintf(out, "%d %zu %zu %zu %zu\n", loaded ? 1 : 0, before.PeakWorkingSetSize, after.PeakWorkingSetSize,
+    std::fprintf(out, "%d %.3f %zu %zu %zu %zu\n", done ? 1 : 0, ms, before.PeakWorkingSetSize, after.PeakWorkingSetSize,
                  before.PeakPagefileUsage, after.PeakPagefileUsage);
     std::fclose(out);
     return 0;
 }
 
-struct PeakMemory {
-    double working_set_before_mb = 0, working_set_mb = 0, pagefile_before_mb = 0, pagefile_mb = 0;
-};
-
-// Runs this program again in the working folder, in child mode, so the peak belongs to one load alone.
-PeakMemory MeasurePeakInChild() {
+// Runs this program again in the working folder as a child of kind `kind`.
+ChildFigures RunChild(const wchar_t* kind) {
     wchar_t own_path[MAX_PATH];
     GetModuleFileNameW(nullptr, own_path, MAX_PATH);
-    std::wstring command_line = L"\"" + std::wstring(own_path) + L"\" --peak";
+    std::wstring command_line = L"\"" + std::wstring(own_path) + L"\" " + CHILD_ARGUMENT_W + L" " + kind;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    PeakMemory peak;
-    DeleteFileW(PEAK_FILE);
+    ChildFigures figures;
+    DeleteFileW(CHILD_FILE);
     if (!CreateProcessW(own_path, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return peak;
+        return figures;
     WaitForSingleObject(process.hProcess, 120000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    FILE* in = _wfopen(PEAK_FILE, L"r");
-    if (!in) return peak;
-    int loaded = 0;
+    FILE* in = _wfopen(CHILD_FILE, L"r");
+    if (!in) return figures;
+    int done = 0;
+    double ms = 0;
     size_t values[4] = {};
-    if (std::fscanf(in, "%d %zu %zu %zu %zu", &loaded, &values[0], &values[1], &values[2], &values[3]) == 5 &&
-        loaded) {
-        peak = {values[0] / 1048576.0, values[1] / 1048576.0, values[2] / 1048576.0, values[3] / 1048576.0};
+    if (std::fscanf(in, "%d %lf %zu %zu %zu %zu", &done, &ms, &values[0], &values[1], &values[2], &values[3]) == 6 &&
+        done) {
+        const double mb = 1048576.0;
+        figures = {ms, values[0] / mb, values[1] / mb, values[2] / mb, values[3] / mb};
     }
     std::fclose(in);
-    return peak;
+    return figures;
 }
 
 // Milliseconds from CreateProcess to the first visible window of `window_class`, median of START_RUNS runs.
@@ -132,14 +150,13 @@ double StartToWindowMs(const std::wstring& exe, const std::wstring& work_dir, co
 }
 
 struct LoadFigures {
-    size_t questions = 0;
     double file_mb = 0, read_ms = 0, bare_ms = 0, bare_free_ms = 0, load_ms = 0, prepare_ms = 0;
-    PeakMemory peak;
+    double cold_bare_ms = 0, cold_load_ms = 0;
+    ChildFigures cold_bare, cold_load;  // memory of the last cold runs
 };
 
 LoadFigures MeasureLoad(size_t questions, int runs) {
     LoadFigures f;
-    f.questions = questions;
     std::vector<double> read, bare, bare_free, load, prepare;
     for (int run = 0; run < runs; ++run) {
         double t = NowMs();
@@ -177,42 +194,70 @@ LoadFigures MeasureLoad(size_t questions, int runs) {
     f.bare_free_ms = Median(bare_free);
     f.load_ms = Median(load);
     f.prepare_ms = Median(prepare);
-    f.peak = MeasurePeakInChild();
+
+    std::vector<double> cold_bare, cold_load;
+    for (int run = 0; run < COLD_RUNS; ++run) {
+        f.cold_bare = RunChild(L"parse");
+        cold_bare.push_back(f.cold_bare.ms);
+        f.cold_load = RunChild(L"load");
+        cold_load.push_back(f.cold_load.ms);
+    }
+    f.cold_bare_ms = Median(cold_bare);
+    f.cold_load_ms = Median(cold_load);
     return f;
+}
+
+std::string MemoryFigure(double mb, double before_mb, double file_mb) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.0f (+%.0f, %.1fx)", mb, mb - before_mb, (mb - before_mb) / file_mb);
+    return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && std::strcmp(argv[1], PEAK_ARGUMENT) == 0) return MeasurePeakInThisProcess();
+    if (argc > 2 && std::strcmp(argv[1], CHILD_ARGUMENT) == 0) return RunAsChild(argv[2]);
 
     TempWorkFolder folder;
-    std::printf("Loader benchmark: generated banks, medians of several runs, times in ms\n\n");
-    std::printf("%9s %8s %8s %8s %8s %9s %7s %9s %9s %8s %15s %15s\n", "questions", "file MB", "read", "parse",
-                "+free", "load", "MB/s", "load/parse", "load/read", "prepare", "peak WS MB", "peak commit MB");
-    std::vector<std::pair<size_t, std::wstring>> start_banks;
     const size_t sizes[] = {1000, 10000, 100000};
+    std::vector<LoadFigures> figures;
     for (size_t questions : sizes) {
         folder.Write(L"questions.json", GenerateBank(BANK_SEED, questions));
-        const LoadFigures f = MeasureLoad(questions, questions >= 100000 ? 7 : 15);
-        char ws[32], commit[32];
-        std::snprintf(ws, sizeof ws, "%.0f (%.1fx)", f.peak.working_set_mb, f.peak.working_set_mb / f.file_mb);
-        std::snprintf(commit, sizeof commit, "%.0f (%.1fx)", f.peak.pagefile_mb, f.peak.pagefile_mb / f.file_mb);
-        std::printf("%9zu %8.2f %8.1f %8.1f %8.1f %9.1f %7.1f %9.2fx %8.1fx %8.3f %15s %15s\n", f.questions, f.file_mb,
-                    f.read_ms, f.bare_ms, f.bare_free_ms, f.load_ms, f.file_mb / (f.load_ms / 1000.0),
-                    f.load_ms / f.bare_ms, f.load_ms / f.read_ms, f.prepare_ms, ws, commit);
-        std::fflush(stdout);
-        std::printf("%9s peak before loading: working set %.0f MB, commit %.0f MB\n", "", f.peak.working_set_before_mb,
-                    f.peak.pagefile_before_mb);
+        figures.push_back(MeasureLoad(questions, questions >= 100000 ? 7 : 15));
     }
 
-    std::printf("\nStart to visible window, median of %d runs (ms)\n", START_RUNS);
-    std::printf("  trivial window program:             %8.0f\n",
+    std::printf("Loader on generated banks (times in ms)\n\n");
+    std::printf("In one process, median of 15 runs (7 for 100,000 questions); \"parse\" is a bare parse of the same bytes\n"
+                "from memory, \"free\" the release of its document, \"read\" reading the file's bytes:\n");
+    std::printf("%10s %8s %7s %7s %7s %7s %7s %10s %9s %8s\n", "questions", "file MB", "read", "parse", "free", "load",
+                "MB/s", "load/parse", "load/read", "prepare");
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const LoadFigures& f = figures[i];
+        std::printf("%10zu %8.2f %7.1f %7.1f %7.1f %7.1f %7.1f %9.2fx %8.1fx %8.3f\n", sizes[i], f.file_mb, f.read_ms,
+                    f.bare_ms, f.bare_free_ms, f.load_ms, f.file_mb / (f.load_ms / 1000.0), f.load_ms / f.bare_ms,
+                    f.load_ms / f.read_ms, f.prepare_ms);
+    }
+    std::printf("\nIn a fresh process for each run, median of %d runs; peak memory of the process, in MB (growth during "
+                "the\nrun, and that growth per byte of the file):\n", COLD_RUNS);
+    std::printf("%10s %7s %7s %10s %24s %24s %24s\n", "questions", "parse", "load", "load/parse", "load: peak working set",
+                "load: peak commit", "parse: peak working set");
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const LoadFigures& f = figures[i];
+        std::printf("%10zu %7.1f %7.1f %9.2fx %24s %24s %24s\n", sizes[i], f.cold_bare_ms, f.cold_load_ms,
+                    f.cold_load_ms / f.cold_bare_ms,
+                    MemoryFigure(f.cold_load.working_set_mb, f.cold_load.working_set_before_mb, f.file_mb).c_str(),
+                    MemoryFigure(f.cold_load.commit_mb, f.cold_load.commit_before_mb, f.file_mb).c_str(),
+                    MemoryFigure(f.cold_bare.working_set_mb, f.cold_bare.working_set_before_mb, f.file_mb).c_str());
+    }
+    std::fflush(stdout);
+
+    std::printf("\nStart to visible window, median of %d runs (ms; the window is looked for every 10 ms)\n", START_RUNS);
+    std::printf("  trivial window program:            %6.0f\n",
                 StartToWindowMs(OwnFolder() + L"\\bench_trivial_window.exe", folder.path(), L"Trivial Window"));
     for (size_t questions : {static_cast<size_t>(100), static_cast<size_t>(1000), static_cast<size_t>(10000),
                              static_cast<size_t>(100000)}) {
         folder.Write(L"questions.json", GenerateBank(BANK_SEED, questions));
-        std::printf("  tessavon.exe, %6zu questions:       %8.0f\n", questions,
+        std::printf("  tessavon.exe, %6zu questions:     %6.0f\n", questions,
                     StartToWindowMs(ProductExePath(), folder.path(), L"Sample Window Class"));
         std::fflush(stdout);
     }

@@ -15,6 +15,7 @@
 #include <new>
 #include <numeric>
 #include <random>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -34,25 +35,26 @@ constexpr size_t ARENA_MAX_BLOCK = 64 * 1024 * 1024;
 
 // Sizes the arena's first block for a bank of `text_size` bytes. A bank's document takes a little over twice its
 // text (a 50 MB bank of 100,000 questions, 114 MB), so one block usually holds it all; pages of the block that are
-// never written cost no memory.
+// never written cost no memory. Should it run out, each further block is twice as large as the one before.
 void StartArena(size_t text_size) {
     arenaNextBlockSize = std::max(text_size / 4 * 9, ARENA_MIN_BLOCK);
 }
 
 void* ArenaAllocate(size_t bytes, size_t alignment) {
-    auto aligned = [alignment](char* p) {
-        return reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(p) + alignment - 1) & ~(alignment - 1));
-    };
-    char* start = arenaNext ? aligned(arenaNext) : nullptr;
-    if (!start || bytes > static_cast<size_t>(arenaEnd - start)) {
-        const size_t block_size = std::max({bytes + alignment, arenaNextBlockSize, ARENA_MIN_BLOCK});
-        arenaBlocks.reserve(arenaBlocks.size() + 1);
-        char* block = static_cast<char*>(::operator new(block_size));
-        arenaBlocks.push_back(block);
-        arenaEnd = block + block_size;
-        start = aligned(block);
-        arenaNextBlockSize = std::min(block_size * 2, ARENA_MAX_BLOCK);
+    const size_t padding = (alignment - reinterpret_cast<uintptr_t>(arenaNext) % alignment) % alignment;
+    if (arenaNext && padding <= static_cast<size_t>(arenaEnd - arenaNext) &&
+        bytes <= static_cast<size_t>(arenaEnd - arenaNext) - padding) {
+        char* start = arenaNext + padding;
+        arenaNext = start + bytes;
+        return start;
     }
+    // A new block; operator new aligns it for any type.
+    const size_t block_size = std::max(bytes, arenaNextBlockSize);
+    arenaBlocks.reserve(arenaBlocks.size() + 1);
+    char* start = static_cast<char*>(::operator new(block_size));
+    arenaBlocks.push_back(start);
+    arenaEnd = start + block_size;
+    arenaNextBlockSize = std::min(block_size * 2, ARENA_MAX_BLOCK);
     arenaNext = start + bytes;
     return start;
 }
@@ -99,8 +101,7 @@ bool ReadBankFile(const wchar_t* path, std::string& bank_text) {
     // another program makes the file longer meanwhile; the loop then fetches the rest.
     const long long size = _filelengthi64(_fileno(file));
     bank_text.resize(size > 0 ? static_cast<size_t>(size) : 0);
-    size_t length = fread(&bank_text[0], 1, bank_text.size(), file);
-    bank_text.resize(length);
+    bank_text.resize(fread(&bank_text[0], 1, bank_text.size(), file));
     char chunk[1 << 16];
     size_t got;
     while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bank_text.append(chunk, got);
@@ -111,12 +112,6 @@ bool ReadBankFile(const wchar_t* path, std::string& bank_text) {
 
 // UTF-16 of `size` bytes of UTF-8 at `bytes`, which are followed by a NUL; see Utf8ToWide.
 std::wstring WideFromUtf8(const char* bytes, size_t size) {
-    // Most texts of a bank are plain ASCII, which needs no decoding: each byte is its own UTF-16 unit. This gives
-    // exactly what the conversion below would, a good deal faster for a large bank.
-    size_t ascii = 0;
-    while (ascii < size && static_cast<unsigned char>(bytes[ascii]) - 1u < 0x7Fu) ++ascii;  // 0x01 to 0x7F
-    if (ascii == size || bytes[ascii] == '\0') return std::wstring(bytes, bytes + ascii);
-
     // The terminating NUL goes through the conversion too. A decoder may take a character cut short at the very
     // end of its input to run to that end (Wine's does), and would then swallow what follows the cut byte, such as
     // the closing quote of a parse-error message; with the NUL there, the cut byte is followed by more input.
@@ -133,9 +128,40 @@ std::wstring WideFromUtf8(const char* bytes, size_t size) {
     return wide;
 }
 
-template <typename Text>
-std::wstring WideText(const Text& text) {
-    return WideFromUtf8(text.c_str(), text.size());
+// Utf8ToWide for a text of the parsed bank, which the parser has already found to be well-formed UTF-8. For
+// well-formed input the conversion is fixed by Unicode, so decoding it here gives exactly what MultiByteToWideChar
+// gives, without a call into the system for each of the half million texts of a large bank.
+std::wstring WideFromBankText(const std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    // The text ends at a "\u0000", as for any C string the controls are given.
+    const size_t size = std::min(text.find('\0'), text.size());
+    // One unit per character, two for those beyond U+FFFF (four-byte sequences); continuation bytes add none.
+    size_t units = 0;
+    for (size_t i = 0; i < size; ++i) units += ((bytes[i] & 0xC0) != 0x80) + (bytes[i] >= 0xF0);
+
+    std::wstring wide(units, L'\0');
+    if (units == size) {  // all ASCII
+        std::copy(bytes, bytes + size, wide.begin());
+        return wide;
+    }
+    size_t out = 0;
+    for (size_t i = 0; i < size && out < units;) {
+        const unsigned lead = bytes[i];
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (size - i < length) break;  // cannot happen in checked text; never read past it
+        uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (size_t k = 1; k < length; ++k) code = (code << 6) | (bytes[i + k] & 0x3Fu);
+        if (code >= 0x10000) {
+            if (units - out < 2) break;
+            code -= 0x10000;
+            wide[out++] = static_cast<wchar_t>(0xD800 + (code >> 10));
+            wide[out++] = static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            wide[out++] = static_cast<wchar_t>(code);
+        }
+        i += length;
+    }
+    return wide;
 }
 
 std::string EntryError(size_t position, const std::string& problem) {
@@ -200,7 +226,7 @@ bool ReadEntry(const json& item, size_t position, Question& q, std::string& err_
         err_msg = EntryError(position, "\"questionText\" must be a string.");
         return false;
     }
-    q.questionText = WideText(text_it->get_ref<const json::string_t&>());
+    q.questionText = WideFromBankText(text_it->get_ref<const json::string_t&>());
 
     // "options" is walked as the library walks any value: null gives nothing, a string gives itself, an object
     // gives its member values. Only a number or a boolean cannot hold options.
@@ -219,7 +245,7 @@ bool ReadEntry(const json& item, size_t position, Question& q, std::string& err_
                                                ".");
             return false;
         }
-        q.options.push_back(WideText(option.get_ref<const json::string_t&>()));
+        q.options.push_back(WideFromBankText(option.get_ref<const json::string_t&>()));
     }
 
     if (!ReadCorrectAnswer(*answer_it, q.correctAnswer)) {
@@ -304,7 +330,7 @@ bool LoadQuestions(HWND window) {
     return true;
 }
 
-std::wstring Utf8ToWide(const std::string& text) { return WideText(text); }
+std::wstring Utf8ToWide(const std::string& text) { return WideFromUtf8(text.c_str(), text.size()); }
 
 void PrepareExam() {
     if (allQuestions.empty()) return;
