@@ -25,7 +25,9 @@ test: build
 # The ten fuzz shards, one after another (message boxes of two programs at once would take the focus from each
 # other); the seed differs from run to run unless given.
 FUZZ_INPUTS ?= 20000
-FUZZ_SEED ?= $(shell date +%s)
+ifndef FUZZ_SEED
+FUZZ_SEED := $(shell date +%s)
+endif
 FUZZ_SHARDS := 0 1 2 3 4 5 6 7 8 9
 
 bench: build
