@@ -3,13 +3,15 @@
 #   make test        install what is missing, build, and run every test under Wine
 #   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC
 #   make screenshot  retake docs/screenshot.png and docs/screenshot-japanese.png on a private virtual display
+#   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up
+#   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS per shard, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := cmake/with-display.sh $(BUILD)
 # What the pictures need beyond the build: xwd, xwininfo, ImageMagick, and Wine's own fonts for the title bar
 # that Wine draws in its virtual desktop.
 SCREENSHOT_PACKAGES := x11-apps x11-utils imagemagick fonts-wine
 
-.PHONY: all deps configure build test run package screenshot clean
+.PHONY: all deps configure build test run package screenshot bench fuzz clean
 
 all: build
 
@@ -24,6 +26,24 @@ build: configure
 
 test: build
 	@$(WITH_DISPLAY) test cmake/run-tests.sh $(BUILD)
+
+# The ten fuzz shards, one after another (message boxes of two programs at once would take the focus from each
+# other); the seed differs from run to run unless given.
+FUZZ_INPUTS ?= 20000
+ifndef FUZZ_SEED
+FUZZ_SEED := $(shell date +%s)
+endif
+FUZZ_SHARDS := 0 1 2 3 4 5 6 7 8 9
+
+bench: build
+	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/bench/bank_bench.exe
+
+fuzz: build
+	@echo "Fuzzing with seed $(FUZZ_SEED), $(FUZZ_INPUTS) inputs per shard"
+	@TESSAVON_FUZZ_SEED=$(FUZZ_SEED) TESSAVON_FUZZ_INPUTS=$(FUZZ_INPUTS) $(WITH_DISPLAY) test \
+		sh -c 'for shard in $(FUZZ_SHARDS); do \
+			$(BUILD)/wine-run.sh $(BUILD)/tests/bank_fuzz_test.exe --gtest_filter="Shards/BankFuzz.*/$$shard" || exit 1; \
+		done'
 
 # Only the program itself: a first run need not wait for the tests to build.
 run: configure

@@ -1,0 +1,265 @@
+// The loader benchmark behind `make bench`: synthetic banks of 1,000, 10,000 and 100,000 questions are loaded with
+// the real LoadQuestions from a real questions.json, and compared in the same run with a bare parse of the same
+// bytes from memory and with merely reading the file. It also reports PrepareExam's time, the peak memory of a
+// process that loads the bank, and how long the real tessavon.exe takes from start to a visible window.
+// Figures are medians of several runs; ratios within one run are what to compare between machines.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "bank_generator.h"
+#include "question_bank.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr uint32_t BANK_SEED = 2024;
+constexpr int START_RUNS = 15;
+constexpr int COLD_RUNS = 5;
+const char CHILD_ARGUMENT[] = "--child";
+const wchar_t CHILD_ARGUMENT_W[] = L"--child";
+const wchar_t CHILD_FILE[] = L"child.txt";
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Reads the whole file in binary with no translation: the floor for any loader.
+std::string ReadFileBytes(const wchar_t* path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size;
+    GetFileSizeEx(file, &size);
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    size_t done = 0;
+    while (done < bytes.size() &&
+           ReadFile(file, &bytes[done], static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30)), &got,
+                    nullptr) &&
+           got > 0) {
+        done += got;
+    }
+    bytes.resize(done);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::wstring OwnFolder() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// What one run in a fresh process measured: the time of the work and the process's memory before and after it.
+struct ChildFigures {
+    double ms = -1;
+    double working_set_before_mb = 0, working_set_mb = 0, commit_before_mb = 0, commit_mb = 0;
+};
+
+// Child mode: in a fresh process, either parse questions.json bare (`parse`, after reading it untimed) or load it
+// with LoadQuestions and draw the exam (`load`), then write the time and peak memory to child.txt. A fresh process
+// is how the program meets its bank: nothing freed earlier is there to reuse.
+int RunAsChild(const char* kind) {
+    const bool load = std::strcmp(kind, "load") == 0;
+    const std::string bytes = load ? std::string() : ReadFileBytes(L"questions.json");
+    PROCESS_MEMORY_COUNTERS before = {}, after = {};
+    before.cb = after.cb = sizeof before;
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+    const double start = NowMs();
+    bool done = true;
+    if (load) {
+        done = LoadQuestions(nullptr);
+        PrepareExam();
+    } else {
+        const nlohmann::json document = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, true, false);
+        done = !document.is_discarded();
+    }
+    const double ms = NowMs() - start;
+    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+    FILE* out = _wfopen(CHILD_FILE, L"w");
+    if (!out) return 1;
+    std::fprintf(out, "%d %.3f %zu %zu %zu %zu\n", done ? 1 : 0, ms, before.PeakWorkingSetSize, after.PeakWorkingSetSize,
+                 before.PeakPagefileUsage, after.PeakPagefileUsage);
+    std::fclose(out);
+    return 0;
+}
+
+// Runs this program again in the working folder as a child of kind `kind`.
+ChildFigures RunChild(const wchar_t* kind) {
+    wchar_t own_path[MAX_PATH];
+    GetModuleFileNameW(nullptr, own_path, MAX_PATH);
+    std::wstring command_line = L"\"" + std::wstring(own_path) + L"\" " + CHILD_ARGUMENT_W + L" " + kind;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ChildFigures figures;
+    DeleteFileW(CHILD_FILE);
+    if (!CreateProcessW(own_path, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return figures;
+    WaitForSingleObject(process.hProcess, 120000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    FILE* in = _wfopen(CHILD_FILE, L"r");
+    if (!in) return figures;
+    int done = 0;
+    double ms = 0;
+    size_t values[4] = {};
+    if (std::fscanf(in, "%d %lf %zu %zu %zu %zu", &done, &ms, &values[0], &values[1], &values[2], &values[3]) == 6 &&
+        done) {
+        const double mb = 1048576.0;
+        figures = {ms, values[0] / mb, values[1] / mb, values[2] / mb, values[3] / mb};
+    }
+    std::fclose(in);
+    return figures;
+}
+
+// Milliseconds from CreateProcess to the first visible window of `window_class`, median of START_RUNS runs.
+// Polling adds up to 10 ms to every run alike.
+double StartToWindowMs(const std::wstring& exe, const std::wstring& work_dir, const wchar_t* window_class) {
+    std::vector<double> runs;
+    for (int run = 0; run < START_RUNS; ++run) {
+        const double start = NowMs();
+        RunningProgram program(exe, work_dir);
+        if (!program.started() || !WaitForProcessWindow(program.pid(), window_class, 30000)) return -1;
+        runs.push_back(NowMs() - start);
+    }
+    return Median(runs);
+}
+
+struct LoadFigures {
+    double file_mb = 0, read_ms = 0, bare_ms = 0, bare_free_ms = 0, load_ms = 0, prepare_ms = 0;
+    double cold_bare_ms = 0, cold_load_ms = 0;
+    ChildFigures cold_bare, cold_load;  // memory of the last cold runs
+};
+
+LoadFigures MeasureLoad(size_t questions, int runs) {
+    LoadFigures f;
+    std::vector<double> read, bare, bare_free, load, prepare;
+    for (int run = 0; run < runs; ++run) {
+        double t = NowMs();
+        const std::string bytes = ReadFileBytes(L"questions.json");
+        read.push_back(NowMs() - t);
+        f.file_mb = bytes.size() / 1048576.0;
+        {
+            t = NowMs();
+            nlohmann::json document = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, true, false);
+            bare.push_back(NowMs() - t);
+            t = NowMs();
+            document = nullptr;
+            bare_free.push_back(NowMs() - t);
+        }
+
+        allQuestions.clear();
+        allQuestions.shrink_to_fit();
+        examQuestions.clear();
+        t = NowMs();
+        const bool loaded = LoadQuestions(nullptr);
+        load.push_back(NowMs() - t);
+        if (!loaded || allQuestions.size() != questions) {
+            std::printf("LoadQuestions failed on the generated bank of %zu questions\n", questions);
+            return f;
+        }
+        t = NowMs();
+        PrepareExam();
+        prepare.push_back(NowMs() - t);
+    }
+    allQuestions.clear();
+    allQuestions.shrink_to_fit();
+    examQuestions.clear();
+    f.read_ms = Median(read);
+    f.bare_ms = Median(bare);
+    f.bare_free_ms = Median(bare_free);
+    f.load_ms = Median(load);
+    f.prepare_ms = Median(prepare);
+
+    std::vector<double> cold_bare, cold_load;
+    for (int run = 0; run < COLD_RUNS; ++run) {
+        f.cold_bare = RunChild(L"parse");
+        cold_bare.push_back(f.cold_bare.ms);
+        f.cold_load = RunChild(L"load");
+        cold_load.push_back(f.cold_load.ms);
+    }
+    f.cold_bare_ms = Median(cold_bare);
+    f.cold_load_ms = Median(cold_load);
+    return f;
+}
+
+std::string MemoryFigure(double mb, double before_mb, double file_mb) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.0f (+%.0f, %.1fx)", mb, mb - before_mb, (mb - before_mb) / file_mb);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], CHILD_ARGUMENT) == 0) return RunAsChild(argv[2]);
+
+    TempWorkFolder folder;
+    const size_t sizes[] = {1000, 10000, 100000};
+    std::vector<LoadFigures> figures;
+    for (size_t questions : sizes) {
+        folder.Write(L"questions.json", GenerateBank(BANK_SEED, questions));
+        figures.push_back(MeasureLoad(questions, questions >= 100000 ? 7 : 15));
+    }
+
+    std::printf("Loader on generated banks (times in ms)\n\n");
+    std::printf("In one process, median of 15 runs (7 for 100,000 questions); \"parse\" is a bare parse of the same bytes\n"
+                "from memory, \"free\" the release of its document, \"read\" reading the file's bytes:\n");
+    std::printf("%10s %8s %7s %7s %7s %7s %7s %10s %9s %8s\n", "questions", "file MB", "read", "parse", "free", "load",
+                "MB/s", "load/parse", "load/read", "prepare");
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const LoadFigures& f = figures[i];
+        std::printf("%10zu %8.2f %7.1f %7.1f %7.1f %7.1f %7.1f %9.2fx %8.1fx %8.3f\n", sizes[i], f.file_mb, f.read_ms,
+                    f.bare_ms, f.bare_free_ms, f.load_ms, f.file_mb / (f.load_ms / 1000.0), f.load_ms / f.bare_ms,
+                    f.load_ms / f.read_ms, f.prepare_ms);
+    }
+    std::printf("\nIn a fresh process for each run, median of %d runs; peak memory of the process, in MB (growth during "
+                "the\nrun, and that growth per byte of the file):\n", COLD_RUNS);
+    std::printf("%10s %7s %7s %10s %24s %24s %24s\n", "questions", "parse", "load", "load/parse", "load: peak working set",
+                "load: peak commit", "parse: peak working set");
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const LoadFigures& f = figures[i];
+        std::printf("%10zu %7.1f %7.1f %9.2fx %24s %24s %24s\n", sizes[i], f.cold_bare_ms, f.cold_load_ms,
+                    f.cold_load_ms / f.cold_bare_ms,
+                    MemoryFigure(f.cold_load.working_set_mb, f.cold_load.working_set_before_mb, f.file_mb).c_str(),
+                    MemoryFigure(f.cold_load.commit_mb, f.cold_load.commit_before_mb, f.file_mb).c_str(),
+                    MemoryFigure(f.cold_bare.working_set_mb, f.cold_bare.working_set_before_mb, f.file_mb).c_str());
+    }
+    std::fflush(stdout);
+
+    std::printf("\nStart to visible window, median of %d runs (ms; the window is looked for every 10 ms)\n", START_RUNS);
+    std::printf("  trivial window program:            %6.0f\n",
+                StartToWindowMs(OwnFolder() + L"\\bench_trivial_window.exe", folder.path(), L"Trivial Window"));
+    for (size_t questions : {static_cast<size_t>(100), static_cast<size_t>(1000), static_cast<size_t>(10000),
+                             static_cast<size_t>(100000)}) {
+        folder.Write(L"questions.json", GenerateBank(BANK_SEED, questions));
+        std::printf("  tessavon.exe, %6zu questions:     %6.0f\n", questions,
+                    StartToWindowMs(ProductExePath(), folder.path(), L"Sample Window Class"));
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,345 @@
+// Mutation fuzzing of the loader with hostile banks: valid banks are bent (bytes flipped, cut, spliced, nested
+// deep, given huge numbers, ill-formed UTF-8, NUL and Ctrl-Z bytes, CR LF, byte-order marks, wrong shapes) and
+// every result goes through a real questions.json, LoadQuestions with its real message box, and PrepareExam.
+// Each input must either load exactly what an independent reading of the bytes expects, or be refused with one
+// "JSON Parse Error" box and nothing loaded.
+//
+// The run is deterministic: input i of shard k comes from (seed, k, i) alone, so a failure reported with its
+// seed is reproduced by running again with TESSAVON_FUZZ_SEED set to it. TESSAVON_FUZZ_INPUTS sets the inputs
+// per shard (`make fuzz` runs many more than `make test`). A message box costs a few milliseconds under Wine,
+// so the budget is split over shards that CTest runs as separate tests.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "bank_generator.h"
+#include "bank_reference.h"
+#include "question_bank.h"
+#include "test_support.h"
+
+namespace {
+
+using json = nlohmann::json;
+
+constexpr int SHARDS = 10;
+constexpr uint64_t DEFAULT_SEED = 20240611;
+constexpr size_t DEFAULT_INPUTS_PER_SHARD = 2000;  // 20,000 inputs in all
+
+uint64_t EnvNumber(const char* name, uint64_t fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::strtoull(value, nullptr, 0) : fallback;
+}
+
+// Banks the mutations start from: valid, and between them using every feature of the format.
+std::vector<std::string> SeedBanks() {
+    const std::string entry = R"({"questionText":"Q","options":["a","b","c","d"],"correctAnswer":1})";
+    std::vector<std::string> seeds = {
+        GenerateBank(7, 1),
+        GenerateBank(8, 3),
+        GenerateBank(9, 12),
+        "[" + entry + "]",
+        "[\r\n  " + entry + ",\r\n  " + entry + "\r\n]\r\n",
+        "\xEF\xBB\xBF[" + entry + "]",
+        "[" + entry + "]" + std::string(1, '\0') + "tail",
+        "[" + entry + "]\x1A{tail",
+        R"({"b":{"questionText":"B","options":{"y":"2","x":"1"},"correctAnswer":true},)"
+        R"("a":{"questionText":"A","options":"only","correctAnswer":-2.5}})",
+        R"([{"questionText":"cut\u0000here","options":["x\u0000y",""],"correctAnswer":4294967297}])",
+        R"([{"questionText":"dup","questionText":"\ud83d\ude00 \u00e9 \u65E5","options":null,)"
+        R"("correctAnswer":18446744073709551615,"extra":[1,{"k":[]}]}])",
+        "[{\"questionText\":\"\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 caf\xC3\xA9\",\"options\":[\"\\\"q\\\"\\\\\\/"
+        "\\b\\f\\n\\r\\t\"],\"correctAnswer\":1e2}]",
+        "[]",
+        "null",
+        "{}",
+    };
+    return seeds;
+}
+
+// Fragments that tend to matter to a JSON reader or a text-mode read.
+const char* const TOKENS[] = {
+    "\x1A", "\r", "\r\n", "\n", "\xEF\xBB\xBF", "\xEF\xBB", "\xC0\x80", "\xC3", "\xC3\x28", "\xE6\x97",
+    "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80", "\xF0\x9F\x98\x80", "\x80", "\xBF",
+    "\xFF", "\xFE", "\xE6\x97\xA5", "\\u0000", "\\ud800", "\\udc00", "\\ud83d\\ude00", "\\uD83D", "\\u", "\\u12",
+    "\\", "\\x", "\"", ",", ":", "[", "]", "{", "}", "null", "true", "false", "nul", "tru", "-", "0", "-0",
+    "1e999", "-1e999", "1e-999", "18446744073709551615", "18446744073709551616", "-9223372036854775808",
+    "-9223372036854775809", "2147483648", "-2147483649", "2147483647.9", "-2147483648.9", "1.7976931348623157e308",
+    "4.9e-324", "123456789012345678901234567890", "0.1e1", "1E+2", "01", "1.", ".5", "NaN", "Infinity", "/*c*/",
+    "//c\n", " ", "\t", "\f", "\v", "\"questionText\"", "\"options\"", "\"correctAnswer\"",
+    "\"questionText\":\"again\",", "\"options\":{\"z\":\"1\",\"a\":\"2\"},", "\"correctAnswer\":true,",
+};
+const char* const NUMBERS[] = {
+    "0", "-0", "7", "-1", "2147483647", "2147483648", "-2147483648", "-2147483649", "4294967296", "4294967297",
+    "9223372036854775807", "9223372036854775808", "-9223372036854775808", "-9223372036854775809",
+    "18446744073709551615", "18446744073709551616", "99999999999999999999999", "-99999999999999999999999", "1e9",
+    "1e10", "-1e10", "2.5", "-2.5", "1e999", "-1e999", "1e-400", "-0.0", "1.5e300", "2147483647.999",
+    "-2147483648.999", "2147483648.0", "1E2", "1e+2", "0.0000001",
+};
+
+// Replaces some value inside a parsed bank by something of another kind, renames or drops a key, or
+// repeats one; what comes out is well-formed JSON with a shape the loader may or may not accept.
+void MutateShape(json& value, SplitMix64& random, int depth = 0) {
+    if ((value.is_array() || value.is_object()) && !value.empty() && random.Below(3) != 0 && depth < 8) {
+        auto it = value.begin();
+        std::advance(it, static_cast<long>(random.Below(value.size())));
+        if (value.is_object() && random.Below(4) == 0) {
+            const std::string key = it.key();
+            switch (random.Below(3)) {
+                case 0: value.erase(key); return;
+                case 1: value[key + "x"] = *it; value.erase(key); return;
+                default: value[key.substr(0, key.size() / 2)] = *it; return;
+            }
+        }
+        MutateShape(*it, random, depth + 1);
+        return;
+    }
+    switch (random.Below(12)) {
+        case 0: value = nullptr; break;
+        case 1: value = random.Below(2) == 0; break;
+        case 2: value = static_cast<int64_t>(random.Next()); break;
+        case 3: value = random.Next(); break;
+        case 4: value = static_cast<double>(static_cast<int64_t>(random.Next())) / 1e9; break;
+        case 5: value = "text"; break;
+        case 6: value = json::array({"a", "b"}); break;
+        case 7: value = json::object({{"k", "v"}}); break;
+        case 8: value = json::array({value}); break;
+        case 9: value = json::object({{"questionText", "n"}, {"options", json::array()}, {"correctAnswer", 0}}); break;
+        case 10: value = std::string("nul\0inside", 10); break;
+        default: value = json::array(); break;
+    }
+}
+
+size_t Position(SplitMix64& random, const std::string& bytes) { return random.Below(bytes.size() + 1); }
+
+// One byte-level change of `bytes`.
+void MutateBytes(std::string& bytes, SplitMix64& random, const std::vector<std::string>& seeds) {
+    switch (random.Below(14)) {
+        case 0:  // flip bits of a byte
+            if (!bytes.empty()) bytes[random.Below(bytes.size())] ^= static_cast<char>(1u << random.Below(8));
+            break;
+        case 1:  // any byte value
+            if (!bytes.empty()) bytes[random.Below(bytes.size())] = static_cast<char>(random.Below(256));
+            break;
+        case 2:
+        case 3: {  // insert an interesting fragment
+            const char* token = TOKENS[random.Below(std::size(TOKENS))];
+            bytes.insert(Position(random, bytes), token);
+            break;
+        }
+        case 4:  // a NUL byte
+            bytes.insert(Position(random, bytes), 1, '\0');
+            break;
+        case 5:  // cut the file short
+            bytes.resize(Position(random, bytes));
+            break;
+        case 6: {  // delete a stretch
+            const size_t at = Position(random, bytes);
+            bytes.erase(at, 1 + random.Below(16));
+            break;
+        }
+        case 7: {  // repeat a stretch
+            const size_t at = Position(random, bytes);
+            bytes.insert(at, bytes.substr(at, 1 + random.Below(64)));
+            break;
+        }
+        case 8: {  // splice the start of this bank with the end of another
+            const std::string& other = seeds[random.Below(seeds.size())];
+            bytes = bytes.substr(0, Position(random, bytes)) + other.substr(Position(random, other));
+            break;
+        }
+        case 9: {  // every line end as CR LF, or the other way round
+            std::string converted;
+            const bool to_crlf = random.Below(2) == 0;
+            for (char c : bytes) {
+                if (to_crlf && c == '\n') converted += "\r\n";
+                else if (!to_crlf && c == '\n') converted += "\r";
+                else converted += c;
+            }
+            bytes = converted;
+            break;
+        }
+        case 10: {  // swap a number for a huge, negative or fractional one
+            size_t at = Position(random, bytes);
+            while (at < bytes.size() && !(bytes[at] >= '0' && bytes[at] <= '9')) ++at;
+            size_t end = at;
+            while (end < bytes.size() && std::string("0123456789+-.eE").find(bytes[end]) != std::string::npos) ++end;
+            bytes.replace(at, end - at, NUMBERS[random.Below(std::size(NUMBERS))]);
+            break;
+        }
+        case 11: {  // nest a stretch deep in arrays (or leave the brackets unbalanced)
+            static const size_t DEPTHS[] = {1, 2, 10, 100, 1000, 5000, 20000};
+            const size_t depth = DEPTHS[random.Below(std::size(DEPTHS))];
+            const size_t from = Position(random, bytes);
+            const size_t to = from + random.Below(bytes.size() - from + 1);
+            const bool balanced = random.Below(4) != 0;
+            bytes.insert(to, std::string(balanced ? depth : random.Below(depth + 1), ']'));
+            bytes.insert(from, std::string(depth, random.Below(8) == 0 ? '{' : '['));
+            break;
+        }
+        case 12: {  // byte-order marks, whole, partial or repeated
+            static const char* const MARKS[] = {"\xEF\xBB\xBF", "\xEF\xBB", "\xEF", "\xEF\xBB\xBF\xEF\xBB\xBF",
+                                                "\xFE\xFF", "\xFF\xFE"};
+            bytes.insert(random.Below(4) == 0 ? Position(random, bytes) : 0, MARKS[random.Below(std::size(MARKS))]);
+            break;
+        }
+        default: {  // ill-formed UTF-8 inside a string
+            size_t at = Position(random, bytes);
+            while (at < bytes.size() && bytes[at] != '"') ++at;
+            static const char* const BAD[] = {"\xC3", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                              "\x80\x80", "\xFF", "\xE6\x97", "\xF0\x9F\x98"};
+            bytes.insert(std::min(at + 1, bytes.size()), BAD[random.Below(std::size(BAD))]);
+            break;
+        }
+    }
+}
+
+// Text that may stand inside a JSON string: characters of every UTF-8 length, escapes of every kind (a NUL
+// among them), a raw byte-order mark and replacement character.
+const char* const STRING_FRAGMENTS[] = {
+    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", "caf\xC3\xA9", "\xF0\x9F\x98\x80", "\\u00e9", "\\ud83d\\ude00",
+    "\\u0000", "\\n", "\\\"", "\\\\", "\\/", "&", "R&D", "\\t", "\\u3042", "\\uFFFD", "\xEF\xBF\xBD",
+    "\xEF\xBB\xBF", "\\uFEFF", "\\b\\f\\r", "\xF4\x8F\xBF\xBF", "\xC2\x80", "\x7F", " ",
+};
+const char* const WHITE_SPACE[] = {" ", "\t", "\n", "\r\n", "\r", "  \r\n  ", "\r\r\n"};
+
+// One change that leaves a well-formed bank well-formed, as far as bytes can tell: white space between tokens,
+// text inside strings, other line ends, a byte-order mark, anything after a NUL or Ctrl-Z that ends the data,
+// a key given twice, another number.
+void MutateKeepingSyntax(std::string& bytes, SplitMix64& random, const std::vector<std::string>& seeds) {
+    const size_t at = Position(random, bytes);
+    switch (random.Below(8)) {
+        case 0: {  // white space after a comma, colon or bracket
+            const size_t after = bytes.find_first_of(",:[{", at);
+            if (after != std::string::npos) bytes.insert(after + 1, WHITE_SPACE[random.Below(std::size(WHITE_SPACE))]);
+            break;
+        }
+        case 1:
+        case 2: {  // text at the start of a string value (mostly; a key now and then)
+            const bool keys_too = random.Below(4) == 0;
+            for (size_t quote = bytes.find('"', at); quote != std::string::npos; quote = bytes.find('"', quote + 1)) {
+                const size_t before = bytes.find_last_not_of(" \t\r\n", quote == 0 ? 0 : quote - 1);
+                const char opener = quote == 0 || before == std::string::npos ? '\0' : bytes[before];
+                if (opener == ':' || opener == '[' || (keys_too && (opener == '{' || opener == ','))) {
+                    bytes.insert(quote + 1, STRING_FRAGMENTS[random.Below(std::size(STRING_FRAGMENTS))]);
+                    break;
+                }
+            }
+            break;
+        }
+        case 3: {  // CR LF line ends
+            std::string converted;
+            for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
+            bytes = converted;
+            break;
+        }
+        case 4:
+            bytes.insert(0, "\xEF\xBB\xBF");
+            break;
+        case 5: {  // the data ends at a NUL or Ctrl-Z; anything may follow
+            const std::string& other = seeds[random.Below(seeds.size())];
+            bytes += std::string(1, random.Below(2) == 0 ? '\0' : '\x1A') + other.substr(Position(random, other));
+            break;
+        }
+        case 6: {  // a key given again, before or after the one it repeats
+            static const char* const KEYS[] = {"\"questionText\":\"again\"", "\"options\":[\"x\"]",
+                                               "\"options\":{\"b\":\"2\",\"a\":\"1\"}", "\"correctAnswer\":3",
+                                               "\"correctAnswer\":false", "\"extra\":{\"deep\":[[{}]]}"};
+            const char* key = KEYS[random.Below(std::size(KEYS))];
+            if (random.Below(2) == 0) {
+                const size_t brace = bytes.find('{', at);
+                if (brace != std::string::npos) bytes.insert(brace + 1, std::string(key) + ",");
+            } else {
+                const size_t brace = bytes.find('}', at);
+                if (brace != std::string::npos) bytes.insert(brace, std::string(",") + key);
+            }
+            break;
+        }
+        default: {  // another number in place of one
+            size_t from = at;
+            while (from < bytes.size() && !(bytes[from] >= '0' && bytes[from] <= '9')) ++from;
+            size_t end = from;
+            while (end < bytes.size() && std::string("0123456789+-.eE").find(bytes[end]) != std::string::npos) ++end;
+            if (from < bytes.size()) bytes.replace(from, end - from, NUMBERS[random.Below(std::size(NUMBERS))]);
+            break;
+        }
+    }
+}
+
+// Input `index` of `shard`: a seed bank, sometimes bent in shape first, then a few changes. Most inputs keep to
+// changes that leave the syntax whole, so their texts are compared after loading; the rest get hostile
+// byte-level changes as well. A refused input costs a message box, several times a loaded one.
+std::string MakeInput(uint64_t seed, int shard, size_t index, const std::vector<std::string>& seeds) {
+    SplitMix64 random{seed * 0x100000001B3ull ^ (static_cast<uint64_t>(shard) << 48) ^ index};
+    std::string bytes = seeds[random.Below(seeds.size())];
+    if (random.Below(5) == 0) {
+        json bank = json::parse(TextModeBytes(bytes), nullptr, false);
+        if (!bank.is_discarded()) {
+            for (size_t n = 1 + random.Below(2); n > 0; --n) MutateShape(bank, random);
+            bytes = bank.dump(random.Below(2) == 0 ? -1 : 2, ' ', random.Below(4) == 0);
+        }
+    }
+    for (size_t n = random.Below(4); n > 0; --n) MutateKeepingSyntax(bytes, random, seeds);
+    if (random.Below(4) == 0) {
+        for (size_t n = 1 + random.Below(3); n > 0; --n) MutateBytes(bytes, random, seeds);
+    }
+    return bytes;
+}
+
+class BankFuzz : public BankFolderTest, public ::testing::WithParamInterface<int> {};
+
+// Found by the fuzzer: when the library's message ended in the first byte of a character cut short, the
+// conversion for the box ran the rest of the message (the closing quote) into one replacement character. The
+// message is converted with its terminating NUL, so the quote stays.
+TEST_F(BankFolderTest, ParseErrorQuotingACutCharacterKeepsTheClosingQuote) {
+    const std::wstring prefix = L"Invalid format in questions.json.\n[json.exception.parse_error.101] parse error at "
+                                L"line 1, column ";
+    const struct {
+        std::string bank;
+        std::wstring text;
+    } cases[] = {
+        {"[\xE9]", prefix + L"2: syntax error while parsing value - invalid literal; last read: '[\uFFFD'"},
+        {"[1,\xC3]", prefix + L"4: syntax error while parsing value - invalid literal; last read: '1,\uFFFD'"},
+        {"\xE6\x97", prefix + L"1: syntax error while parsing value - invalid literal; last read: '\uFFFD'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Printable(c.bank));
+        folder_.Write(L"questions.json", c.bank);
+        bool loaded = true;
+        const auto boxes = CaptureMessageBoxes([&] { loaded = LoadQuestions(owner_); });
+        EXPECT_FALSE(loaded);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, c.text);
+    }
+}
+
+TEST_P(BankFuzz, MutatedBanksLoadAsReadOrAreRefusedWithOneBox) {
+    const int shard = GetParam();
+    const uint64_t seed = EnvNumber("TESSAVON_FUZZ_SEED", DEFAULT_SEED);
+    const size_t inputs = EnvNumber("TESSAVON_FUZZ_INPUTS", DEFAULT_INPUTS_PER_SHARD);
+    const std::vector<std::string> seeds = SeedBanks();
+    for (const std::string& bank : seeds) ASSERT_EQ(ReferenceLoad(bank).verdict, BankVerdict::Loads) << bank;
+
+    size_t verdicts[3] = {};
+    for (size_t index = 0; index < inputs; ++index) {
+        const std::string bytes = MakeInput(seed, shard, index, seeds);
+        const ReferenceBank expected = ReferenceLoad(bytes);
+        ++verdicts[static_cast<int>(expected.verdict)];
+        const std::string fault = CheckBankAgainstReference(owner_, bytes, expected);
+        ASSERT_EQ(fault, "") << "fuzz seed " << seed << " (TESSAVON_FUZZ_SEED=" << seed << "), shard " << shard
+                             << ", input " << index << ", bank bytes: " << Printable(bytes, 4000);
+    }
+    std::printf("seed %llu shard %d: %zu inputs: %zu loaded, %zu syntax errors, %zu shape errors\n",
+                static_cast<unsigned long long>(seed), shard, inputs, verdicts[0], verdicts[1], verdicts[2]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, BankFuzz, ::testing::Range(0, SHARDS));
+
+}  // namespace

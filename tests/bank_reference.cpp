@@ -1,0 +1,323 @@
+// What the loader must make of a bank, worked out independently of it: text-mode reading, our own UTF-8 decoder,
+// the entry rules; and the check of the real loader and draw against that account.
+#include "bank_reference.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+
+namespace {
+
+using json = nlohmann::json;
+
+const char PREFIX[] = "Invalid format in questions.json.\n";
+
+// Decodes UTF-8 into code points. Ill-formed input either throws (strict) or becomes U+FFFD, one per maximal
+// subpart of an ill-formed sequence as Unicode recommends.
+std::u32string DecodeUtf8(const std::string& utf8, bool strict) {
+    std::u32string out;
+    out.reserve(utf8.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char lead = s[i];
+        if (lead < 0x80) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+        char32_t cp = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            cp = lead & 0x0F;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;  // no surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            cp = lead & 0x07;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+        }
+        size_t used = 1;
+        bool complete = length != 0;
+        for (size_t k = 1; complete && k < length; ++k) {
+            const unsigned char lo = k == 1 ? low : 0x80, hi = k == 1 ? high : 0xBF;
+            if (i + k >= n || s[i + k] < lo || s[i + k] > hi) {
+                complete = false;
+                break;
+            }
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+            ++used;
+        }
+        if (!complete) {
+            if (strict) throw std::invalid_argument("ill-formed UTF-8 at byte " + std::to_string(i));
+            out.push_back(0xFFFD);
+        } else {
+            out.push_back(cp);
+        }
+        i += used;
+    }
+    return out;
+}
+
+std::wstring ToUtf16(const std::u32string& code_points) {
+    std::wstring out;
+    out.reserve(code_points.size());
+    for (char32_t cp : code_points) {
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::wstring UpToNul(std::wstring wide) {
+    const size_t nul = wide.find(L'\0');
+    if (nul != std::wstring::npos) wide.resize(nul);
+    return wide;
+}
+
+// The box's text for a message holding possibly ill-formed bytes; the box is a C string, so it ends at a NUL.
+std::wstring BoxText(const std::string& utf8) { return UpToNul(ToUtf16(DecodeUtf8(utf8, false))); }
+
+// The rules for one entry; false when the entry is at fault.
+bool ReferenceEntry(const json& item, Question& q) {
+    if (!item.is_object()) return false;
+    const auto text = item.find("questionText");
+    const auto options = item.find("options");
+    const auto answer = item.find("correctAnswer");
+    if (text == item.end() || options == item.end() || answer == item.end()) return false;
+    if (!text->is_string()) return false;
+    q.questionText = ReferenceWide(text->get<std::string>());
+
+    if (options->is_string()) {
+        q.options.push_back(ReferenceWide(options->get<std::string>()));
+    } else if (options->is_array() || options->is_object()) {
+        for (const auto& option : options->items()) {  // an object's values come in key order
+            if (!option.value().is_string()) return false;
+            q.options.push_back(ReferenceWide(option.value().get<std::string>()));
+        }
+    } else if (!options->is_null()) {
+        return false;
+    }
+
+    if (answer->is_boolean()) {
+        q.correctAnswer = answer->get<bool>() ? 1 : 0;
+    } else if (answer->is_number_integer()) {
+        // Signed or unsigned, the low 32 bits of its two's complement.
+        const uint64_t bits = answer->is_number_unsigned() ? answer->get<uint64_t>()
+                                                           : static_cast<uint64_t>(answer->get<int64_t>());
+        q.correctAnswer = static_cast<int32_t>(static_cast<uint32_t>(bits & 0xFFFFFFFFu));
+    } else if (answer->is_number_float()) {
+        const double truncated = std::trunc(answer->get<double>());
+        if (!(truncated >= -2147483648.0 && truncated <= 2147483647.0)) return false;
+        q.correctAnswer = static_cast<int32_t>(truncated);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool SameQuestion(const Question& a, const Question& b) {
+    return a.questionText == b.questionText && a.options == b.options && a.correctAnswer == b.correctAnswer;
+}
+
+std::string Describe(const Question& q) {
+    std::string text = "{\"" + WideToUtf8(q.questionText) + "\", [";
+    for (size_t i = 0; i < q.options.size(); ++i) text += (i ? ", \"" : "\"") + WideToUtf8(q.options[i]) + "\"";
+    return text + "], " + std::to_string(q.correctAnswer) + "}";
+}
+
+std::string Explain(const ReferenceBank& expected) {
+    switch (expected.verdict) {
+        case BankVerdict::Loads:
+            return "expected it to load " + std::to_string(expected.questions.size()) + " questions";
+        case BankVerdict::SyntaxError:
+            return "expected the parse error \"" + Printable(expected.library_message) + "\"";
+        default:
+            return "expected a shape error at entry " + std::to_string(expected.bad_entry);
+    }
+}
+
+// Every drawn question is a bank entry and no bank position is drawn twice: each distinct question is drawn at
+// most as often as the bank holds it.
+std::string CheckDraw() {
+    const size_t expected_count = std::min<size_t>(allQuestions.size(), EXAM_QUESTION_LIMIT);
+    if (examQuestions.size() != expected_count)
+        return "PrepareExam drew " + std::to_string(examQuestions.size()) + " questions from a bank of " +
+               std::to_string(allQuestions.size());
+    for (const Question& drawn : examQuestions) {
+        const auto same = [&](const Question& q) { return SameQuestion(q, drawn); };
+        const auto in_exam = std::count_if(examQuestions.begin(), examQuestions.end(), same);
+        const auto in_bank = std::count_if(allQuestions.begin(), allQuestions.end(), same);
+        if (in_exam > in_bank) return "PrepareExam drew " + Describe(drawn) + " more often than the bank holds it";
+    }
+    return std::string();
+}
+
+}  // namespace
+
+std::string TextModeBytes(const std::string& file_bytes) {
+    std::string out;
+    out.reserve(file_bytes.size());
+    for (size_t i = 0; i < file_bytes.size(); ++i) {
+        const char c = file_bytes[i];
+        if (c == '\x1A') break;
+        if (c == '\r' && i + 1 < file_bytes.size() && file_bytes[i + 1] == '\n') continue;
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::wstring ReferenceWide(const std::string& utf8) { return UpToNul(ToUtf16(DecodeUtf8(utf8, true))); }
+
+ReferenceBank ReferenceLoad(const std::string& file_bytes) {
+    ReferenceBank result;
+    const std::string text = TextModeBytes(file_bytes);
+    json data;
+    try {
+        data = json::parse(text.begin(), text.end(), nullptr, true, false);
+    } catch (const json::exception& e) {
+        result.verdict = BankVerdict::SyntaxError;
+        result.library_message = e.what();
+        return result;
+    }
+    if (!data.is_array() && !data.is_object() && !data.is_null()) {
+        result.verdict = BankVerdict::ShapeError;
+        return result;
+    }
+    for (const auto& item : data.items()) {
+        Question q;
+        if (!ReferenceEntry(item.value(), q)) {
+            result.verdict = BankVerdict::ShapeError;
+            result.bad_entry = result.questions.size() + 1;
+            result.questions.clear();
+            return result;
+        }
+        result.questions.push_back(std::move(q));
+    }
+    return result;
+}
+
+std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes) {
+    return CheckBankAgainstReference(owner, file_bytes, ReferenceLoad(file_bytes));
+}
+
+std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected) {
+    HANDLE file = CreateFileW(L"questions.json", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "cannot create questions.json";
+    DWORD written = 0;
+    const bool wrote = WriteFile(file, file_bytes.data(), static_cast<DWORD>(file_bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!wrote || written != file_bytes.size()) return "cannot write questions.json";
+
+    allQuestions.clear();
+    examQuestions.clear();
+    bool loaded = false;
+    const std::vector<MessageBoxSeen> boxes = CaptureMessageBoxes([&] { loaded = LoadQuestions(owner); });
+
+    std::ostringstream fault;
+    if (expected.verdict == BankVerdict::Loads) {
+        if (!loaded || !boxes.empty()) {
+            fault << Explain(expected) << ", but LoadQuestions returned " << loaded << " after " << boxes.size()
+                  << " boxes";
+            if (!boxes.empty()) fault << ", the first saying \"" << Printable(WideToUtf8(boxes[0].text)) << "\"";
+            return fault.str();
+        }
+        if (allQuestions.size() != expected.questions.size()) {
+            fault << Explain(expected) << ", but it loaded " << allQuestions.size();
+            return fault.str();
+        }
+        for (size_t i = 0; i < allQuestions.size(); ++i) {
+            if (!SameQuestion(allQuestions[i], expected.questions[i])) {
+                fault << "question " << i + 1 << " loaded as " << Printable(Describe(allQuestions[i]))
+                      << ", expected " << Printable(Describe(expected.questions[i]));
+                return fault.str();
+            }
+        }
+        PrepareExam();
+        return CheckDraw();
+    }
+
+    if (loaded || boxes.size() != 1 || !allQuestions.empty()) {
+        fault << Explain(expected) << ", but LoadQuestions returned " << loaded << " after " << boxes.size()
+              << " boxes, with " << allQuestions.size() << " questions loaded";
+        return fault.str();
+    }
+    const MessageBoxSeen& box = boxes[0];
+    if (box.caption != L"JSON Parse Error" || box.icon != L"error" || box.buttons != std::vector<std::wstring>{L"OK"} ||
+        box.owner != owner) {
+        fault << "the box is \"" << WideToUtf8(box.caption) << "\" with icon " << WideToUtf8(box.icon) << ", "
+              << box.buttons.size() << " buttons" << (box.owner == owner ? "" : ", not owned by the window");
+        return fault.str();
+    }
+    std::wstring expected_text;
+    if (expected.verdict == BankVerdict::SyntaxError) {
+        expected_text = BoxText(PREFIX + expected.library_message);
+    } else if (expected.bad_entry == 0) {
+        expected_text = BoxText(std::string(PREFIX) + "The file must hold an array of questions, not ");
+    } else {
+        expected_text = BoxText(PREFIX + ("Question " + std::to_string(expected.bad_entry) + ": "));
+    }
+    // A parse error is checked word for word, a shape error up to where its wording starts. Where the library's
+    // message quotes bytes that are not UTF-8, how many U+FFFD replace them is the platform's business: the text
+    // is checked up to the first replacement.
+    const size_t replacement = expected_text.find(L'\uFFFD');
+    bool matches;
+    if (expected.verdict == BankVerdict::SyntaxError && replacement == std::wstring::npos) {
+        matches = box.text == expected_text;
+    } else {
+        if (replacement != std::wstring::npos) expected_text.resize(replacement + 1);
+        matches = box.text.rfind(expected_text, 0) == 0;
+    }
+    if (!matches) {
+        fault << Explain(expected) << ", but the box says \"" << Printable(WideToUtf8(box.text)) << "\"";
+        return fault.str();
+    }
+    PrepareExam();
+    if (!examQuestions.empty()) return "PrepareExam drew questions from an empty bank";
+    return std::string();
+}
+
+std::string Printable(const std::string& bytes, size_t limit) {
+    std::string out;
+    static const char HEX[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += "\\x";
+            out.push_back(HEX[c >> 4]);
+            out.push_back(HEX[c & 15]);
+        }
+    }
+    if (bytes.size() > limit) out += "... (" + std::to_string(bytes.size()) + " bytes)";
+    return out;
+}
+
+void BankFolderTest::SetUp() {
+    owner_ = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(owner_, nullptr);
+}
+
+void BankFolderTest::TearDown() {
+    DestroyWindow(owner_);
+    allQuestions.clear();
+    examQuestions.clear();
+}

@@ -1,0 +1,60 @@
+// An account of what the loader must make of a bank's bytes, worked out without the loader's own code, and the
+// check that runs a bank through the real LoadQuestions and PrepareExam and compares.
+//
+// The account follows the bank's rules: the file is read in text mode (CR LF arrives as LF, a Ctrl-Z byte ends
+// the data), the JSON library parses it strictly (a NUL byte outside a string ends the input), the top value is an
+// array, an object (walked over its member values) or null, and each entry needs "questionText" (a string),
+// "options" (null, a string, or an array or object of strings) and "correctAnswer" (a boolean, or a number whose
+// truncation fits 32 bits; integers keep their low 32 bits). Texts are decoded from UTF-8 by a decoder of our own
+// and end at the first NUL.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "question_bank.h"
+#include "test_support.h"
+
+// The bytes a text-mode read of `file_bytes` delivers.
+std::string TextModeBytes(const std::string& file_bytes);
+
+// UTF-16 of well-formed UTF-8, ending at the first U+0000. Throws std::invalid_argument on ill-formed input:
+// the loader only ever converts texts the parser has already checked.
+std::wstring ReferenceWide(const std::string& utf8);
+
+enum class BankVerdict { Loads, SyntaxError, ShapeError };
+
+struct ReferenceBank {
+    BankVerdict verdict = BankVerdict::Loads;
+    std::string library_message;  // SyntaxError: the JSON library's own message
+    size_t bad_entry = 0;         // ShapeError: 1-based position of the first entry at fault; 0 for the top value
+    std::vector<Question> questions;  // Loads: every entry, as the loader must deliver it
+};
+
+ReferenceBank ReferenceLoad(const std::string& file_bytes);
+
+// Writes `file_bytes` as questions.json in the current folder, resets allQuestions and examQuestions, calls
+// LoadQuestions(owner) with every message box read and dismissed, then PrepareExam, and compares all of it with
+// ReferenceLoad. Returns an empty string when everything matches, otherwise what went wrong.
+std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes);
+
+// The same, for when the reference for `file_bytes` is already known.
+std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
+
+// `bytes` with everything outside printable ASCII written as \xNN, for failure messages.
+std::string Printable(const std::string& bytes, size_t limit = 2000);
+
+// A test that loads banks: a scratch working folder, an owner window for the boxes, and an empty bank and exam
+// afterwards.
+class BankFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    TempWorkFolder folder_;
+    HWND owner_ = nullptr;
+};

@@ -1,0 +1,92 @@
+// Every file of the JSONTestSuite parsing corpus (MIT licence, kept beside the repository in
+// ../shared/testdata/JSONTestSuite) goes through a real questions.json and LoadQuestions: nothing may crash or
+// hang, what loads must be exactly what an independent reading of the bytes expects, JSON the suite calls
+// invalid (n_) is refused with one box, and JSON it calls valid (y_) loads or is refused with one box for its
+// shape. Files the suite leaves open (i_) only have to follow the independent reading.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bank_reference.h"
+#include "question_bank.h"
+#include "test_support.h"
+
+namespace {
+
+// Invalid JSON that is refused for its shape rather than its syntax, because of how the bank is read.
+const std::map<std::string, const char*> INVALID_BUT_READS_AS_JSON = {
+    {"n_multidigit_number_then_00.json",
+     "\"123\" then a NUL byte: the NUL outside a string ends the input, leaving the number 123, which is not an "
+     "array of questions"},
+};
+
+// The corpus folder as Windows sees it. The build passes a host path; under Wine that path is turned into the
+// drive path Windows programs use.
+std::wstring CorpusFolder() {
+    const std::string host_path = TESSAVON_JSON_TEST_SUITE_DIR;
+    using DosName = LPWSTR(CDECL*)(LPCSTR);
+    const auto to_dos = reinterpret_cast<DosName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (to_dos) {
+        if (LPWSTR dos = to_dos(host_path.c_str())) {
+            std::wstring path = dos;
+            HeapFree(GetProcessHeap(), 0, dos);
+            return path;
+        }
+    }
+    return std::wstring(host_path.begin(), host_path.end());
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+using JsonTestSuite = BankFolderTest;
+
+TEST_F(JsonTestSuite, EveryCorpusFileLoadsAsReadOrIsRefusedWithOneBox) {
+    const std::wstring folder = CorpusFolder();
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.json").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) GTEST_SKIP() << "JSONTestSuite corpus not found at " << WideToUtf8(folder);
+    std::vector<std::wstring> names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+
+    size_t counts[3] = {};
+    size_t listed_seen = 0;
+    for (const std::wstring& wide_name : names) {
+        const std::string name = WideToUtf8(wide_name);
+        SCOPED_TRACE(name);
+        const std::string bytes = ReadWholeFile(folder + L"\\" + wide_name);
+        const ReferenceBank expected = ReferenceLoad(bytes);
+        ++counts[static_cast<int>(expected.verdict)];
+        EXPECT_EQ(CheckBankAgainstReference(owner_, bytes, expected), "") << Printable(bytes, 300);
+
+        const bool listed = INVALID_BUT_READS_AS_JSON.count(name) != 0;
+        listed_seen += listed;
+        if (name[0] == 'n') {
+            EXPECT_EQ(expected.verdict, listed ? BankVerdict::ShapeError : BankVerdict::SyntaxError);
+        } else if (name[0] == 'y') {
+            EXPECT_NE(expected.verdict, BankVerdict::SyntaxError) << expected.library_message;
+        }
+    }
+    // The corpus is there in full: the listed files and plenty of each kind were seen.
+    EXPECT_EQ(listed_seen, INVALID_BUT_READS_AS_JSON.size());
+    EXPECT_GT(names.size(), 300u);
+    EXPECT_GT(counts[static_cast<int>(BankVerdict::Loads)], 0u);
+    EXPECT_GT(counts[static_cast<int>(BankVerdict::SyntaxError)], 180u);
+    EXPECT_GT(counts[static_cast<int>(BankVerdict::ShapeError)], 50u);
+}
+
+}  // namespace
