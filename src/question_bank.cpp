@@ -16,6 +16,7 @@
 #include <numeric>
 #include <random>
 #include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -303,8 +304,10 @@ bool ReadEntries(const json& data, std::vector<Question>& questions, std::string
 
 }  // namespace
 
-bool ParseQuestionBank(const std::string& bank_text, std::vector<Question>& questions, std::string& err_msg) {
+bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, std::string& err_msg) {
     const json* data = ParseDocument(bank_text, err_msg);
+    // The text is no longer needed: give its memory back before the questions take theirs.
+    std::string().swap(bank_text);
     const bool read = data && ReadEntries(*data, questions, err_msg);
     ReleaseArena();
     return read;
@@ -318,12 +321,7 @@ bool LoadQuestions(HWND window) {
         return false;
     }
     std::string err_msg;
-    const json* data = ParseDocument(bank_text, err_msg);
-    // The text is no longer needed: give its memory back before the questions take theirs.
-    std::string().swap(bank_text);
-    const bool read = data && ReadEntries(*data, allQuestions, err_msg);
-    ReleaseArena();
-    if (!read) {
+    if (!ParseQuestionBank(std::move(bank_text), allQuestions, err_msg)) {
         MessageBoxW(window, Utf8ToWide(err_msg).c_str(), L"JSON Parse Error", MB_ICONERROR | MB_OK);
         return false;
     }

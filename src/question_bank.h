@@ -22,8 +22,9 @@ constexpr int EXAM_QUESTION_LIMIT = 60;
 
 // Checks a bank's bytes (as read in text mode) and turns them into questions. Returns true and fills
 // `questions`, or returns false and sets `err_msg` to the UTF-8 text a bank author needs to see.
-// `questions` is left untouched on failure.
-bool ParseQuestionBank(const std::string& bank_text, std::vector<Question>& questions, std::string& err_msg);
+// `questions` is left untouched on failure. The text is taken by value so a caller that moves it in lets its
+// memory go as soon as it is parsed.
+bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, std::string& err_msg);
 
 // Reads questions.json from the current working folder into allQuestions. On failure the problem is shown
 // in a message box owned by `window` and false is returned, with allQuestions left empty.
