@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8_decoding.h"
+
 // One exam question. correctAnswer is read from the bank and kept, but nothing grades with it.
 struct Question {
     std::wstring questionText;
@@ -29,9 +31,6 @@ bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, 
 // Reads questions.json from the current working folder into allQuestions. On failure the problem is shown
 // in a message box owned by `window` and false is returned, with allQuestions left empty.
 bool LoadQuestions(HWND window);
-
-// Converts UTF-8 to UTF-16; ill-formed bytes become U+FFFD and the result ends at the first NUL.
-std::wstring Utf8ToWide(const std::string& text);
 
 // Draws the exam from allQuestions into examQuestions.
 void PrepareExam();

@@ -1,0 +1,59 @@
+// UTF-8 to UTF-16 conversions. Utf8ToWide takes any bytes (a parse-error message may quote ill-formed ones) and
+// leaves them to the system's decoder; WideFromCheckedUtf8 decodes the bank's own texts, which the parser has
+// already checked, without a system call per text.
+#include "utf8_decoding.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+
+std::wstring Utf8ToWide(const std::string& text) {
+    // The terminating NUL goes through the conversion too. A decoder may take a character cut short at the very
+    // end of its input to run to that end (Wine's does), and would then swallow what follows the cut byte, such as
+    // the closing quote of a parse-error message; with the NUL there, the cut byte is followed by more input.
+    const int byte_count = static_cast<int>(std::min<size_t>(text.size(), INT32_MAX - 1)) + 1;
+    // No UTF-8 byte yields more than one UTF-16 unit (an ill-formed byte becomes at most one U+FFFD), so a buffer
+    // as long as the input takes the whole text in one call.
+    std::wstring wide(static_cast<size_t>(byte_count), L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), byte_count, &wide[0], byte_count);
+    // The result ends at the first NUL: the terminator, or a "\u0000" in the bank, which ends the text there as it
+    // would for any C string the controls are given.
+    wide.resize(static_cast<size_t>(n));
+    const size_t nul = wide.find(L'\0');
+    if (nul != std::wstring::npos) wide.resize(nul);
+    return wide;
+}
+
+// For well-formed input the conversion is fixed by Unicode, so this gives exactly what MultiByteToWideChar gives.
+std::wstring WideFromCheckedUtf8(const std::string_view text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t size = std::min(text.find('\0'), text.size());
+    // One unit per character, two for those beyond U+FFFF (four-byte sequences); continuation bytes add none.
+    size_t units = 0;
+    for (size_t i = 0; i < size; ++i) units += ((bytes[i] & 0xC0) != 0x80) + (bytes[i] >= 0xF0);
+
+    std::wstring wide(units, L'\0');
+    if (units == size) {  // all ASCII
+        std::copy(bytes, bytes + size, wide.begin());
+        return wide;
+    }
+    size_t out = 0;
+    for (size_t i = 0; i < size && out < units;) {
+        const unsigned lead = bytes[i];
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (size - i < length) break;  // cannot happen in checked text; never read past it
+        uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (size_t k = 1; k < length; ++k) code = (code << 6) | (bytes[i + k] & 0x3Fu);
+        if (code >= 0x10000) {
+            if (units - out < 2) break;
+            code -= 0x10000;
+            wide[out++] = static_cast<wchar_t>(0xD800 + (code >> 10));
+            wide[out++] = static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            wide[out++] = static_cast<wchar_t>(code);
+        }
+        i += length;
+    }
+    return wide;
+}

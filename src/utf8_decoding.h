@@ -1,0 +1,12 @@
+// UTF-8 to UTF-16: every text the program shows comes from the bank's UTF-8 and goes to Windows as UTF-16.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Converts UTF-8 to UTF-16; ill-formed bytes become U+FFFD and the result ends at the first NUL.
+std::wstring Utf8ToWide(const std::string& text);
+
+// The same conversion for text already known to be well-formed UTF-8 (the parser checks every string of a bank),
+// decoded here instead of by the system: a large bank holds half a million texts. The result ends at the first NUL.
+std::wstring WideFromCheckedUtf8(std::string_view text);
