@@ -1,25 +1,102 @@
-// Reads the bank in text mode, so CR LF arrives as LF and a Ctrl-Z byte ends the data, exactly as a text-mode
-// stream would deliver it. Deny-none sharing leaves other programs free to read and write the bank while we hold
-// it open; the standard streams cannot open a file with a share mode, so this uses the C runtime's _wfsopen.
+// Opens the bank with deny-none sharing, so other programs may go on reading and writing it while we hold it, and
+// tells apart a bank that is not there from one that is there but cannot be opened or read. The bytes are read as
+// they are and then given the text-mode reading of a C runtime text stream (CR LF to LF, Ctrl-Z ends the data);
+// reading raw is what lets the read stop at the size the file had when it was opened.
 #include "bank_file.h"
 
-#include <io.h>
-#include <share.h>
+#include <algorithm>
+#include <new>
 
-#include <cstdio>
+namespace {
 
-bool ReadBankFile(const wchar_t* path, std::string& bank_text) {
-    FILE* file = _wfsopen(path, L"rt", _SH_DENYNO);
-    if (!file) return false;
-    // Text mode only ever shortens the data, so one read into a buffer of the file's size takes it all, unless
-    // another program makes the file longer meanwhile; the loop then fetches the rest.
-    const long long size = _filelengthi64(_fileno(file));
-    bank_text.resize(size > 0 ? static_cast<size_t>(size) : 0);
-    bank_text.resize(fread(&bank_text[0], 1, bank_text.size(), file));
-    char chunk[1 << 16];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bank_text.append(chunk, got);
-    const bool read_ok = !ferror(file);
-    fclose(file);
-    return read_ok;
+BankFileResult OpenFailure(const wchar_t* path, DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return BankFileResult::Missing;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return BankFileResult::InUse;
+        case ERROR_ACCESS_DENIED: {
+            // A folder cannot be opened as a file either; there is then no bank file by that name.
+            const DWORD attributes = GetFileAttributesW(path);
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return BankFileResult::Missing;
+            return BankFileResult::NotAllowed;
+        }
+        default:
+            return BankFileResult::OpenFailed;
+    }
+}
+
+// What a text-mode read makes of the bytes: a Ctrl-Z ends the data, and a CR directly before an LF is dropped.
+void ApplyTextMode(std::string& bytes) {
+    bytes.resize(std::min(bytes.find('\x1A'), bytes.size()));
+    size_t out = bytes.find('\r');
+    if (out == std::string::npos) return;
+    for (size_t in = out; in < bytes.size(); ++in) {
+        if (bytes[in] == '\r' && in + 1 < bytes.size() && bytes[in + 1] == '\n') continue;
+        bytes[out++] = bytes[in];
+    }
+    bytes.resize(out);
+}
+
+// Reads up to `size` bytes, fewer if the file has become shorter; false with the system's error when reading fails.
+bool ReadUpTo(HANDLE file, uint64_t size, std::string& bytes, DWORD& system_error) {
+    bytes.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(file, &bytes[done], chunk, &got, nullptr)) {
+            system_error = GetLastError();
+            return false;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    bytes.resize(done);
+    return true;
+}
+
+}  // namespace
+
+BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
+                            DWORD& system_error) {
+    system_error = ERROR_SUCCESS;
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        system_error = GetLastError();
+        return OpenFailure(path, system_error);
+    }
+
+    BankFileResult result = BankFileResult::Read;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    // A pipe or a device (a console, a link to an endless device) has no size to stop at: only plain files are read.
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        result = BankFileResult::NotAFile;
+    } else {
+        file_size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        if (file_size > size_limit) {
+            result = BankFileResult::TooLarge;
+        } else {
+            try {
+                // A region another program has locked fails the read rather than the open.
+                if (!ReadUpTo(file, file_size, bank_text, system_error))
+                    result = system_error == ERROR_LOCK_VIOLATION ? BankFileResult::InUse : BankFileResult::ReadFailed;
+            } catch (const std::bad_alloc&) {
+                result = BankFileResult::OutOfMemory;
+            }
+        }
+    }
+    CloseHandle(file);
+    if (result == BankFileResult::Read) {
+        ApplyTextMode(bank_text);
+    } else {
+        std::string().swap(bank_text);
+    }
+    return result;
 }

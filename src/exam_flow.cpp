@@ -63,7 +63,8 @@ void UpdateTimerDisplay(HWND window) {
 }
 
 void ExamTick(HWND window, UINT_PTR timer_id) {
-    if (timer_id != ID_EXAM_TIMER) return;
+    // Once the time is up the exam is over: a tick still queued, or one any program posts, changes nothing.
+    if (timer_id != ID_EXAM_TIMER || timeLeft <= 0) return;
     --timeLeft;
     UpdateTimerDisplay(window);
     if (timeLeft <= 0) {

@@ -4,6 +4,8 @@
 
 #include <windowsx.h>
 
+#include <exception>
+
 #include "control_ids.h"
 #include "exam_flow.h"
 #include "question_bank.h"
@@ -97,15 +99,31 @@ void OnCommand(HWND window, int id, HWND, UINT) { NavigateExam(window, id); }
 // The once-a-second exam tick.
 void OnTimer(HWND window, UINT id) { ExamTick(window, id); }
 
+// A handler ran out of memory (the only exception they can meet): say so and end the program with status 1.
+// During creation the window is refused; afterwards it is destroyed, and the quit code posted last is the one
+// the message loop returns.
+LRESULT OnOutOfMemory(HWND window, UINT message) {
+    MessageBoxW(window, L"Tessavon has run out of memory and must close.", L"Error", MB_ICONERROR | MB_OK);
+    if (message == WM_CREATE) return -1;
+    DestroyWindow(window);
+    PostQuitMessage(1);
+    return 0;
+}
+
 }  // namespace
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        HANDLE_MSG(window, WM_CREATE, OnCreate);
-        HANDLE_MSG(window, WM_DESTROY, OnDestroy);
-        HANDLE_MSG(window, WM_PAINT, OnPaint);
-        HANDLE_MSG(window, WM_COMMAND, OnCommand);
-        HANDLE_MSG(window, WM_TIMER, OnTimer);
+    // No exception may unwind into the system's code that called us.
+    try {
+        switch (message) {
+            HANDLE_MSG(window, WM_CREATE, OnCreate);
+            HANDLE_MSG(window, WM_DESTROY, OnDestroy);
+            HANDLE_MSG(window, WM_PAINT, OnPaint);
+            HANDLE_MSG(window, WM_COMMAND, OnCommand);
+            HANDLE_MSG(window, WM_TIMER, OnTimer);
+        }
+    } catch (const std::exception&) {
+        return OnOutOfMemory(window, message);
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -120,7 +138,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
 
     HWND window = CreateWindowExW(0, CLASS_NAME, L"Tessavon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800,
                                   600, nullptr, nullptr, instance, nullptr);
-    if (!window) return 0;
+    // A refused window means the bank was refused (and the user told why) or the window could not be made:
+    // either way the program failed, and a launcher or script must be able to tell.
+    if (!window) return 1;
     ShowWindow(window, show_command);
 
     MSG msg = {};
@@ -128,5 +148,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return 0;
+    // The quit code: 0 after an exam that ended by its time or by closing the window.
+    return static_cast<int>(msg.wParam);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,20 @@ extern std::vector<Question> examQuestions;
 
 constexpr int EXAM_QUESTION_LIMIT = 60;
 
+// The largest bank read, in bytes. Loading takes four to ten times the bank's size in memory at its peak, so a
+// bank at the limit still fits a PC with a few GB free; 256 MB is half a million questions of usual length.
+constexpr uint64_t BANK_SIZE_LIMIT = 256ull << 20;
+
 // Checks a bank's bytes (as read in text mode) and turns them into questions. Returns true and fills
-// `questions`, or returns false and sets `err_msg` to the UTF-8 text a bank author needs to see.
-// `questions` is left untouched on failure. The text is taken by value so a caller that moves it in lets its
-// memory go as soon as it is parsed.
-bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, std::string& err_msg);
+// `questions`, or returns false and sets `err_msg` to the UTF-8 text a bank author needs to see: a text longer
+// than `size_limit` bytes, or one that does not fit in memory, is refused too. `questions` is left untouched on
+// failure, and no exception leaves. The text is taken by value so a caller that moves it in lets its memory go as
+// soon as it is no longer needed.
+bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, std::string& err_msg,
+                       uint64_t size_limit = BANK_SIZE_LIMIT);
 
 // Reads questions.json from the current working folder into allQuestions. On failure the problem is shown
-// in a message box owned by `window` and false is returned, with allQuestions left empty.
+// in a message box owned by `window` and false is returned, with allQuestions left empty. No exception leaves.
 bool LoadQuestions(HWND window);
 
 // Draws the exam from allQuestions into examQuestions.

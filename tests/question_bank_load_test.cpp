@@ -180,9 +180,10 @@ TEST_F(LoaderTest, TextModeReading) {
     EXPECT_EQ(ExpectRefused("[" + entry + "\x1A]"),
               PREFIX + "[json.exception.parse_error.101] parse error at line 1, column 56: syntax error while "
                        "parsing array - unexpected end of input; expected ']'");
-    // A raw CR LF inside a string arrives as a bare LF, which JSON does not allow unescaped.
+    // A raw CR LF inside a string arrives as a bare LF, which JSON does not allow unescaped; it is reported on the
+    // line it ends.
     EXPECT_EQ(ExpectRefused("[\"a\r\nb\"]"),
-              PREFIX + "[json.exception.parse_error.101] parse error at line 2, column 0: syntax error while "
+              PREFIX + "[json.exception.parse_error.101] parse error at line 1, column 4: syntax error while "
                        "parsing value - invalid string: control character U+000A (LF) must be escaped to "
                        "\\u000A or \\n; last read: '\"a<U+000A>'");
 }
@@ -287,47 +288,56 @@ TEST_F(LoaderTest, CorrectAnswerConversions) {
     }
 }
 
-// A bank that parses but does not hold questions is refused, naming the entry, the key and what was expected.
+// A bank that parses but does not hold questions is refused, naming the entry, where it starts, the key and what
+// was expected.
 TEST_F(LoaderTest, WrongShapesAreRefusedNamingEntryAndKey) {
     const std::string good = R"({"questionText":"ok","options":["a"],"correctAnswer":0})";
+    const std::string OUT_OF_RANGE =
+        "\"correctAnswer\" is out of range: write a whole number from -9223372036854775808 to 18446744073709551615 "
+        "(its low 32 bits are kept), or a number with a fraction or exponent whose whole part is from -2147483648 to "
+        "2147483647.";
     const struct {
         std::string bank;
         std::string line;
     } cases[] = {
         {"[" + good + ",5]",
-         R"(Question 2: must be an object with "questionText", "options" and "correctAnswer", not a number.)"},
+         R"(Question 2 (line 1, column 58): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not a number.)"},
         {"[" + good + "," + good + ",[]]",
-         R"(Question 3: must be an object with "questionText", "options" and "correctAnswer", not an array.)"},
-        {"[null]", R"(Question 1: must be an object with "questionText", "options" and "correctAnswer", not null.)"},
-        {R"([{"options":[],"correctAnswer":0}])", R"(Question 1: "questionText" is missing.)"},
-        {R"([{"questionText":"q","correctAnswer":0}])", R"(Question 1: "options" is missing.)"},
-        {R"([{"questionText":"q","options":[]}])", R"(Question 1: "correctAnswer" is missing.)"},
+         R"(Question 3 (line 1, column 114): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not an array.)"},
+        {"[null]", R"(Question 1 (line 1, column 2): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not null.)"},
+        {R"([{"options":[],"correctAnswer":0}])", R"(Question 1 (line 1, column 2): "questionText" is missing.)"},
+        {R"([{"questionText":"q","correctAnswer":0}])", R"(Question 1 (line 1, column 2): "options" is missing.)"},
+        {R"([{"questionText":"q","options":[]}])", R"(Question 1 (line 1, column 2): "correctAnswer" is missing.)"},
         {"[" + good + "," + good + R"(,{"questionText":7,"options":[],"correctAnswer":0}])",
-         R"(Question 3: "questionText" must be a string.)"},
+         R"(Question 3 (line 1, column 114): "questionText" must be a string.)"},
         {R"([{"questionText":null,"options":[],"correctAnswer":0}])",
-         R"(Question 1: "questionText" must be a string.)"},
+         R"(Question 1 (line 1, column 2): "questionText" must be a string.)"},
         {R"([{"questionText":"q","options":["a",2],"correctAnswer":0}])",
-         R"(Question 1: option 2 of "options" must be a string, not a number.)"},
+         R"(Question 1 (line 1, column 2): option 2 of "options" must be a string, not a number.)"},
         {R"([{"questionText":"q","options":{"k":["nested"]},"correctAnswer":0}])",
-         R"(Question 1: option 1 of "options" must be a string, not an array.)"},
+         R"(Question 1 (line 1, column 2): option 1 of "options" must be a string, not an array.)"},
         {R"([{"questionText":"q","options":3,"correctAnswer":0}])",
-         R"(Question 1: "options" must be an array of strings.)"},
+         R"(Question 1 (line 1, column 2): "options" must be an array of strings.)"},
         {R"([{"questionText":"q","options":false,"correctAnswer":0}])",
-         R"(Question 1: "options" must be an array of strings.)"},
+         R"(Question 1 (line 1, column 2): "options" must be an array of strings.)"},
         {R"([{"questionText":"q","options":[],"correctAnswer":"1"}])",
-         R"(Question 1: "correctAnswer" must be a number.)"},
+         R"(Question 1 (line 1, column 2): "correctAnswer" must be a number, true or false, not a string.)"},
         {R"([{"questionText":"q","options":[],"correctAnswer":null}])",
-         R"(Question 1: "correctAnswer" must be a number.)"},
+         R"(Question 1 (line 1, column 2): "correctAnswer" must be a number, true or false, not null.)"},
         {R"([{"questionText":"q","options":[],"correctAnswer":[1]}])",
-         R"(Question 1: "correctAnswer" must be a number.)"},
+         R"(Question 1 (line 1, column 2): "correctAnswer" must be a number, true or false, not an array.)"},
         {R"([{"questionText":"q","options":[],"correctAnswer":2147483648.0}])",
-         R"(Question 1: "correctAnswer" must be a number from -2147483648 to 2147483647.)"},
+         "Question 1 (line 1, column 2): " + OUT_OF_RANGE},
         {R"([{"questionText":"q","options":[],"correctAnswer":-1e300}])",
-         R"(Question 1: "correctAnswer" must be a number from -2147483648 to 2147483647.)"},
+         "Question 1 (line 1, column 2): " + OUT_OF_RANGE},
         {R"([{"questionText":"q","options":[],"correctAnswer":99999999999999999999}])",
-         R"(Question 1: "correctAnswer" must be a number from -2147483648 to 2147483647.)"},
+         "Question 1 (line 1, column 2): " + OUT_OF_RANGE},
         {R"({"b":5,"a":{"questionText":"q","options":[],"correctAnswer":0}})",
-         R"(Question 2: must be an object with "questionText", "options" and "correctAnswer", not a number.)"},
+         R"(Question 2 (line 1, column 6): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not a number.)"},
         {R"("just a string")", R"(The file must hold an array of questions, not a string.)"},
         {R"(42)", R"(The file must hold an array of questions, not a number.)"},
         {R"(true)", R"(The file must hold an array of questions, not a boolean.)"},
