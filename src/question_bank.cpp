@@ -125,10 +125,9 @@ std::string ReadableLibraryMessage(const std::string& what, const std::string& t
         const size_t end = message.size() - 1;  // the closing quote
         if (message[end] != '\'' || end < start || end - start <= QUOTED_TOKEN_KEEP + 8) break;
         size_t cut = end - QUOTED_TOKEN_KEEP;
-        // Begin at a character, not inside one or inside the library's "<U+000A>" for a control character.
+        // Begin at a character, not inside one. (A control character, which the library writes as "<U+000A>", can
+        // only be the token's last: the library stops at the first.)
         for (int k = 0; k < 3 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80; ++k) ++cut;
-        const size_t escape = message.rfind("<U+", cut);
-        if (escape != std::string::npos && escape >= start && cut < escape + 8) cut = escape + 8;
         message.replace(start, cut - start, ELLIPSIS);
         break;
     }
@@ -177,14 +176,18 @@ std::string EntryProblem(const json& item) {
         return std::string("must be an object with \"questionText\", \"options\" and \"correctAnswer\", not ") +
                TypeNameWithArticle(item) + ".";
     }
-    for (const char* key : {"questionText", "options", "correctAnswer"}) {
-        if (item.find(key) == item.end()) return std::string("\"") + key + "\" is missing.";
+    const auto text_it = item.find("questionText");
+    const auto options_it = item.find("options");
+    const auto answer_it = item.find("correctAnswer");
+    for (const auto& [key, it] : {std::make_pair("questionText", text_it), std::make_pair("options", options_it),
+                                  std::make_pair("correctAnswer", answer_it)}) {
+        if (it == item.end()) return std::string("\"") + key + "\" is missing.";
     }
-    if (!item.find("questionText")->is_string()) return "\"questionText\" must be a string.";
+    if (!text_it->is_string()) return "\"questionText\" must be a string.";
 
     // "options" is walked as the library walks any value: null gives nothing, a string gives itself, an object
     // gives its member values. Only a number or a boolean cannot hold options.
-    const json& options = *item.find("options");
+    const json& options = *options_it;
     if (options.is_number() || options.is_boolean()) return "\"options\" must be an array of strings.";
     size_t option_position = 0;
     for (const json& option : options) {
@@ -195,7 +198,7 @@ std::string EntryProblem(const json& item) {
         }
     }
 
-    const json& answer = *item.find("correctAnswer");
+    const json& answer = *answer_it;
     int unused;
     if (!answer.is_number() && !answer.is_boolean()) {
         return std::string("\"correctAnswer\" must be a number, true or false, not ") + TypeNameWithArticle(answer) +
@@ -325,6 +328,8 @@ void ConvertEntries(const json& data, std::vector<Question>& questions) {
     if (questions.empty()) {
         questions = std::move(loaded);
     } else {
+        // Room first: moving the questions in cannot fail, so running out of memory leaves `questions` as it was.
+        questions.reserve(questions.size() + loaded.size());
         std::move(loaded.begin(), loaded.end(), std::back_inserter(questions));
     }
 }
