@@ -64,6 +64,7 @@ bool ReadUpTo(HANDLE file, uint64_t size, std::string& bytes, DWORD& system_erro
 
 BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
                             DWORD& system_error) {
+    std::string().swap(bank_text);
     system_error = ERROR_SUCCESS;
     const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -96,7 +97,7 @@ BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::strin
     if (result == BankFileResult::Read) {
         ApplyTextMode(bank_text);
     } else {
-        std::string().swap(bank_text);
+        std::string().swap(bank_text);  // what a failed read left
     }
     return result;
 }
