@@ -356,7 +356,7 @@ TEST(ExamWindow, EmptyExamShowsNothingAndTheButtonsDoNothing) {
 }
 
 // A bank that cannot be used: the loader's message box, owned by the main window that is never shown, and after
-// OK the program ends with status 0.
+// OK the program ends with status 1.
 TEST(ExamStart, ABankThatCannotBeLoadedShowsOnlyItsMessage) {
     const std::string prefix = "Invalid format in questions.json.\n";
     const struct {
@@ -373,7 +373,8 @@ TEST(ExamStart, ABankThatCannotBeLoadedShowsOnlyItsMessage) {
         {"a question of the wrong shape",
          std::string(R"([{"questionText": "Q1", "options": ["a", "b", "c", "d"], "correctAnswer": 0},)"
                      R"( {"questionText": "Q2", "options": ["a", "b", "c", "d"], "correctAnswer": "1"}])"),
-         L"JSON Parse Error", prefix + "Question 2: \"correctAnswer\" must be a number."},
+         L"JSON Parse Error",
+         prefix + "Question 2 (line 1, column 79): \"correctAnswer\" must be a number, true or false, not a string."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -390,9 +391,9 @@ TEST(ExamStart, ABankThatCannotBeLoadedShowsOnlyItsMessage) {
             EXPECT_FALSE(IsWindowVisible(main_window)) << "the main window was shown";
 
         PressOk(box);
-        DWORD status = 1;
+        DWORD status = 0;
         ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end after OK";
-        EXPECT_EQ(status, 0u);
+        EXPECT_EQ(status, 1u);
     }
 }
 
