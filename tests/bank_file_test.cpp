@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bank_file.h"
+#include "bank_reference.h"
 #include "question_bank.h"
 #include "test_support.h"
 
@@ -17,19 +18,8 @@ namespace {
 
 const char BANK[] = R"([{"questionText":"Q","options":["a"],"correctAnswer":0}])";
 
-class BankFileTest : public ::testing::Test {
+class BankFileTest : public BankFolderTest {
 protected:
-    void SetUp() override {
-        allQuestions.clear();
-        owner_ = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                 nullptr);
-        ASSERT_NE(owner_, nullptr);
-    }
-    void TearDown() override {
-        DestroyWindow(owner_);
-        allQuestions.clear();
-    }
-
     BankFileResult Read(const wchar_t* path, uint64_t size_limit = BANK_SIZE_LIMIT) {
         text_ = "left over";
         return ReadBankFile(path, size_limit, text_, size_, error_);
@@ -51,8 +41,6 @@ protected:
         return boxes[0].text;
     }
 
-    TempWorkFolder folder_;
-    HWND owner_ = nullptr;
     std::string text_;
     uint64_t size_ = 0;
     DWORD error_ = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bank_reference.h"
 #include "question_bank.h"
 #include "test_support.h"
 
@@ -248,24 +249,8 @@ TEST(BankLimits, RunningOutOfMemoryAnywhereGivesTheOneMessage) {
     EXPECT_GT(failures, 10) << "allocations did not fail on demand";
 }
 
-class BankLimitsFolder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        allQuestions.clear();
-        owner_ = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                                 nullptr);
-        ASSERT_NE(owner_, nullptr);
-    }
-    void TearDown() override {
-        DestroyWindow(owner_);
-        allQuestions.clear();
-    }
-    TempWorkFolder folder_;
-    HWND owner_ = nullptr;
-};
-
 // From the real file: an allocation failing anywhere, reading included, ends in one box, caption "Error".
-TEST_F(BankLimitsFolder, RunningOutOfMemoryWhileLoadingShowsOneBox) {
+TEST_F(BankFolderTest, RunningOutOfMemoryWhileLoadingShowsOneBox) {
     const std::string bank = "[" + GOOD_ENTRY + ",\n" + GOOD_ENTRY + "]";
     folder_.Write(L"questions.json", bank);
     const std::wstring message = L"questions.json (" + std::to_wstring(bank.size()) +
