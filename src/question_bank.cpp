@@ -122,8 +122,16 @@ std::string ReadableLibraryMessage(const std::string& what, const std::string& t
         const size_t found = message.find(marker);
         if (found == std::string::npos) continue;
         const size_t start = found + std::strlen(marker);
-        const size_t end = message.size() - 1;  // the closing quote
-        if (message[end] != '\'' || end < start || end - start <= QUOTED_TOKEN_KEEP + 8) break;
+        // The token's closing quote ends the message, unless the library goes on to say what it expected.
+        size_t end = message.size() - 1;
+        for (const char* expected : {"string literal", "end of input", "']'", "'}'", "':'", "'[', '{', or a literal"}) {
+            const std::string suffix = std::string("'; expected ") + expected;
+            if (message.size() - start > suffix.size() &&
+                message.compare(message.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                end = message.size() - suffix.size();
+            }
+        }
+        if (message[end] != '\'' || end - start <= QUOTED_TOKEN_KEEP + 8) break;
         size_t cut = end - QUOTED_TOKEN_KEEP;
         // Begin at a character, not inside one. (A control character, which the library writes as "<U+000A>", can
         // only be the token's last: the library stops at the first.)

@@ -123,6 +123,9 @@ TEST(BankLimits, LongTokensAreShortenedInTheLibraryMessage) {
          at + "43: " + control_lf + "\xE2\x80\xA6" + std::string(32, 'x') + "<U+000A>'"},
         {"the cut moves to the start of a character", "[\"" + hundred_japanese + "\n\"]",
          at + "303: " + control_lf + "\xE2\x80\xA6" + ten_japanese + "<U+000A>'"},
+        {"the library goes on after the token", "{\"k\":\"" + std::string(60, 'x') + "\",\ns}",
+         "[json.exception.parse_error.101] parse error at line 2, column 1: syntax error while parsing object key - "
+         "invalid literal; last read: '\xE2\x80\xA6" + std::string(29, 'x') + "\",<U+000A>s'; expected string literal"},
         {"a number too large", "[1" + std::string(400, '0') + "]",
          "[json.exception.out_of_range.406] number overflow parsing '\xE2\x80\xA6" + std::string(40, '0') + "'"},
     };

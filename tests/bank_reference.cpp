@@ -169,6 +169,61 @@ std::string CheckDraw() {
     return std::string();
 }
 
+// The library's message as the loader must show it: an error at a line break is placed at the end of the line
+// the break ends, not at column 0 of the next; a quoted token of more than 48 bytes keeps only its last 40 (less
+// any continuation bytes they start with), after "\u2026".
+std::string LoaderLibraryMessage(std::string what, const std::string& text, size_t error_byte) {
+    const std::string next_line_start = ", column 0:";
+    if (error_byte >= 1 && error_byte <= text.size() && text[error_byte - 1] == '\n' &&
+        what.find(next_line_start) != std::string::npos) {
+        size_t line = 1, column = 1;
+        for (size_t i = 0; i + 1 < error_byte; ++i) {
+            column = text[i] == '\n' ? 1 : column + 1;
+            line += text[i] == '\n';
+        }
+        const size_t from = what.find("at line ") + 3, to = what.find(next_line_start) + next_line_start.size() - 1;
+        what.replace(from, to - from, "line " + std::to_string(line) + ", column " + std::to_string(column));
+    }
+    for (const std::string marker : {"; last read: '", "number overflow parsing '"}) {
+        const size_t at = what.find(marker);
+        if (at == std::string::npos) continue;
+        // After the token the library may say what it expected.
+        std::string after = "'";
+        for (const std::string expected : {"string literal", "end of input", "']'", "'}'", "':'",
+                                           "'[', '{', or a literal"}) {
+            const std::string tail = "'; expected " + expected;
+            if (what.size() >= at + marker.size() + tail.size() + 1 &&
+                what.substr(what.size() - tail.size()) == tail)
+                after = tail;
+        }
+        const std::string token = what.substr(at + marker.size(), what.size() - after.size() - at - marker.size());
+        if (token.size() <= 48) break;
+        std::string kept = token.substr(token.size() - 40);
+        while (!kept.empty() && (static_cast<unsigned char>(kept[0]) & 0xC0) == 0x80) kept.erase(0, 1);
+        what = what.substr(0, at + marker.size()) + "\xE2\x80\xA6" + kept + after;
+        break;
+    }
+    return what;
+}
+
+// UTF-16 and UTF-32 are told by a byte-order mark, or by where the zero bytes of an ASCII start fall among the
+// first four bytes; "" for anything else.
+std::string WideEncodingName(const std::string& text) {
+    const auto starts = [&](const std::string& bytes) { return text.compare(0, bytes.size(), bytes) == 0; };
+    if (text.size() >= 4 && starts(std::string("\xFF\xFE\0\0", 4))) return "UTF-32 little-endian";
+    if (starts(std::string("\0\0\xFE\xFF", 4))) return "UTF-32 big-endian";
+    if (starts("\xFF\xFE")) return "UTF-16 little-endian";
+    if (starts("\xFE\xFF")) return "UTF-16 big-endian";
+    if (text.size() < 4) return "";
+    std::string zeros;
+    for (size_t i = 0; i < 4; ++i) zeros += text[i] == '\0' ? '0' : 'x';
+    if (zeros == "000x") return "UTF-32 big-endian";
+    if (zeros == "x000") return "UTF-32 little-endian";
+    if (zeros == "0x0x") return "UTF-16 big-endian";
+    if (zeros == "x0x0") return "UTF-16 little-endian";
+    return "";
+}
+
 }  // namespace
 
 std::string TextModeBytes(const std::string& file_bytes) {
@@ -188,12 +243,24 @@ std::wstring ReferenceWide(const std::string& utf8) { return UpToNul(ToUtf16(Dec
 ReferenceBank ReferenceLoad(const std::string& file_bytes) {
     ReferenceBank result;
     const std::string text = TextModeBytes(file_bytes);
+    const std::string encoding = WideEncodingName(text);
+    if (!encoding.empty()) {
+        // Refused before any parsing, with the loader's own words in place of the library's.
+        result.verdict = BankVerdict::SyntaxError;
+        result.library_message = "The file looks like " + encoding + " text, not UTF-8. Save it as UTF-8 in your "
+                                 "editor.";
+        return result;
+    }
     json data;
     try {
         data = json::parse(text.begin(), text.end(), nullptr, true, false);
+    } catch (const json::parse_error& e) {
+        result.verdict = BankVerdict::SyntaxError;
+        result.library_message = LoaderLibraryMessage(e.what(), text, e.byte);
+        return result;
     } catch (const json::exception& e) {
         result.verdict = BankVerdict::SyntaxError;
-        result.library_message = e.what();
+        result.library_message = LoaderLibraryMessage(e.what(), text, 0);
         return result;
     }
     if (!data.is_array() && !data.is_object() && !data.is_null()) {
@@ -272,7 +339,7 @@ std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes,
     } else if (expected.bad_entry == 0) {
         expected_text = BoxText(std::string(PREFIX) + "The file must hold an array of questions, not ");
     } else {
-        expected_text = BoxText(PREFIX + ("Question " + std::to_string(expected.bad_entry) + ": "));
+        expected_text = BoxText(PREFIX + ("Question " + std::to_string(expected.bad_entry) + " (line "));
     }
     // A parse error is checked word for word, a shape error up to where its wording starts. Where the library's
     // message quotes bytes that are not UTF-8, how many U+FFFD replace them is the platform's business: the text

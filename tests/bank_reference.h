@@ -31,7 +31,7 @@ enum class BankVerdict { Loads, SyntaxError, ShapeError };
 
 struct ReferenceBank {
     BankVerdict verdict = BankVerdict::Loads;
-    std::string library_message;  // SyntaxError: the JSON library's own message
+    std::string library_message;  // SyntaxError: the JSON library's message, as the loader shows it
     size_t bad_entry = 0;         // ShapeError: 1-based position of the first entry at fault; 0 for the top value
     std::vector<Question> questions;  // Loads: every entry, as the loader must deliver it
 };
