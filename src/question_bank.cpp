@@ -133,9 +133,10 @@ std::string ReadableLibraryMessage(const std::string& what, const std::string& t
         }
         if (message[end] != '\'' || end - start <= QUOTED_TOKEN_KEEP + 8) break;
         size_t cut = end - QUOTED_TOKEN_KEEP;
-        // Begin at a character, not inside one. (A control character, which the library writes as "<U+000A>", can
-        // only be the token's last: the library stops at the first.)
+        // Begin at a character, not inside one, nor inside the library's "<U+000A>" for a control character.
         for (int k = 0; k < 3 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80; ++k) ++cut;
+        const size_t escape = message.rfind("<U+", cut);
+        if (escape != std::string::npos && escape >= start && cut < escape + 8) cut = escape + 8;
         message.replace(start, cut - start, ELLIPSIS);
         break;
     }

@@ -126,6 +126,10 @@ TEST(BankLimits, LongTokensAreShortenedInTheLibraryMessage) {
         {"the library goes on after the token", "{\"k\":\"" + std::string(60, 'x') + "\",\ns}",
          "[json.exception.parse_error.101] parse error at line 2, column 1: syntax error while parsing object key - "
          "invalid literal; last read: '\xE2\x80\xA6" + std::string(29, 'x') + "\",<U+000A>s'; expected string literal"},
+        {"the cut moves past a control character the library spells out",
+         "{\"k\":\"" + std::string(10, 'x') + "\",\n" + std::string(35, ' ') + "s}",
+         "[json.exception.parse_error.101] parse error at line 2, column 36: syntax error while parsing object key - "
+         "invalid literal; last read: '\xE2\x80\xA6" + std::string(35, ' ') + "s'; expected string literal"},
         {"a number too large", "[1" + std::string(400, '0') + "]",
          "[json.exception.out_of_range.406] number overflow parsing '\xE2\x80\xA6" + std::string(40, '0') + "'"},
     };

@@ -171,7 +171,7 @@ std::string CheckDraw() {
 
 // The library's message as the loader must show it: an error at a line break is placed at the end of the line
 // the break ends, not at column 0 of the next; a quoted token of more than 48 bytes keeps only its last 40 (less
-// any continuation bytes they start with), after "\u2026".
+// any continuation bytes or part of a "<U+000A>" they start with), after "\u2026".
 std::string LoaderLibraryMessage(std::string what, const std::string& text, size_t error_byte) {
     const std::string next_line_start = ", column 0:";
     if (error_byte >= 1 && error_byte <= text.size() && text[error_byte - 1] == '\n' &&
@@ -198,8 +198,13 @@ std::string LoaderLibraryMessage(std::string what, const std::string& text, size
         }
         const std::string token = what.substr(at + marker.size(), what.size() - after.size() - at - marker.size());
         if (token.size() <= 48) break;
-        std::string kept = token.substr(token.size() - 40);
-        while (!kept.empty() && (static_cast<unsigned char>(kept[0]) & 0xC0) == 0x80) kept.erase(0, 1);
+        size_t cut = token.size() - 40;
+        while (cut < token.size() && (static_cast<unsigned char>(token[cut]) & 0xC0) == 0x80) ++cut;
+        // Nor does it start inside the library's "<U+001F>" for a control character.
+        for (size_t escape = token.find("<U+"); escape != std::string::npos; escape = token.find("<U+", escape + 1)) {
+            if (escape < cut && cut < escape + 8) cut = escape + 8;
+        }
+        const std::string kept = token.substr(cut);
         what = what.substr(0, at + marker.size()) + "\xE2\x80\xA6" + kept + after;
         break;
     }
