@@ -1,7 +1,7 @@
 # The project's commands. Everything is cross-built for 64-bit Windows into build/ and run under Wine.
 #   make run         build, then open the exam on the sample bank (examples/questions.json)
 #   make test        install what is missing, build, and run every test under Wine
-#   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC
+#   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC, and dist/SHA256SUMS
 #   make screenshot  retake docs/screenshot.png and docs/screenshot-japanese.png on a private virtual display
 #   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up
 #   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS per shard, FUZZ_SEED)
