@@ -25,10 +25,10 @@ HWND optionTooltip = nullptr;
 constexpr int OPTION_IDS[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
-// The tooltip wraps the full text of a shortened option at this width, and shows at most this much of it: a
-// tip taller than the screen would help nobody.
+// The tooltip wraps the full text of a shortened option at this width. It shows at most this much of it, marked
+// with an ellipsis: tooltips hold no more than 1,023 characters, and a longer tip would not fit the screen.
 constexpr int TOOLTIP_WIDTH = 600;
-constexpr size_t TOOLTIP_TEXT_LIMIT = 2000;
+constexpr size_t TOOLTIP_TEXT_LIMIT = 1000;
 
 // Buttons would take "&" as a mnemonic marker, turning "R&D" into "RD" with an underlined D; doubling it shows
 // the text as the bank author wrote it.
