@@ -534,6 +534,17 @@ TEST(LongTexts, AnOptionTooLongEvenAtTheSmallestSizeIsShortenedWithATip) {
         const std::wstring expected_tip = options[k].size() > 1000 ? options[k].substr(0, 1000) + L"…" : options[k];
         EXPECT_EQ(std::wstring(tip.data()), expected_tip);
     }
+    // The mouse coming to rest on a shortened row (one move, then none) shows the tip after the usual delay.
+    RECT place = {};
+    GetWindowRect(exam.Control(IDC_OPTION2), &place);
+    SetCursorPos(place.left + 200, place.top + 15);
+    SendMessageW(exam.Control(IDC_OPTION2), WM_MOUSEMOVE, 0, MAKELPARAM(200, 15));
+    for (const ULONGLONG deadline = GetTickCount64() + 5000; !IsWindowVisible(tooltip) && GetTickCount64() < deadline;) {
+        Pump();
+        Sleep(10);
+    }
+    EXPECT_TRUE(IsWindowVisible(tooltip)) << "no tip while the mouse rests on a shortened option";
+
     exam.Show(1);
     EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 0) << "a tip left on a question that fits";
 }
