@@ -338,35 +338,6 @@ TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
     }
 }
 
-// A question of a million characters and options of 100,000 do not freeze the program: the window opens, every
-// message and move is answered, the countdown goes on, the label holds the whole question, and each option row
-// shows the start of its option ending in "…".
-TEST(ExamWindow, HugeTextsLeaveTheWindowResponsive) {
-    std::string huge_question, huge_option;
-    while (huge_question.size() < 1000000) huge_question += "The quick brown fox jumps over the lazy dog. ";
-    while (huge_option.size() < 100000) huge_option += "jumps over ";
-    const std::vector<BankEntry> bank = {{huge_question, {huge_option, huge_option, huge_option, huge_option}},
-                                         {"Short", {"a", "b", "c", "d"}}};
-    ExamProgram exam(BankJson(bank));
-    ASSERT_NE(exam.WaitForMainWindow(), nullptr) << "no main window";
-    for (int move = 0; move < 4; ++move) {
-        if (exam.Text(IDC_QUESTION_TEXT).size() == huge_question.size()) {
-            for (const int id : OPTION_IDS) {
-                const std::wstring shown = exam.Text(id);
-                ASSERT_GT(shown.size(), 20u);
-                EXPECT_EQ(shown.back(), L'\u2026');
-                EXPECT_EQ(WideToUtf8(shown.substr(0, 20)), huge_option.substr(0, 20));
-            }
-        } else {
-            EXPECT_EQ(exam.View().question, L"Short");
-        }
-        exam.Tick();
-        exam.Click(move % 2 ? IDC_PREV : IDC_NEXT);
-    }
-    ExpectTimeLeft(exam);
-    ExpectClosesCleanly(exam);
-}
-
 // "[]" is a bank with no questions: the window opens with empty labels and rows, and the buttons do nothing.
 TEST(ExamWindow, EmptyExamShowsNothingAndTheButtonsDoNothing) {
     ExamProgram exam(std::string("[]"));
