@@ -74,9 +74,11 @@ int main() {
     }
     ShowWindow(window, SW_SHOW);
 
-    const std::wstring english = L"The team reviews every change before it reaches production, and the audit log "
-                                 L"keeps a record of who approved it and when. ";
-    const std::wstring japanese = L"情報システム部門は、クラウドへの移行、新しいサーバの購入、保守契約の延長を比較している。";
+    const std::wstring english =
+        L"The team reviews every change before it reaches production, and the audit log "
+        L"keeps a record of who approved it and when. ";
+    const std::wstring japanese =
+        L"情報システム部門は、クラウドへの移行、新しいサーバの購入、保守契約の延長を比較している。";
     const std::vector<std::wstring> short_options = {L"Yes", L"No", L"Maybe", L"Never"};
     const std::vector<std::wstring> huge_options(4, Repeated(english, 100000));
     const struct {
@@ -85,7 +87,8 @@ int main() {
         std::vector<std::wstring> options;
     } cases[] = {
         {"fits: 300 characters, short options", Repeated(english, 300), short_options},
-        {"shrunk: 800 characters, options of 160", Repeated(english, 800), std::vector<std::wstring>(4, Repeated(english, 160))},
+        {"shrunk: 800 characters, options of 160", Repeated(english, 800),
+         std::vector<std::wstring>(4, Repeated(english, 160))},
         {"scrolls: 2,400 characters", Repeated(english, 2400), short_options},
         {"1,000,000 characters, options of 100,000", Repeated(english, 1000000), huge_options},
         {"1,000,000 Japanese characters", Repeated(japanese, 1000000), short_options},

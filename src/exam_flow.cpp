@@ -24,7 +24,8 @@ void ShowQuestion(HWND window) {
     ShowQuestionText(window, q.questionText);
 
     // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
-    std::vector<std::wstring> option_texts(q.options.begin(), q.options.begin() + std::min<size_t>(4, q.options.size()));
+    std::vector<std::wstring> option_texts(q.options.begin(),
+                                           q.options.begin() + std::min<size_t>(4, q.options.size()));
     option_texts.resize(4);
     ShowOptionTexts(window, option_texts);
     CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, 0);

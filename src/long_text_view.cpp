@@ -83,10 +83,10 @@ void StartScrolling(HWND window, HWND label, const std::wstring& text) {
     }
     if (!questionScrollBar) {
         const RECT place = PlaceInParent(label);
-        questionScrollBar = CreateWindowExW(
-            0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, place.right + SCROLL_BAR_GAP, place.top,
-            GetSystemMetrics(SM_CXVSCROLL), place.bottom - place.top, window,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_QUESTION_SCROLL)), nullptr, nullptr);
+        questionScrollBar =
+            CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, place.right + SCROLL_BAR_GAP,
+                            place.top, GetSystemMetrics(SM_CXVSCROLL), place.bottom - place.top, window,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_QUESTION_SCROLL)), nullptr, nullptr);
     }
     SCROLLINFO info = {};
     info.cbSize = sizeof info;
@@ -179,8 +179,9 @@ void DrawScrolledQuestion(const DRAWITEMSTRUCT* item) {
     const HDC dc = item->hDC;
     const RECT& box = item->rcItem;
     // Colours and background as the label's own drawing takes them from its parent.
-    const auto background = reinterpret_cast<HBRUSH>(SendMessageW(
-        GetParent(item->hwndItem), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item->hwndItem)));
+    const auto background =
+        reinterpret_cast<HBRUSH>(SendMessageW(GetParent(item->hwndItem), WM_CTLCOLORSTATIC,
+                                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item->hwndItem)));
     FillRect(dc, &box, background ? background : GetSysColorBrush(COLOR_BTNFACE));
     const HGDIOBJ previous_font = SelectObject(dc, FittedFont(QUESTION_FLOOR_HEIGHT));
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
@@ -203,17 +204,15 @@ void ScrollQuestion(UINT action) {
     info.fMask = SIF_ALL;
     GetScrollInfo(questionScrollBar, SB_CTL, &info);
     const int page = std::max(1, static_cast<int>(info.nPage) - 1);
-    switch (action) {
-        case SB_LINEUP: ScrollQuestionTo(info.nPos - 1); break;
-        case SB_LINEDOWN: ScrollQuestionTo(info.nPos + 1); break;
-        case SB_PAGEUP: ScrollQuestionTo(info.nPos - page); break;
-        case SB_PAGEDOWN: ScrollQuestionTo(info.nPos + page); break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: ScrollQuestionTo(info.nTrackPos); break;
-        case SB_TOP: ScrollQuestionTo(0); break;
-        case SB_BOTTOM: ScrollQuestionTo(info.nMax); break;
-        default: break;
-    }
+    const bool dragged = action == SB_THUMBTRACK || action == SB_THUMBPOSITION;
+    ScrollQuestionTo(action == SB_LINEUP     ? info.nPos - 1
+                     : action == SB_LINEDOWN ? info.nPos + 1
+                     : action == SB_PAGEUP   ? info.nPos - page
+                     : action == SB_PAGEDOWN ? info.nPos + page
+                     : action == SB_TOP      ? 0
+                     : action == SB_BOTTOM   ? info.nMax
+                     : dragged               ? info.nTrackPos
+                                             : info.nPos);
 }
 
 void ScrollQuestionByWheel(POINT screen_point, int wheel_delta) {
@@ -224,7 +223,8 @@ void ScrollQuestionByWheel(POINT screen_point, int wheel_delta) {
     if (!PtInRect(&label, screen_point) && !PtInRect(&bar, screen_point)) return;
     UINT lines_per_notch = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines_per_notch, 0);
-    if (lines_per_notch == WHEEL_PAGESCROLL) lines_per_notch = static_cast<UINT>(VisibleLines(GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT)));
+    if (lines_per_notch == WHEEL_PAGESCROLL)
+        lines_per_notch = static_cast<UINT>(VisibleLines(GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT)));
     // Fine-grained wheels send less than a notch at a time; the rest is kept for the next turn.
     wheelRemainder += wheel_delta;
     const int notches = wheelRemainder / WHEEL_DELTA;

@@ -89,7 +89,8 @@ int QuestionTextHeight(HWND label, const std::wstring& text) {
     RECT client = {};
     GetClientRect(label, &client);
     for (int height = NORMAL_TEXT_HEIGHT; height >= QUESTION_FLOOR_HEIGHT; --height) {
-        if (MeasureIn(label, height, [&](HDC dc) { return FitsBox(dc, text, QUESTION_FORMAT, client.right, client.bottom); }))
+        if (MeasureIn(label, height,
+                      [&](HDC dc) { return FitsBox(dc, text, QUESTION_FORMAT, client.right, client.bottom); }))
             return height;
     }
     return 0;
@@ -100,7 +101,8 @@ bool FitsOptionRow(HWND row, const std::wstring& text, int height, bool one_line
     RECT client = {};
     GetClientRect(row, &client);
     const UINT format = OPTION_FORMAT | (one_line ? DT_SINGLELINE : DT_WORDBREAK);
-    return MeasureIn(row, height, [&](HDC dc) { return FitsBox(dc, text, format, OptionTextWidth(row, dc), client.bottom); });
+    return MeasureIn(row, height,
+                     [&](HDC dc) { return FitsBox(dc, text, format, OptionTextWidth(row, dc), client.bottom); });
 }
 
 int OptionRowsHeight(HWND row, const std::vector<std::wstring>& texts) {

@@ -1,10 +1,9 @@
 // Long questions and options on the real exam window, made inside the test process from the program's own
 // window procedure: which size a text is shown at, when the question scrolls and an option is shortened, that a
 // question that fits draws exactly the pixels it always did, and that paging costs no GDI or USER objects.
-#include <gtest/gtest.h>
-
-#include <windows.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -28,7 +27,8 @@ const std::wstring ENGLISH =
     L"backup every Sunday night to tapes that are stored in a locked cabinet in the same server room. Which is best?";
 const std::wstring JAPANESE =
     L"ある製造業の会社では、工場の生産管理システムを社内のサーバで運用している。サーバは導入から七年が経ち、保守契約は"
-    L"来年三月で終了する。情報システム部門は、クラウドへの移行、新しいサーバの購入、保守契約の延長の三案を比較している。";
+    L"来年三月で終了する。情報システム部門は、クラウドへの移行、新しいサーバの購入、保守契約の延長の三案を比較している"
+    L"。";
 constexpr UINT LABEL_FORMAT = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
 
 // `text` repeated to `length` characters, cut back to the last space when `at_word` is set.
@@ -38,7 +38,8 @@ std::wstring Text(const std::wstring& text, size_t length, bool at_word = true) 
     return repeated.substr(0, at_word ? repeated.rfind(L' ', length) : length);
 }
 
-Question MakeQuestion(const std::wstring& text, std::vector<std::wstring> options = {L"Yes", L"No", L"Maybe", L"Never"}) {
+Question MakeQuestion(const std::wstring& text,
+                      std::vector<std::wstring> options = {L"Yes", L"No", L"Maybe", L"Never"}) {
     Question q;
     q.questionText = text;
     q.options = std::move(options);
@@ -58,7 +59,8 @@ HWND MakeWindow(const wchar_t* window_class, WNDPROC procedure, DWORD style, int
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = window_class;
     RegisterClassW(&wc);  // fails harmlessly when the class is already there
-    return CreateWindowExW(0, window_class, L"Tessavon", style, 0, y, 800, height, nullptr, nullptr, wc.hInstance, nullptr);
+    return CreateWindowExW(0, window_class, L"Tessavon", style, 0, y, 800, height, nullptr, nullptr, wc.hInstance,
+                           nullptr);
 }
 
 // The program's main window, created in this process as wWinMain creates it; the test then puts its own questions
@@ -66,7 +68,8 @@ HWND MakeWindow(const wchar_t* window_class, WNDPROC procedure, DWORD style, int
 class ExamWindow {
 public:
     explicit ExamWindow(const std::vector<Question>& questions) {
-        folder_.Write(L"questions.json", R"([{"questionText": "Q", "options": ["a", "b", "c", "d"], "correctAnswer": 0}])");
+        folder_.Write(L"questions.json",
+                      R"([{"questionText": "Q", "options": ["a", "b", "c", "d"], "correctAnswer": 0}])");
         window_ = MakeWindow(CLASS_NAME, WindowProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 600);
         EXPECT_NE(window_, nullptr);
         examQuestions = questions;
@@ -160,7 +163,8 @@ std::pair<DWORD, DWORD> GuiObjects() {
     if (counted.second == 0) {
         const auto count_windows = [](HWND window, LPARAM total) {
             ++*reinterpret_cast<DWORD*>(total);
-            EnumChildWindows(window, [](HWND, LPARAM n) { return ++*reinterpret_cast<DWORD*>(n), TRUE; }, total);
+            EnumChildWindows(
+                window, [](HWND, LPARAM n) { return ++*reinterpret_cast<DWORD*>(n), TRUE; }, total);
             return TRUE;
         };
         EnumThreadWindows(GetCurrentThreadId(), count_windows, reinterpret_cast<LPARAM>(&counted.second));
@@ -183,9 +187,10 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
                                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, L"Yu Gothic UI");
     for (int k = -1; k < 4; ++k) {
         const DWORD style = k < 0 ? SS_NOPREFIX : BS_AUTORADIOBUTTON | (k == 0 ? WS_GROUP : 0);
-        const HWND control = CreateWindowExW(0, k < 0 ? L"STATIC" : L"BUTTON", L"", WS_CHILD | WS_VISIBLE | style,
-                                             k < 0 ? 40 : 60, k < 0 ? 60 : 200 + 45 * k, k < 0 ? 700 : 660, k < 0 ? 120 : 35,
-                                             before, reinterpret_cast<HMENU>(static_cast<INT_PTR>(102 + k)), nullptr, nullptr);
+        const HWND control =
+            CreateWindowExW(0, k < 0 ? L"STATIC" : L"BUTTON", L"", WS_CHILD | WS_VISIBLE | style, k < 0 ? 40 : 60,
+                            k < 0 ? 60 : 200 + 45 * k, k < 0 ? 700 : 660, k < 0 ? 120 : 35, before,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(102 + k)), nullptr, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     const auto show_before = [&](const Question& q) {
@@ -205,7 +210,8 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
         for (const int id : {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4}) {
             EXPECT_EQ(StyleOf(exam.Control(id)), StyleOf(GetDlgItem(before, id))) << "control " << id;
             EXPECT_EQ(SendMessageW(exam.Control(id), WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(hFontNormal));
-            EXPECT_TRUE(Pixels(exam.Control(id)) == Pixels(GetDlgItem(before, id))) << "control " << id << " looks different";
+            EXPECT_TRUE(Pixels(exam.Control(id)) == Pixels(GetDlgItem(before, id)))
+                << "control " << id << " looks different";
         }
     };
     expect_as_before(fitting, "first question");
@@ -225,9 +231,9 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
 // The question label takes the largest size from 20 down to 15 at which the whole text fits it (English of about
 // 800 characters still does; Japanese wraps between its characters); past that it keeps 15 and scrolls.
 TEST(LongTexts, ALongQuestionShrinksToTheLargestSizeThatFitsOrScrolls) {
-    const std::vector<std::wstring> texts = {Text(ENGLISH, 420), Text(ENGLISH, 650), Text(ENGLISH, 800),
-                                             Text(JAPANESE, 250, false), Text(JAPANESE, 400, false),
-                                             Text(ENGLISH, 2400), Text(ENGLISH, 1000000)};
+    const std::vector<std::wstring> texts = {
+        Text(ENGLISH, 420),         Text(ENGLISH, 650),  Text(ENGLISH, 800),    Text(JAPANESE, 250, false),
+        Text(JAPANESE, 400, false), Text(ENGLISH, 2400), Text(ENGLISH, 1000000)};
     std::vector<Question> questions;
     for (const std::wstring& text : texts) questions.push_back(MakeQuestion(text));
     ExamWindow exam(questions);
@@ -305,8 +311,9 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     const HWND label = exam.Control(IDC_QUESTION_TEXT);
     const HDC dc = GetDC(label);
     const HGDIOBJ previous = SelectObject(dc, FittedFont(QUESTION_FLOOR_HEIGHT));
-    for (const std::wstring& text : {Text(ENGLISH, 3000), Text(JAPANESE, 3000, false), Text(L"𠀋", 800, false),
-                                     L"before " + std::wstring(900, L'x') + L" after", std::wstring(L"1\r\n2\r3\n\n5")}) {
+    for (const std::wstring& text :
+         {Text(ENGLISH, 3000), Text(JAPANESE, 3000, false), Text(L"𠀋", 800, false),
+          L"before " + std::wstring(900, L'x') + L" after", std::wstring(L"1\r\n2\r3\n\n5")}) {
         SCOPED_TRACE(WideToUtf8(text.substr(0, 40)));
         const auto lines = WrapLines(label, text, QUESTION_FLOOR_HEIGHT, 700);
         std::wstring kept;
@@ -321,7 +328,8 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         }
         const auto visible = [](const std::wstring& all) {
             std::wstring shown;
-            std::copy_if(all.begin(), all.end(), std::back_inserter(shown), [](wchar_t c) { return !std::iswspace(c); });
+            std::copy_if(all.begin(), all.end(), std::back_inserter(shown),
+                         [](wchar_t c) { return !std::iswspace(c); });
             return shown;
         };
         EXPECT_EQ(visible(kept), visible(text));
@@ -380,7 +388,8 @@ TEST(LongTexts, OptionsShareOneSmallerSizeAndTheLongestAreShortenedWithATip) {
 
     // The tips: one for each shortened row, with the full text (the first 1,000 characters of a longer one).
     HWND tooltip = nullptr;
-    while ((tooltip = FindWindowExW(nullptr, tooltip, TOOLTIPS_CLASSW, nullptr)) && GetWindow(tooltip, GW_OWNER) != exam.window()) {
+    while ((tooltip = FindWindowExW(nullptr, tooltip, TOOLTIPS_CLASSW, nullptr)) &&
+           GetWindow(tooltip, GW_OWNER) != exam.window()) {
     }
     ASSERT_NE(tooltip, nullptr) << "no tooltip";
     EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 3);
@@ -398,7 +407,8 @@ TEST(LongTexts, OptionsShareOneSmallerSizeAndTheLongestAreShortenedWithATip) {
     GetWindowRect(exam.Control(IDC_OPTION2), &place);
     SetCursorPos(place.left + 200, place.top + 15);
     SendMessageW(exam.Control(IDC_OPTION2), WM_MOUSEMOVE, 0, MAKELPARAM(200, 15));
-    for (const ULONGLONG deadline = GetTickCount64() + 5000; !IsWindowVisible(tooltip) && GetTickCount64() < deadline;) {
+    for (const ULONGLONG deadline = GetTickCount64() + 5000;
+         !IsWindowVisible(tooltip) && GetTickCount64() < deadline;) {
         Pump();
         Sleep(10);
     }
@@ -412,7 +422,8 @@ TEST(LongTexts, OptionsShareOneSmallerSizeAndTheLongestAreShortenedWithATip) {
 TEST(LongTexts, PagingDoesNotGrowGdiOrUserObjects) {
     std::vector<LRESULT> fonts;
     {
-        ExamWindow exam({MakeQuestion(L"Short"), MakeQuestion(Text(ENGLISH, 600), {L"a", Text(ENGLISH, 150), L"c", L"d"}),
+        ExamWindow exam({MakeQuestion(L"Short"),
+                         MakeQuestion(Text(ENGLISH, 600), {L"a", Text(ENGLISH, 150), L"c", L"d"}),
                          MakeQuestion(Text(ENGLISH, 3000), {Text(ENGLISH, 100000), L"b", L"c", L"d"}),
                          MakeQuestion(JAPANESE, {Text(ENGLISH, 80), L"b", L"c", L"d"})});
         const auto page_through = [&] {
@@ -434,7 +445,8 @@ TEST(LongTexts, PagingDoesNotGrowGdiOrUserObjects) {
         fonts.erase(std::unique(fonts.begin(), fonts.end()), fonts.end());
         EXPECT_LE(fonts.size(), 5u) << "fonts are made anew instead of reused";
     }
-    for (const LRESULT font : fonts) EXPECT_EQ(GetObjectType(reinterpret_cast<HFONT>(font)), 0u) << "a font outlived the window";
+    for (const LRESULT font : fonts)
+        EXPECT_EQ(GetObjectType(reinterpret_cast<HFONT>(font)), 0u) << "a font outlived the window";
 }
 
 }  // namespace
