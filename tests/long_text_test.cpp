@@ -1,9 +1,11 @@
 // Long questions and options on the real exam window, made inside the test process from the program's own
 // window procedure: which size a text is shown at, when the question scrolls and an option is shortened, that a
 // question that fits draws exactly the pixels it always did, and that paging costs no GDI or USER objects.
-#include <commctrl.h>
 #include <gtest/gtest.h>
+
 #include <windows.h>
+// After windows.h, which they build on.
+#include <commctrl.h>
 #include <winternl.h>
 
 #include <algorithm>
