@@ -8,7 +8,9 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
+#include "long_text_view.h"
 #include "question_bank.h"
+#include "text_fitting.h"
 
 const wchar_t CLASS_NAME[] = L"Sample Window Class";
 
@@ -44,11 +46,6 @@ const int BOLD_FONT_CONTROLS[] = {IDC_QUESTION_NUMBER, IDC_TIMER_LABEL};
 const int NORMAL_FONT_CONTROLS[] = {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3,
                                     IDC_OPTION4,       IDC_PREV,    IDC_NEXT};
 
-HFONT CreateExamFont(int height, int weight) {
-    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, L"Yu Gothic UI");
-}
-
 // Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer.
 // Returning FALSE refuses the window after a load failure the loader has already reported.
 BOOL OnCreate(HWND window, LPCREATESTRUCT) {
@@ -83,6 +80,7 @@ void OnDestroy(HWND window) {
     if (hFontBold) DeleteObject(hFontBold);
     hFontNormal = nullptr;
     hFontBold = nullptr;
+    ReleaseLongTextView();
     PostQuitMessage(0);
 }
 
@@ -98,6 +96,18 @@ void OnCommand(HWND window, int id, HWND, UINT) { NavigateExam(window, id); }
 
 // The once-a-second exam tick.
 void OnTimer(HWND window, UINT id) { ExamTick(window, id); }
+
+// The question label draws a question itself only while the question is too long for it and scrolls.
+void OnDrawItem(HWND, const DRAWITEMSTRUCT* item) {
+    if (item->CtlID == IDC_QUESTION_TEXT) DrawScrolledQuestion(item);
+}
+
+// The scroll bar of a question too long for its label.
+void OnVScroll(HWND, HWND, UINT action, int) { ScrollQuestion(action); }
+
+// The mouse wheel reaches the main window from whichever control has the focus; it scrolls a long question
+// when the pointer is over it.
+void OnMouseWheel(HWND, int x, int y, int delta, UINT) { ScrollQuestionByWheel(POINT{x, y}, delta); }
 
 // A handler ran out of memory (the only exception they can meet): say so and end the program with status 1.
 // During creation the window is refused; afterwards it is destroyed, and the quit code posted last is the one
@@ -121,6 +131,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             HANDLE_MSG(window, WM_PAINT, OnPaint);
             HANDLE_MSG(window, WM_COMMAND, OnCommand);
             HANDLE_MSG(window, WM_TIMER, OnTimer);
+            HANDLE_MSG(window, WM_DRAWITEM, OnDrawItem);
+            HANDLE_MSG(window, WM_VSCROLL, OnVScroll);
+            HANDLE_MSG(window, WM_MOUSEWHEEL, OnMouseWheel);
         }
     } catch (const std::exception&) {
         return OnOutOfMemory(window, message);
