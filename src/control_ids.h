@@ -13,3 +13,6 @@
 #define IDC_TIMER_LABEL 109
 
 #define ID_EXAM_TIMER 1
+
+// The four option rows, top to bottom.
+inline constexpr int OPTION_IDS[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};

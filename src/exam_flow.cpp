@@ -37,10 +37,9 @@ void ShowQuestion(HWND window) {
     SetDlgItemTextW(window, IDC_QUESTION_TEXT, q.questionText.c_str());
 
     // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
-    const int option_ids[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};
     for (size_t k = 0; k < 4; ++k) {
         const std::wstring option_text = k < q.options.size() ? EscapeMnemonics(q.options[k]) : std::wstring();
-        SetDlgItemTextW(window, option_ids[k], option_text.c_str());
+        SetDlgItemTextW(window, OPTION_IDS[k], option_text.c_str());
     }
     CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, 0);
 }

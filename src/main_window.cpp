@@ -8,8 +8,6 @@
 #include "exam_flow.h"
 #include "question_bank.h"
 
-const wchar_t CLASS_NAME[] = L"Sample Window Class";
-
 HFONT hFontNormal = nullptr;
 HFONT hFontBold = nullptr;
 

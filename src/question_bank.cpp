@@ -54,8 +54,6 @@ using ArenaString = std::basic_string<char, std::char_traits<char>, ArenaAllocat
 using json = nlohmann::basic_json<std::map, std::vector, ArenaString, bool, std::int64_t, std::uint64_t, double,
                                   ArenaAllocator>;
 
-const char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
-
 std::string EntryError(size_t position, const std::string& problem) {
     return FORMAT_ERROR_PREFIX + ("Question " + std::to_string(position) + ": " + problem);
 }

@@ -22,6 +22,9 @@ extern std::vector<Question> examQuestions;
 
 constexpr int EXAM_QUESTION_LIMIT = 60;
 
+// The first line of every message that refuses a bank; the rest says what is wrong.
+inline constexpr char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
+
 // Checks a bank's bytes (as read in text mode) and turns them into questions. Returns true and fills
 // `questions`, or returns false and sets `err_msg` to the UTF-8 text a bank author needs to see.
 // `questions` is left untouched on failure. The text is taken by value so a caller that moves it in lets its
