@@ -34,7 +34,7 @@ using json = nlohmann::json;
 
 constexpr uint64_t DEFAULT_SEED = 20240611;
 constexpr size_t DEFAULT_INPUTS = 500000;
-constexpr size_t DEFAULT_BOX_INPUTS = 3000;
+constexpr size_t DEFAULT_BOX_INPUTS = 2000;
 // The two streams of inputs, so the few through the box are not the first of those parsed in memory.
 constexpr int MEMORY_STREAM = 0;
 constexpr int BOX_STREAM = 1;
