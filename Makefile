@@ -1,12 +1,12 @@
 # The project's commands. Everything is cross-built for 64-bit Windows into build/ and run under Wine.
 #   make run         build, then open the exam on the sample bank (examples/questions.json)
 #   make test        install what is missing, build, and run every test under Wine
-#   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC
+#   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC, and dist/SHA256SUMS
 #   make screenshot  retake docs/screenshot.png and docs/screenshot-japanese.png on a private virtual display
 #   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up
 #   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_SEED)
 BUILD := build
-WITH_DISPLAY := cmake/with-display.sh $(BUILD)
+WITH_DISPLAY := scripts/with-display.sh $(BUILD)
 # What the pictures need beyond the build: xwd, xwininfo, ImageMagick, and Wine's own fonts for the title bar
 # that Wine draws in its virtual desktop.
 SCREENSHOT_PACKAGES := x11-apps x11-utils imagemagick fonts-wine
@@ -16,7 +16,7 @@ SCREENSHOT_PACKAGES := x11-apps x11-utils imagemagick fonts-wine
 all: build
 
 deps:
-	@cmake/install-deps.sh
+	@scripts/install-deps.sh
 
 configure: deps
 	@[ -f $(BUILD)/build.ninja ] || cmake --preset mingw
@@ -25,7 +25,7 @@ build: configure
 	@cmake --build $(BUILD)
 
 test: build
-	@$(WITH_DISPLAY) test cmake/run-tests.sh $(BUILD)
+	@$(WITH_DISPLAY) test scripts/run-tests.sh $(BUILD)
 
 # Twenty times the inputs of `make test` in memory (about five minutes) and ten times its inputs through the real
 # file and message box; the seed differs from run to run unless given.
@@ -46,14 +46,14 @@ fuzz: build
 # Only the program itself: a first run need not wait for the tests to build.
 run: configure
 	@cmake --build $(BUILD) --target tessavon
-	@cmake/run-exam.sh $(BUILD) examples
+	@scripts/run-exam.sh $(BUILD) examples
 
 package: build
 	@cmake --build $(BUILD) --target package
 
 screenshot: build
-	@cmake/install-deps.sh $(SCREENSHOT_PACKAGES)
-	@env -u DISPLAY $(WITH_DISPLAY) test cmake/screenshot.sh $(BUILD) docs
+	@scripts/install-deps.sh $(SCREENSHOT_PACKAGES)
+	@env -u DISPLAY $(WITH_DISPLAY) test scripts/screenshot.sh $(BUILD) docs
 
 clean:
 	rm -rf $(BUILD)

@@ -6,9 +6,7 @@
 set -eu
 build_dir=$(cd "$1" && pwd)
 mode=$2
-export WINEPREFIX="$build_dir/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe='
+. "$(dirname "$0")/wine-env.sh"
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once per build folder)..."

@@ -19,7 +19,7 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "screenshot.sh needs an X display; run it through 'make screenshot'." >&2
     exit 1
 fi
-export WINEPREFIX="$build_dir/wineprefix"
+. "$here/wine-env.sh"
 
 # Wine draws the title bar's buttons with its Marlett font (package fonts-wine), but Debian's Wine 8 does not look
 # in its own font folder, so the buttons would show as "0 1 r". A font in the prefix's Fonts folder is found.

@@ -23,8 +23,8 @@ if [ -z "${DISPLAY:-}" ]; then
     rm -f "$fd_file"
 fi
 
-export WINEPREFIX="$(cd "$build_dir" && pwd)/wineprefix"
-export WINEDEBUG=-all
+build_dir=$(cd "$build_dir" && pwd)
+. "$here/wine-env.sh"
 "$here/wine-prefix.sh" "$build_dir" "$mode"
 "$@"
 status=$?

@@ -7,4 +7,4 @@ shift
 # One program holding a window keeps Wine's desktop process running for the whole run (see desktop_keeper.cpp);
 # its output goes nowhere so it never holds a test's output open. The wineserver's end stops it.
 "$build_dir/wine-run.sh" "$build_dir/tests/desktop_keeper.exe" </dev/null >/dev/null 2>&1 &
-ctest --test-dir "$build_dir" --output-on-failure --timeout 300 "$@"
+ctest --test-dir "$build_dir" --output-on-failure "$@"
