@@ -183,7 +183,8 @@ std::string CheckLoadedQuestions(const ReferenceBank& expected) {
 
 // After a refusal: nothing was loaded and nothing is drawn.
 std::string CheckNothingLoaded() {
-    if (!allQuestions.empty()) return std::to_string(allQuestions.size()) + " questions were loaded from a refused bank";
+    if (!allQuestions.empty())
+        return std::to_string(allQuestions.size()) + " questions were loaded from a refused bank";
     PrepareExam();
     if (!examQuestions.empty()) return "PrepareExam drew questions from an empty bank";
     return std::string();
@@ -194,7 +195,8 @@ std::string CheckNothingLoaded() {
 std::string ExpectedRefusal(const ReferenceBank& expected, bool& whole) {
     whole = expected.verdict == BankVerdict::SyntaxError;
     if (whole) return FORMAT_ERROR_PREFIX + expected.library_message;
-    if (expected.bad_entry == 0) return std::string(FORMAT_ERROR_PREFIX) + "The file must hold an array of questions, not ";
+    if (expected.bad_entry == 0)
+        return std::string(FORMAT_ERROR_PREFIX) + "The file must hold an array of questions, not ";
     return FORMAT_ERROR_PREFIX + ("Question " + std::to_string(expected.bad_entry) + ": ");
 }
 

@@ -108,7 +108,8 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
             const HWND control = children[k];
             SCOPED_TRACE("control " + std::to_string(expected.id));
             EXPECT_EQ(GetDlgCtrlID(control), expected.id);
-            EXPECT_EQ(_wcsicmp(ClassNameOf(control).c_str(), expected.window_class), 0) << WideToUtf8(ClassNameOf(control));
+            const std::wstring window_class = ClassNameOf(control);
+            EXPECT_EQ(_wcsicmp(window_class.c_str(), expected.window_class), 0) << WideToUtf8(window_class);
             EXPECT_EQ(GetWindowLongW(control, GWL_STYLE), expected.style);
             EXPECT_EQ(GetWindowLongW(control, GWL_EXSTYLE), 0);
             EXPECT_EQ(Describe(PlaceInParent(control)), Describe(expected.place));
