@@ -49,9 +49,6 @@ std::string CheckParseAgainstReference(const std::string& file_bytes, const Refe
 // with every message box read and dismissed, then PrepareExam.
 std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
 
-// `bytes` with everything outside printable ASCII written as \xNN, for failure messages.
-std::string Printable(const std::string& bytes, size_t limit = 2000);
-
 // A test that loads banks: the bank and the exam are empty again afterwards.
 class BankTest : public ::testing::Test {
 protected:

@@ -269,3 +269,20 @@ std::string WideToUtf8(const std::wstring& text) {
 }
 
 std::wstring WidenAscii(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string Printable(const std::string& bytes, size_t limit) {
+    std::string out;
+    static const char HEX[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += "\\x";
+            out.push_back(HEX[c >> 4]);
+            out.push_back(HEX[c & 15]);
+        }
+    }
+    if (bytes.size() > limit) out += "... (" + std::to_string(bytes.size()) + " bytes)";
+    return out;
+}

@@ -106,5 +106,7 @@ void ExpectEndsWithStatusZero(RunningProgram& program, const char* cause);
 void CloseAndExpectStatusZero(RunningProgram& program, HWND window);
 
 std::string WideToUtf8(const std::wstring& text);
+// `bytes` with everything outside printable ASCII written as \xNN, for failure messages.
+std::string Printable(const std::string& bytes, size_t limit = 2000);
 // ASCII `text` as a wide string, for expected texts built from the program's narrow constants.
 std::wstring WidenAscii(const std::string& text);

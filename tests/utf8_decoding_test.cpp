@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "bank_reference.h"
+#include "test_support.h"
 #include "utf8_decoding.h"
 
 namespace {
