@@ -2,8 +2,9 @@
 #   make run         build, then open the exam on the sample bank (examples/questions.json)
 #   make test        install what is missing, build, and run every test under Wine
 #   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC, and dist/SHA256SUMS
-#   make screenshot  retake docs/screenshot.png and docs/screenshot-japanese.png on a private virtual display
-#   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up
+#   make screenshot  retake the pictures in docs/ (sample bank, Japanese, long question) on a private virtual display
+#   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up,
+#                    and showing long and huge questions
 #   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := scripts/with-display.sh $(BUILD)
@@ -36,7 +37,8 @@ FUZZ_SEED := $(shell date +%s)
 endif
 
 bench: build
-	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/bench/bank_bench.exe
+	@$(WITH_DISPLAY) test sh -c '$(BUILD)/wine-run.sh $(BUILD)/bench/bank_bench.exe && \
+		$(BUILD)/wine-run.sh $(BUILD)/bench/fitting_bench.exe'
 
 fuzz: build
 	@echo "Fuzzing with seed $(FUZZ_SEED): $(FUZZ_INPUTS) inputs in memory, $(FUZZ_BOX_INPUTS) through the message box"

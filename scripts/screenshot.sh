@@ -1,6 +1,6 @@
 #!/bin/sh
 # Takes the README's pictures of the exam window: one on the sample bank, one on a bank holding a single Japanese
-# question (so that picture is the same every time). Each is taken in a Wine virtual desktop, so Wine draws the
+# question and one on a bank holding a single long scenario question (so those pictures are the same every time). Each is taken in a Wine virtual desktop, so Wine draws the
 # title bar, and cropped to that desktop. Run it on a private X display (make screenshot does), or the picture
 # may catch whatever else is on the screen.
 # Usage: screenshot.sh BUILD_DIR OUT_DIR
@@ -118,3 +118,22 @@ cat > "$scratch/japanese/questions.json" <<'JSON'
 ]
 JSON
 shoot "$scratch/japanese" "$out_dir/screenshot-japanese.png"
+
+# A scenario question of about 770 characters with options of up to 165: the question in a smaller font, the
+# options sharing one smaller font on two lines.
+mkdir "$scratch/long"
+cat > "$scratch/long/questions.json" <<'JSON'
+[
+  {
+    "questionText": "An online retailer runs its checkout service on six virtual machines behind a load balancer. During a seasonal sale the machines reach 95 percent CPU and customers see timeouts, yet for the rest of the year the same machines idle at about 10 percent. The finance team wants to stop paying for capacity that sits unused most of the year, and the operations team wants the service to stay responsive without anyone having to add machines by hand at two in the morning. The application keeps no session state on the machines, and a new machine takes about four minutes from start until it passes the load balancer's health check. Last year's sale also showed that traffic doubles within ten minutes of the first marketing e-mail going out. What should the architect propose?",
+    "options": [
+      "Buy larger virtual machines with twice the CPU so that the peak fits comfortably",
+      "Put the machines in an auto-scaling group that adds and removes instances based on average CPU load, with a minimum of two instances spread across availability zones",
+      "Move the database to a bigger server, because checkout timeouts are always caused by the database",
+      "Schedule a script that restarts all six machines every night to clear memory leaks"
+    ],
+    "correctAnswer": 1
+  }
+]
+JSON
+shoot "$scratch/long" "$out_dir/screenshot-long.png"

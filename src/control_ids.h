@@ -11,6 +11,8 @@
 #define IDC_NEXT 107
 #define IDC_QUESTION_NUMBER 108
 #define IDC_TIMER_LABEL 109
+// Beside the question label, only while a question too long for it is on show.
+#define IDC_QUESTION_SCROLL 110
 
 #define ID_EXAM_TIMER 1
 

@@ -1,30 +1,17 @@
 // What happens while the exam runs: showing a question, moving between questions, and counting the time down.
 #include "exam_flow.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "control_ids.h"
+#include "long_text_view.h"
 #include "question_bank.h"
 
 int currentQuestionIndex = 0;
 int timeLeft = EXAM_DURATION_SECONDS;
-
-namespace {
-
-// Buttons would take "&" as a mnemonic marker, turning "R&D" into "RD" with an underlined D; doubling it shows
-// the text as the bank author wrote it.
-std::wstring EscapeMnemonics(const std::wstring& text) {
-    std::wstring escaped;
-    escaped.reserve(text.size());
-    for (wchar_t c : text) {
-        if (c == L'&') escaped += L'&';
-        escaped += c;
-    }
-    return escaped;
-}
-
-}  // namespace
 
 void ShowQuestion(HWND window) {
     const int question_count = static_cast<int>(examQuestions.size());
@@ -34,13 +21,13 @@ void ShowQuestion(HWND window) {
     const std::wstring q_num_text =
         L"Question " + std::to_wstring(currentQuestionIndex + 1) + L" / " + std::to_wstring(question_count);
     SetDlgItemTextW(window, IDC_QUESTION_NUMBER, q_num_text.c_str());
-    SetDlgItemTextW(window, IDC_QUESTION_TEXT, q.questionText.c_str());
+    ShowQuestionText(window, q.questionText);
 
     // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
-    for (size_t k = 0; k < 4; ++k) {
-        const std::wstring option_text = k < q.options.size() ? EscapeMnemonics(q.options[k]) : std::wstring();
-        SetDlgItemTextW(window, OPTION_IDS[k], option_text.c_str());
-    }
+    std::vector<std::wstring> option_texts(q.options.begin(),
+                                           q.options.begin() + std::min<size_t>(4, q.options.size()));
+    option_texts.resize(4);
+    ShowOptionTexts(window, option_texts);
     CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, 0);
 }
 

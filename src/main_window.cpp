@@ -6,7 +6,9 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
+#include "long_text_view.h"
 #include "question_bank.h"
+#include "text_fitting.h"
 
 HFONT hFontNormal = nullptr;
 HFONT hFontBold = nullptr;
@@ -39,11 +41,6 @@ const ControlLayout CONTROLS[] = {
 const int BOLD_FONT_CONTROLS[] = {IDC_QUESTION_NUMBER, IDC_TIMER_LABEL};
 const int NORMAL_FONT_CONTROLS[] = {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3,
                                     IDC_OPTION4,       IDC_PREV,    IDC_NEXT};
-
-HFONT CreateExamFont(int height, int weight) {
-    return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, L"Yu Gothic UI");
-}
 
 // Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer.
 // Returning FALSE refuses the window after a load failure the loader has already reported.
@@ -79,6 +76,7 @@ void OnDestroy(HWND window) {
     if (hFontBold) DeleteObject(hFontBold);
     hFontNormal = nullptr;
     hFontBold = nullptr;
+    ReleaseLongTextView();
     PostQuitMessage(0);
 }
 
@@ -95,6 +93,18 @@ void OnCommand(HWND window, int id, HWND, UINT) { NavigateExam(window, id); }
 // The once-a-second exam tick.
 void OnTimer(HWND window, UINT id) { ExamTick(window, id); }
 
+// The question label draws a question itself only while the question is too long for it and scrolls.
+void OnDrawItem(HWND, const DRAWITEMSTRUCT* item) {
+    if (item->CtlID == IDC_QUESTION_TEXT) DrawScrolledQuestion(item);
+}
+
+// The scroll bar of a question too long for its label.
+void OnVScroll(HWND, HWND, UINT action, int) { ScrollQuestion(action); }
+
+// The mouse wheel reaches the main window from whichever control has the focus; it scrolls a long question
+// when the pointer is over it.
+void OnMouseWheel(HWND, int x, int y, int delta, UINT) { ScrollQuestionByWheel(POINT{x, y}, delta); }
+
 }  // namespace
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -104,6 +114,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         HANDLE_MSG(window, WM_PAINT, OnPaint);
         HANDLE_MSG(window, WM_COMMAND, OnCommand);
         HANDLE_MSG(window, WM_TIMER, OnTimer);
+        HANDLE_MSG(window, WM_DRAWITEM, OnDrawItem);
+        HANDLE_MSG(window, WM_VSCROLL, OnVScroll);
+        HANDLE_MSG(window, WM_MOUSEWHEEL, OnMouseWheel);
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -1,0 +1,128 @@
+// The fitting benchmark behind `make bench`: how long showing one question takes on the real exam window (made in
+// this process from the program's own window procedure), for a question that fits and for long and huge texts,
+// and how long one repaint of a scrolled huge question takes. Each figure is the median of several runs, and the
+// ratio to the question that fits is what to compare between machines.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "exam_flow.h"
+#include "main_window.h"
+#include "question_bank.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int RUNS = 9;
+
+double NowMs() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (msg.message != WM_QUIT) DispatchMessageW(&msg);
+}
+
+std::wstring Repeated(const std::wstring& text, size_t length) {
+    std::wstring repeated;
+    while (repeated.size() < length) repeated += text;
+    return repeated.substr(0, length);
+}
+
+// Median time of showing exam question `index` after question `from`, painting included.
+double ShowMs(HWND window, int from, int index) {
+    std::vector<double> times;
+    for (int run = 0; run < RUNS; ++run) {
+        currentQuestionIndex = from;
+        ShowQuestion(window);
+        UpdateWindow(window);
+        Pump();
+        const double start = NowMs();
+        currentQuestionIndex = index;
+        ShowQuestion(window);
+        UpdateWindow(window);
+        times.push_back(NowMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+    TempWorkFolder folder;
+    folder.Write(L"questions.json", R"([{"questionText": "Q", "options": ["a", "b", "c", "d"], "correctAnswer": 0}])");
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = CLASS_NAME;
+    RegisterClassW(&wc);
+    const HWND window = CreateWindowExW(0, CLASS_NAME, L"Tessavon", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                                        nullptr, wc.hInstance, nullptr);
+    if (!window) {
+        std::printf("the exam window could not be made\n");
+        return 1;
+    }
+    ShowWindow(window, SW_SHOW);
+
+    const std::wstring english =
+        L"The team reviews every change before it reaches production, and the audit log "
+        L"keeps a record of who approved it and when. ";
+    const std::wstring japanese =
+        L"情報システム部門は、クラウドへの移行、新しいサーバの購入、保守契約の延長を比較している。";
+    const std::vector<std::wstring> short_options = {L"Yes", L"No", L"Maybe", L"Never"};
+    const std::vector<std::wstring> huge_options(4, Repeated(english, 100000));
+    const struct {
+        const char* what;
+        std::wstring question;
+        std::vector<std::wstring> options;
+    } cases[] = {
+        {"fits: 300 characters, short options", Repeated(english, 300), short_options},
+        {"shrunk: 800 characters, options of 160", Repeated(english, 800),
+         std::vector<std::wstring>(4, Repeated(english, 160))},
+        {"scrolls: 2,400 characters", Repeated(english, 2400), short_options},
+        {"1,000,000 characters, options of 100,000", Repeated(english, 1000000), huge_options},
+        {"1,000,000 Japanese characters", Repeated(japanese, 1000000), short_options},
+    };
+    examQuestions.clear();
+    for (const auto& c : cases) {
+        Question q;
+        q.questionText = c.question;
+        q.options = c.options;
+        examQuestions.push_back(q);
+    }
+
+    std::printf("Showing one question on the exam window, median of %d runs\n", RUNS);
+    double fitting_ms = 0;
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const double ms = ShowMs(window, k == 0 ? 1 : 0, static_cast<int>(k));
+        if (k == 0) fitting_ms = ms;
+        std::printf("  %-45s %9.1f ms  %7.1fx\n", cases[k].what, ms, ms / fitting_ms);
+    }
+
+    // One repaint of the huge question scrolled to its end: only the lines in view are drawn.
+    currentQuestionIndex = 3;
+    ShowQuestion(window);
+    SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);
+    std::vector<double> times;
+    for (int run = 0; run < RUNS; ++run) {
+        const double start = NowMs();
+        RedrawWindow(GetDlgItem(window, 101), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        times.push_back(NowMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("  %-45s %9.1f ms  %7.1fx\n", "repaint of 1,000,000 characters at the end", times[RUNS / 2],
+                times[RUNS / 2] / fitting_ms);
+    DestroyWindow(window);
+    Pump();
+    return 0;
+}
