@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
 #include <stdexcept>
 
@@ -182,17 +181,35 @@ void PressOk(HWND box) {
 namespace {
 
 std::vector<MessageBoxSeen>* boxes_being_captured = nullptr;
+const wchar_t ANSWERED[] = L"TessavonTestAnswered";
 
-// A message box is complete when it is activated: read it then and queue the click on OK for its modal loop.
+// Reads the box and queues the click on OK for its modal loop, once per box. The mark is a property of the box
+// itself, so a later box that gets the same handle is still answered.
+void Answer(HWND box) {
+    if (GetPropW(box, ANSWERED)) return;
+    SetPropW(box, ANSWERED, reinterpret_cast<HANDLE>(1));
+    boxes_being_captured->push_back(ReadMessageBox(box));
+    PressOk(box);
+}
+
+// A message box is complete when it is activated: answer it then.
 LRESULT CALLBACK CaptureHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && boxes_being_captured) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        if (ClassNameOf(window) == MESSAGE_BOX_CLASS) {
-            boxes_being_captured->push_back(ReadMessageBox(window));
-            PressOk(window);
-        }
+        if (ClassNameOf(window) == MESSAGE_BOX_CLASS) Answer(window);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+BOOL CALLBACK AnswerIfVisibleBox(HWND window, LPARAM) {
+    if (IsWindowVisible(window) && ClassNameOf(window) == MESSAGE_BOX_CLASS) Answer(window);
+    return TRUE;
+}
+
+// A box that is shown but never activated (Wine can leave the activation elsewhere) would wait for ever; the box's
+// modal loop runs this timer, which answers any box of the thread that is on screen.
+void CALLBACK AnswerUnactivatedBoxes(HWND, UINT, UINT_PTR, DWORD) {
+    if (boxes_being_captured) EnumThreadWindows(GetCurrentThreadId(), AnswerIfVisibleBox, 0);
 }
 
 }  // namespace
@@ -201,15 +218,19 @@ std::vector<MessageBoxSeen> CaptureMessageBoxes(const std::function<void()>& act
     std::vector<MessageBoxSeen> boxes;
     boxes_being_captured = &boxes;
     HHOOK hook = SetWindowsHookExW(WH_CBT, CaptureHook, nullptr, GetCurrentThreadId());
+    const UINT_PTR timer = SetTimer(nullptr, 0, 2000, AnswerUnactivatedBoxes);
+    const auto stop = [&] {
+        KillTimer(nullptr, timer);
+        UnhookWindowsHookEx(hook);
+        boxes_being_captured = nullptr;
+    };
     try {
         action();
     } catch (...) {
-        UnhookWindowsHookEx(hook);
-        boxes_being_captured = nullptr;
+        stop();
         throw;
     }
-    UnhookWindowsHookEx(hook);
-    boxes_being_captured = nullptr;
+    stop();
     return boxes;
 }
 
