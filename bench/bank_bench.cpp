@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bank_generator.h"
+#include "main_window.h"
 #include "question_bank.h"
 #include "test_support.h"
 
@@ -45,34 +46,6 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Reads the whole file in binary with no translation: the floor for any loader.
-std::string ReadFileBytes(const wchar_t* path) {
-    std::string bytes;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    LARGE_INTEGER size;
-    GetFileSizeEx(file, &size);
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD got = 0;
-    size_t done = 0;
-    while (done < bytes.size() &&
-           ReadFile(file, &bytes[done], static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30)), &got,
-                    nullptr) &&
-           got > 0) {
-        done += got;
-    }
-    bytes.resize(done);
-    CloseHandle(file);
-    return bytes;
-}
-
-std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
 // What one run in a fresh process measured: the time of the work and the process's memory before and after it.
 struct ChildFigures {
     double ms = -1;
@@ -84,7 +57,7 @@ struct ChildFigures {
 // is how the program meets its bank: nothing freed earlier is there to reuse.
 int RunAsChild(const char* kind) {
     const bool load = std::strcmp(kind, "load") == 0;
-    const std::string bytes = load ? std::string() : ReadFileBytes(L"questions.json");
+    const std::string bytes = load ? std::string() : ReadWholeFile(L"questions.json");
     PROCESS_MEMORY_COUNTERS before = {}, after = {};
     before.cb = after.cb = sizeof before;
     GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
@@ -159,8 +132,9 @@ LoadFigures MeasureLoad(size_t questions, int runs) {
     LoadFigures f;
     std::vector<double> read, bare, bare_free, load, prepare;
     for (int run = 0; run < runs; ++run) {
+        // The whole file in binary with no translation: the floor for any loader.
         double t = NowMs();
-        const std::string bytes = ReadFileBytes(L"questions.json");
+        const std::string bytes = ReadWholeFile(L"questions.json");
         read.push_back(NowMs() - t);
         f.file_mb = bytes.size() / 1048576.0;
         {
@@ -253,12 +227,12 @@ int main(int argc, char** argv) {
 
     std::printf("\nStart to visible window, median of %d runs (ms; the window is looked for every 10 ms)\n", START_RUNS);
     std::printf("  trivial window program:            %6.0f\n",
-                StartToWindowMs(OwnFolder() + L"\\bench_trivial_window.exe", folder.path(), L"Trivial Window"));
+                StartToWindowMs(OwnExeFolder() + L"\\bench_trivial_window.exe", folder.path(), L"Trivial Window"));
     for (size_t questions : {static_cast<size_t>(100), static_cast<size_t>(1000), static_cast<size_t>(10000),
                              static_cast<size_t>(100000)}) {
         folder.Write(L"questions.json", GenerateBank(BANK_SEED, questions));
         std::printf("  tessavon.exe, %6zu questions:     %6.0f\n", questions,
-                    StartToWindowMs(ProductExePath(), folder.path(), L"Sample Window Class"));
+                    StartToWindowMs(ProductExePath(), folder.path(), CLASS_NAME));
         std::fflush(stdout);
     }
     return 0;

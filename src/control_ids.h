@@ -15,3 +15,6 @@
 #define IDC_QUESTION_SCROLL 110
 
 #define ID_EXAM_TIMER 1
+
+// The four option rows, top to bottom.
+inline constexpr int OPTION_IDS[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};

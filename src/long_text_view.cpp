@@ -22,7 +22,6 @@ int wheelRemainder = 0;
 // Made with the first shortened option; owned by the main window and destroyed with it.
 HWND optionTooltip = nullptr;
 
-constexpr int OPTION_IDS[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
 // The tooltip wraps the full text of a shortened option at this width. It shows at most this much of it, marked

@@ -12,8 +12,6 @@
 #include "question_bank.h"
 #include "text_fitting.h"
 
-const wchar_t CLASS_NAME[] = L"Sample Window Class";
-
 HFONT hFontNormal = nullptr;
 HFONT hFontBold = nullptr;
 

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-extern const wchar_t CLASS_NAME[];
+// The main window's class; the UI tests find the window by it.
+inline constexpr wchar_t CLASS_NAME[] = L"Sample Window Class";
 
 // Owned by the main window: created while it is created, deleted when it is destroyed.
 extern HFONT hFontNormal;

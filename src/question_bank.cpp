@@ -56,8 +56,6 @@ using ArenaString = std::basic_string<char, std::char_traits<char>, ArenaAllocat
 using json = nlohmann::basic_json<std::map, std::vector, ArenaString, bool, std::int64_t, std::uint64_t, double,
                                   ArenaAllocator>;
 
-const char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
-
 // How much of a token the JSON library quotes in its message is kept: a long unbroken token would make the box
 // wider (and, at millions of bytes, slower to lay out) than any screen.
 constexpr size_t QUOTED_TOKEN_KEEP = 40;

@@ -27,6 +27,10 @@ constexpr int EXAM_QUESTION_LIMIT = 60;
 // bank at the limit still fits a PC with a few GB free; 256 MB is half a million questions of usual length.
 constexpr uint64_t BANK_SIZE_LIMIT = 256ull << 20;
 
+// The first line of every message that refuses what a bank holds (its syntax, encoding or shape); the rest says
+// what is wrong. A bank refused for its size, or for the memory it needs, is told so in words of their own.
+inline constexpr char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
+
 // Checks a bank's bytes (as read in text mode) and turns them into questions. Returns true and fills
 // `questions`, or returns false and sets `err_msg` to the UTF-8 text a bank author needs to see: a text longer
 // than `size_limit` bytes, or one that does not fit in memory, is refused too. `questions` is left untouched on

@@ -1,13 +1,15 @@
 // Mutation fuzzing of the loader with hostile banks: valid banks are bent (bytes flipped, cut, spliced, nested
 // deep, given huge numbers, ill-formed UTF-8, NUL and Ctrl-Z bytes, CR LF, byte-order marks, wrong shapes) and
-// every result goes through a real questions.json, LoadQuestions with its real message box, and PrepareExam.
-// Each input must either load exactly what an independent reading of the bytes expects, or be refused with one
-// "JSON Parse Error" box and nothing loaded.
+// every result is loaded and the exam drawn from it. Each input must either load exactly what an independent
+// reading of the bytes expects, or be refused with the expected message and nothing loaded.
 //
-// The run is deterministic: input i of shard k comes from (seed, k, i) alone, so a failure reported with its
-// seed is reproduced by running again with TESSAVON_FUZZ_SEED set to it. TESSAVON_FUZZ_INPUTS sets the inputs
-// per shard (`make fuzz` runs many more than `make test`). A message box costs a few milliseconds under Wine,
-// so the budget is split over shards that CTest runs as separate tests.
+// Most inputs go through ParseQuestionBank in memory, with the text-mode read's rules applied to the bytes first;
+// a small share goes through a real questions.json, LoadQuestions with its real message box, to show that the
+// file, the text-mode read and the box change nothing. A box costs milliseconds under Wine, a parse microseconds.
+//
+// The run is deterministic: input i of a stream comes from (seed, stream, i) alone, so a failure reported with its
+// seed is reproduced by running again with TESSAVON_FUZZ_SEED set to it. TESSAVON_FUZZ_INPUTS and
+// TESSAVON_FUZZ_BOX_INPUTS set the two budgets (`make fuzz` runs many more than `make test`).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -29,9 +32,12 @@ namespace {
 
 using json = nlohmann::json;
 
-constexpr int SHARDS = 10;
 constexpr uint64_t DEFAULT_SEED = 20240611;
-constexpr size_t DEFAULT_INPUTS_PER_SHARD = 2000;  // 20,000 inputs in all
+constexpr size_t DEFAULT_INPUTS = 500000;
+constexpr size_t DEFAULT_BOX_INPUTS = 2000;
+// The two streams of inputs, so the few through the box are not the first of those parsed in memory.
+constexpr int MEMORY_STREAM = 0;
+constexpr int BOX_STREAM = 1;
 
 uint64_t EnvNumber(const char* name, uint64_t fallback) {
     const char* value = std::getenv(name);
@@ -119,6 +125,15 @@ void MutateShape(json& value, SplitMix64& random, int depth = 0) {
 
 size_t Position(SplitMix64& random, const std::string& bytes) { return random.Below(bytes.size() + 1); }
 
+// Puts `number` in place of the first number at or after `from`; without one there, nothing changes.
+void ReplaceNumber(std::string& bytes, size_t from, const char* number) {
+    while (from < bytes.size() && !(bytes[from] >= '0' && bytes[from] <= '9')) ++from;
+    if (from == bytes.size()) return;
+    size_t end = from;
+    while (end < bytes.size() && std::string_view("0123456789+-.eE").find(bytes[end]) != std::string_view::npos) ++end;
+    bytes.replace(from, end - from, number);
+}
+
 // One byte-level change of `bytes`.
 void MutateBytes(std::string& bytes, SplitMix64& random, const std::vector<std::string>& seeds) {
     switch (random.Below(14)) {
@@ -155,23 +170,12 @@ void MutateBytes(std::string& bytes, SplitMix64& random, const std::vector<std::
             bytes = bytes.substr(0, Position(random, bytes)) + other.substr(Position(random, other));
             break;
         }
-        case 9: {  // every line end as CR LF, or the other way round
-            std::string converted;
-            const bool to_crlf = random.Below(2) == 0;
-            for (char c : bytes) {
-                if (to_crlf && c == '\n') converted += "\r\n";
-                else if (!to_crlf && c == '\n') converted += "\r";
-                else converted += c;
-            }
-            bytes = converted;
+        case 9:  // every line end as CR LF, or as a bare CR
+            bytes = WithLineEnds(bytes, random.Below(2) == 0 ? "\r\n" : "\r");
             break;
-        }
         case 10: {  // swap a number for a huge, negative or fractional one
-            size_t at = Position(random, bytes);
-            while (at < bytes.size() && !(bytes[at] >= '0' && bytes[at] <= '9')) ++at;
-            size_t end = at;
-            while (end < bytes.size() && std::string("0123456789+-.eE").find(bytes[end]) != std::string::npos) ++end;
-            bytes.replace(at, end - at, NUMBERS[random.Below(std::size(NUMBERS))]);
+            const size_t at = Position(random, bytes);
+            ReplaceNumber(bytes, at, NUMBERS[random.Below(std::size(NUMBERS))]);
             break;
         }
         case 11: {  // nest a stretch deep in arrays (or leave the brackets unbalanced)
@@ -234,12 +238,9 @@ void MutateKeepingSyntax(std::string& bytes, SplitMix64& random, const std::vect
             }
             break;
         }
-        case 3: {  // CR LF line ends
-            std::string converted;
-            for (char c : bytes) converted += c == '\n' ? std::string("\r\n") : std::string(1, c);
-            bytes = converted;
+        case 3:  // CR LF line ends
+            bytes = WithLineEnds(bytes, "\r\n");
             break;
-        }
         case 4:
             bytes.insert(0, "\xEF\xBB\xBF");
             break;
@@ -262,22 +263,17 @@ void MutateKeepingSyntax(std::string& bytes, SplitMix64& random, const std::vect
             }
             break;
         }
-        default: {  // another number in place of one
-            size_t from = at;
-            while (from < bytes.size() && !(bytes[from] >= '0' && bytes[from] <= '9')) ++from;
-            size_t end = from;
-            while (end < bytes.size() && std::string("0123456789+-.eE").find(bytes[end]) != std::string::npos) ++end;
-            if (from < bytes.size()) bytes.replace(from, end - from, NUMBERS[random.Below(std::size(NUMBERS))]);
+        default:  // another number in place of one
+            ReplaceNumber(bytes, at, NUMBERS[random.Below(std::size(NUMBERS))]);
             break;
-        }
     }
 }
 
-// Input `index` of `shard`: a seed bank, sometimes bent in shape first, then a few changes. Most inputs keep to
+// Input `index` of `stream`: a seed bank, sometimes bent in shape first, then a few changes. Most inputs keep to
 // changes that leave the syntax whole, so their texts are compared after loading; the rest get hostile
-// byte-level changes as well. A refused input costs a message box, several times a loaded one.
-std::string MakeInput(uint64_t seed, int shard, size_t index, const std::vector<std::string>& seeds) {
-    SplitMix64 random{seed * 0x100000001B3ull ^ (static_cast<uint64_t>(shard) << 48) ^ index};
+// byte-level changes as well.
+std::string MakeInput(uint64_t seed, int stream, size_t index, const std::vector<std::string>& seeds) {
+    SplitMix64 random{seed * 0x100000001B3ull ^ (static_cast<uint64_t>(stream) << 48) ^ index};
     std::string bytes = seeds[random.Below(seeds.size())];
     if (random.Below(5) == 0) {
         json bank = json::parse(TextModeBytes(bytes), nullptr, false);
@@ -293,53 +289,43 @@ std::string MakeInput(uint64_t seed, int shard, size_t index, const std::vector<
     return bytes;
 }
 
-class BankFuzz : public BankFolderTest, public ::testing::WithParamInterface<int> {};
-
-// Found by the fuzzer: when the library's message ended in the first byte of a character cut short, the
-// conversion for the box ran the rest of the message (the closing quote) into one replacement character. The
-// message is converted with its terminating NUL, so the quote stays.
-TEST_F(BankFolderTest, ParseErrorQuotingACutCharacterKeepsTheClosingQuote) {
-    const std::wstring prefix = L"Invalid format in questions.json.\n[json.exception.parse_error.101] parse error at "
-                                L"line 1, column ";
-    const struct {
-        std::string bank;
-        std::wstring text;
-    } cases[] = {
-        {"[\xE9]", prefix + L"2: syntax error while parsing value - invalid literal; last read: '[\uFFFD'"},
-        {"[1,\xC3]", prefix + L"4: syntax error while parsing value - invalid literal; last read: '1,\uFFFD'"},
-        {"\xE6\x97", prefix + L"1: syntax error while parsing value - invalid literal; last read: '\uFFFD'"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(Printable(c.bank));
-        folder_.Write(L"questions.json", c.bank);
-        bool loaded = true;
-        const auto boxes = CaptureMessageBoxes([&] { loaded = LoadQuestions(owner_); });
-        EXPECT_FALSE(loaded);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, c.text);
-    }
-}
-
-TEST_P(BankFuzz, MutatedBanksLoadAsReadOrAreRefusedWithOneBox) {
-    const int shard = GetParam();
+// Runs `inputs` inputs of `stream` through `check` (one of the Check...AgainstReference) and reports the first
+// fault with what reproduces it.
+template <typename Check>
+void FuzzStream(int stream, size_t inputs, const Check& check) {
     const uint64_t seed = EnvNumber("TESSAVON_FUZZ_SEED", DEFAULT_SEED);
-    const size_t inputs = EnvNumber("TESSAVON_FUZZ_INPUTS", DEFAULT_INPUTS_PER_SHARD);
     const std::vector<std::string> seeds = SeedBanks();
     for (const std::string& bank : seeds) ASSERT_EQ(ReferenceLoad(bank).verdict, BankVerdict::Loads) << bank;
 
     size_t verdicts[3] = {};
     for (size_t index = 0; index < inputs; ++index) {
-        const std::string bytes = MakeInput(seed, shard, index, seeds);
+        const std::string bytes = MakeInput(seed, stream, index, seeds);
         const ReferenceBank expected = ReferenceLoad(bytes);
         ++verdicts[static_cast<int>(expected.verdict)];
-        const std::string fault = CheckBankAgainstReference(owner_, bytes, expected);
-        ASSERT_EQ(fault, "") << "fuzz seed " << seed << " (TESSAVON_FUZZ_SEED=" << seed << "), shard " << shard
+        const std::string fault = check(bytes, expected);
+        ASSERT_EQ(fault, "") << "fuzz seed " << seed << " (TESSAVON_FUZZ_SEED=" << seed << "), stream " << stream
                              << ", input " << index << ", bank bytes: " << Printable(bytes, 4000);
     }
-    std::printf("seed %llu shard %d: %zu inputs: %zu loaded, %zu syntax errors, %zu shape errors\n",
-                static_cast<unsigned long long>(seed), shard, inputs, verdicts[0], verdicts[1], verdicts[2]);
+    std::printf("seed %llu stream %d: %zu inputs: %zu loaded, %zu syntax errors, %zu shape errors\n",
+                static_cast<unsigned long long>(seed), stream, inputs, verdicts[0], verdicts[1], verdicts[2]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Shards, BankFuzz, ::testing::Range(0, SHARDS));
+using BankFuzz = BankTest;
+
+TEST_F(BankFuzz, MutatedBanksParseAsReadOrAreRefused) {
+    FuzzStream(MEMORY_STREAM, EnvNumber("TESSAVON_FUZZ_INPUTS", DEFAULT_INPUTS),
+               [](const std::string& bytes, const ReferenceBank& expected) {
+                   return CheckParseAgainstReference(bytes, expected);
+               });
+}
+
+using BankFuzzThroughTheBox = BankFolderTest;
+
+TEST_F(BankFuzzThroughTheBox, MutatedBanksLoadAsReadOrAreRefusedWithOneBox) {
+    FuzzStream(BOX_STREAM, EnvNumber("TESSAVON_FUZZ_BOX_INPUTS", DEFAULT_BOX_INPUTS),
+               [&](const std::string& bytes, const ReferenceBank& expected) {
+                   return CheckLoadAgainstReference(owner_, bytes, expected);
+               });
+}
 
 }  // namespace

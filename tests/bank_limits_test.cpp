@@ -283,10 +283,7 @@ TEST_F(BankFolderTest, RunningOutOfMemoryWhileLoadingShowsOneBox) {
         ++failures;
         EXPECT_FALSE(loaded);
         EXPECT_TRUE(allQuestions.empty());
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].caption, L"Error");
-        EXPECT_EQ(boxes[0].text, message);
-        EXPECT_EQ(boxes[0].icon, L"error");
+        EXPECT_EQ(boxes, std::vector<MessageBoxSeen>{ErrorBox(L"Error", message, owner_)});
     }
     EXPECT_GT(failures, 10);
 }

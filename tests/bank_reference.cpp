@@ -1,5 +1,5 @@
 // What the loader must make of a bank, worked out independently of it: text-mode reading, our own UTF-8 decoder,
-// the entry rules; and the check of the real loader and draw against that account.
+// the entry rules; and the checks of the loader and the draw against that account, in memory and end to end.
 #include "bank_reference.h"
 
 #include <algorithm>
@@ -14,8 +14,6 @@
 namespace {
 
 using json = nlohmann::json;
-
-const char PREFIX[] = "Invalid format in questions.json.\n";
 
 // Decodes UTF-8 into code points. Ill-formed input either throws (strict) or becomes U+FFFD, one per maximal
 // subpart of an ill-formed sequence as Unicode recommends.
@@ -229,6 +227,39 @@ std::string WideEncodingName(const std::string& text) {
     return "";
 }
 
+// After a load that succeeded: allQuestions holds exactly the expected questions, and the exam drawn from them is
+// sound.
+std::string CheckLoadedQuestions(const ReferenceBank& expected) {
+    if (allQuestions.size() != expected.questions.size())
+        return Explain(expected) + ", but it loaded " + std::to_string(allQuestions.size());
+    for (size_t i = 0; i < allQuestions.size(); ++i) {
+        if (!SameQuestion(allQuestions[i], expected.questions[i]))
+            return "question " + std::to_string(i + 1) + " loaded as " + Printable(Describe(allQuestions[i])) +
+                   ", expected " + Printable(Describe(expected.questions[i]));
+    }
+    PrepareExam();
+    return CheckDraw();
+}
+
+// After a refusal: nothing was loaded and nothing is drawn.
+std::string CheckNothingLoaded() {
+    if (!allQuestions.empty())
+        return std::to_string(allQuestions.size()) + " questions were loaded from a refused bank";
+    PrepareExam();
+    if (!examQuestions.empty()) return "PrepareExam drew questions from an empty bank";
+    return std::string();
+}
+
+// What the refusal of a bank must say: a syntax error word for word (`whole`), a shape error up to where its
+// wording starts, since the words are the loader's own.
+std::string ExpectedRefusal(const ReferenceBank& expected, bool& whole) {
+    whole = expected.verdict == BankVerdict::SyntaxError;
+    if (whole) return FORMAT_ERROR_PREFIX + expected.library_message;
+    if (expected.bad_entry == 0)
+        return std::string(FORMAT_ERROR_PREFIX) + "The file must hold an array of questions, not ";
+    return FORMAT_ERROR_PREFIX + ("Question " + std::to_string(expected.bad_entry) + " (line ");
+}
+
 }  // namespace
 
 std::string TextModeBytes(const std::string& file_bytes) {
@@ -285,19 +316,37 @@ ReferenceBank ReferenceLoad(const std::string& file_bytes) {
     return result;
 }
 
-std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes) {
-    return CheckBankAgainstReference(owner, file_bytes, ReferenceLoad(file_bytes));
+std::string WithLineEnds(const std::string& bytes, const char* line_end) {
+    std::string converted;
+    converted.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) {
+        if (c == '\n')
+            converted += line_end;
+        else
+            converted += c;
+    }
+    return converted;
 }
 
-std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected) {
-    HANDLE file = CreateFileW(L"questions.json", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "cannot create questions.json";
-    DWORD written = 0;
-    const bool wrote = WriteFile(file, file_bytes.data(), static_cast<DWORD>(file_bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    if (!wrote || written != file_bytes.size()) return "cannot write questions.json";
+std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected) {
+    allQuestions.clear();
+    examQuestions.clear();
+    std::string err_msg;
+    const bool loaded = ParseQuestionBank(TextModeBytes(file_bytes), allQuestions, err_msg);
+    if (expected.verdict == BankVerdict::Loads) {
+        if (!loaded) return Explain(expected) + ", but it was refused with \"" + Printable(err_msg) + "\"";
+        return CheckLoadedQuestions(expected);
+    }
+    if (loaded) return Explain(expected) + ", but it loaded " + std::to_string(allQuestions.size()) + " questions";
+    bool whole = false;
+    const std::string message = ExpectedRefusal(expected, whole);
+    if (whole ? err_msg != message : err_msg.rfind(message, 0) != 0)
+        return Explain(expected) + ", but the message is \"" + Printable(err_msg) + "\"";
+    return CheckNothingLoaded();
+}
 
+std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected) {
+    if (!WriteWholeFile(L"questions.json", file_bytes)) return "cannot write questions.json";
     allQuestions.clear();
     examQuestions.clear();
     bool loaded = false;
@@ -311,47 +360,26 @@ std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes,
             if (!boxes.empty()) fault << ", the first saying \"" << Printable(WideToUtf8(boxes[0].text)) << "\"";
             return fault.str();
         }
-        if (allQuestions.size() != expected.questions.size()) {
-            fault << Explain(expected) << ", but it loaded " << allQuestions.size();
-            return fault.str();
-        }
-        for (size_t i = 0; i < allQuestions.size(); ++i) {
-            if (!SameQuestion(allQuestions[i], expected.questions[i])) {
-                fault << "question " << i + 1 << " loaded as " << Printable(Describe(allQuestions[i]))
-                      << ", expected " << Printable(Describe(expected.questions[i]));
-                return fault.str();
-            }
-        }
-        PrepareExam();
-        return CheckDraw();
+        return CheckLoadedQuestions(expected);
     }
 
-    if (loaded || boxes.size() != 1 || !allQuestions.empty()) {
+    if (loaded || boxes.size() != 1) {
         fault << Explain(expected) << ", but LoadQuestions returned " << loaded << " after " << boxes.size()
-              << " boxes, with " << allQuestions.size() << " questions loaded";
+              << " boxes";
         return fault.str();
     }
     const MessageBoxSeen& box = boxes[0];
-    if (box.caption != L"JSON Parse Error" || box.icon != L"error" || box.buttons != std::vector<std::wstring>{L"OK"} ||
-        box.owner != owner) {
-        fault << "the box is \"" << WideToUtf8(box.caption) << "\" with icon " << WideToUtf8(box.icon) << ", "
-              << box.buttons.size() << " buttons" << (box.owner == owner ? "" : ", not owned by the window");
+    if (!(box == ErrorBox(L"JSON Parse Error", box.text, owner))) {
+        fault << "the refusal came in " << box;
         return fault.str();
     }
-    std::wstring expected_text;
-    if (expected.verdict == BankVerdict::SyntaxError) {
-        expected_text = BoxText(PREFIX + expected.library_message);
-    } else if (expected.bad_entry == 0) {
-        expected_text = BoxText(std::string(PREFIX) + "The file must hold an array of questions, not ");
-    } else {
-        expected_text = BoxText(PREFIX + ("Question " + std::to_string(expected.bad_entry) + " (line "));
-    }
-    // A parse error is checked word for word, a shape error up to where its wording starts. Where the library's
-    // message quotes bytes that are not UTF-8, how many U+FFFD replace them is the platform's business: the text
-    // is checked up to the first replacement.
+    bool whole = false;
+    std::wstring expected_text = BoxText(ExpectedRefusal(expected, whole));
+    // Where the library's message quotes bytes that are not UTF-8, how many U+FFFD replace them is the
+    // platform's business: the text is checked up to the first replacement.
     const size_t replacement = expected_text.find(L'\uFFFD');
     bool matches;
-    if (expected.verdict == BankVerdict::SyntaxError && replacement == std::wstring::npos) {
+    if (whole && replacement == std::wstring::npos) {
         matches = box.text == expected_text;
     } else {
         if (replacement != std::wstring::npos) expected_text.resize(replacement + 1);
@@ -361,26 +389,12 @@ std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes,
         fault << Explain(expected) << ", but the box says \"" << Printable(WideToUtf8(box.text)) << "\"";
         return fault.str();
     }
-    PrepareExam();
-    if (!examQuestions.empty()) return "PrepareExam drew questions from an empty bank";
-    return std::string();
+    return CheckNothingLoaded();
 }
 
-std::string Printable(const std::string& bytes, size_t limit) {
-    std::string out;
-    static const char HEX[] = "0123456789ABCDEF";
-    for (size_t i = 0; i < bytes.size() && i < limit; ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out += "\\x";
-            out.push_back(HEX[c >> 4]);
-            out.push_back(HEX[c & 15]);
-        }
-    }
-    if (bytes.size() > limit) out += "... (" + std::to_string(bytes.size()) + " bytes)";
-    return out;
+void BankTest::TearDown() {
+    allQuestions.clear();
+    examQuestions.clear();
 }
 
 void BankFolderTest::SetUp() {
@@ -390,6 +404,5 @@ void BankFolderTest::SetUp() {
 
 void BankFolderTest::TearDown() {
     DestroyWindow(owner_);
-    allQuestions.clear();
-    examQuestions.clear();
+    BankTest::TearDown();
 }

@@ -1,5 +1,6 @@
 // An account of what the loader must make of a bank's bytes, worked out without the loader's own code, and the
-// check that runs a bank through the real LoadQuestions and PrepareExam and compares.
+// checks that run a bank through the loader and the draw and compare: in memory through ParseQuestionBank, and
+// through a real questions.json, LoadQuestions and its real message box.
 //
 // The account follows the bank's rules: the file is read in text mode (CR LF arrives as LF, a Ctrl-Z byte ends
 // the data), the JSON library parses it strictly (a NUL byte outside a string ends the input), the top value is an
@@ -22,6 +23,8 @@
 
 // The bytes a text-mode read of `file_bytes` delivers.
 std::string TextModeBytes(const std::string& file_bytes);
+// `bytes` with every LF written as `line_end` ("\r\n", say), as an editor saving with other line ends would.
+std::string WithLineEnds(const std::string& bytes, const char* line_end);
 
 // UTF-16 of well-formed UTF-8, ending at the first U+0000. Throws std::invalid_argument on ill-formed input:
 // the loader only ever converts texts the parser has already checked.
@@ -38,20 +41,22 @@ struct ReferenceBank {
 
 ReferenceBank ReferenceLoad(const std::string& file_bytes);
 
-// Writes `file_bytes` as questions.json in the current folder, resets allQuestions and examQuestions, calls
-// LoadQuestions(owner) with every message box read and dismissed, then PrepareExam, and compares all of it with
-// ReferenceLoad. Returns an empty string when everything matches, otherwise what went wrong.
-std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes);
+// Runs `file_bytes` through the text-mode rules and ParseQuestionBank into allQuestions, then PrepareExam, and
+// compares all of it with `expected`. Returns an empty string when everything matches, otherwise what went wrong.
+std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected);
 
-// The same, for when the reference for `file_bytes` is already known.
-std::string CheckBankAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
+// The same through the real path: `file_bytes` written as questions.json in the current folder, LoadQuestions(owner)
+// with every message box read and dismissed, then PrepareExam.
+std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
 
-// `bytes` with everything outside printable ASCII written as \xNN, for failure messages.
-std::string Printable(const std::string& bytes, size_t limit = 2000);
+// A test that loads banks: the bank and the exam are empty again afterwards.
+class BankTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+};
 
-// A test that loads banks: a scratch working folder, an owner window for the boxes, and an empty bank and exam
-// afterwards.
-class BankFolderTest : public ::testing::Test {
+// A test that loads banks from files: a scratch working folder and an owner window for the boxes.
+class BankFolderTest : public BankTest {
 protected:
     void SetUp() override;
     void TearDown() override;

@@ -66,7 +66,7 @@ TEST(Countdown, RunsDownToTimeIsUpAndDismissingItEndsTheProgram) {
         // Most of the hour at once, then one tick at a time. Ticks are sent only while at least two seconds
         // are left: the program's own timer may take one second at any moment, and a tick arriving after zero
         // would be one the program could never receive. It also takes the last second itself.
-        exam.Tick(EXAM_SECONDS - exam.ticks_sent() - WATCHED_SECONDS);
+        exam.Tick(EXAM_DURATION_SECONDS - exam.ticks_sent() - WATCHED_SECONDS);
         int left = watch.Look(exam);
         bool passed_59_unseen = left >= 0 && left < 59;
         while (left >= 2) {
@@ -82,12 +82,8 @@ TEST(Countdown, RunsDownToTimeIsUpAndDismissingItEndsTheProgram) {
 
         const HWND notice = exam.WaitForMessageBox();
         ASSERT_NE(notice, nullptr) << "no notice at the end of the time";
-        const MessageBoxSeen seen = ReadProgramMessageBox(notice);
-        EXPECT_EQ(seen.caption, L"Exam Finished");
-        EXPECT_EQ(seen.text, L"Time is up!");
-        EXPECT_EQ(seen.icon, L"information");
-        EXPECT_EQ(seen.buttons, std::vector<std::wstring>{L"OK"});
-        EXPECT_EQ(seen.owner, window);
+        EXPECT_EQ(ReadProgramMessageBox(notice),
+                  (MessageBoxSeen{L"Exam Finished", L"Time is up!", L"information", {L"OK"}, window}));
         EXPECT_EQ(exam.Text(IDC_TIMER_LABEL), L"Time Left: 00:00");
         EXPECT_EQ(exam.View(), question) << "the end of the time changes nothing else";
 
@@ -103,9 +99,7 @@ TEST(Countdown, RunsDownToTimeIsUpAndDismissingItEndsTheProgram) {
             PostMessageW(notice, WM_SYSCOMMAND, SC_CLOSE, 0);
         else
             PressOk(notice);
-        DWORD status = 1;
-        ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end when the notice was dismissed";
-        EXPECT_EQ(status, 0u);
+        ExpectEndsWithStatusZero(exam.program(), "the notice was dismissed");
     }
 }
 
@@ -118,7 +112,7 @@ TEST(Countdown, ClosingBeforeTheEndShowsNoNotice) {
         WPARAM wParam;
     } cases[] = {
         {"WM_CLOSE right after the start", 0, WM_CLOSE, 0},
-        {"the close box with a minute left, after moving on", EXAM_SECONDS - 60, WM_SYSCOMMAND, SC_CLOSE},
+        {"the close box with a minute left, after moving on", EXAM_DURATION_SECONDS - 60, WM_SYSCOMMAND, SC_CLOSE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -130,7 +124,7 @@ TEST(Countdown, ClosingBeforeTheEndShowsNoNotice) {
 
         PostMessageW(exam.window(), c.message, c.wParam, 0);
         const ULONGLONG deadline = GetTickCount64() + EXIT_TIMEOUT_MS;
-        while (exam.Running() && GetTickCount64() < deadline) {
+        while (exam.program().Running() && GetTickCount64() < deadline) {
             for (const HWND box : exam.TopLevelWindows(MESSAGE_BOX_CLASS)) {
                 if (!IsWindowVisible(box)) continue;
                 ADD_FAILURE() << "a message box came: " << WideToUtf8(ReadMessageBox(box).text);
@@ -138,9 +132,7 @@ TEST(Countdown, ClosingBeforeTheEndShowsNoNotice) {
             }
             Sleep(5);
         }
-        DWORD status = 1;
-        ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end";
-        EXPECT_EQ(status, 0u);
+        ExpectEndsWithStatusZero(exam.program(), "the window was closed");
     }
 }
 

@@ -37,7 +37,7 @@ TEST(ExamHostile, ABankAnotherProgramHoldsIsReportedAndTheProgramFails) {
               L"questions.json is there but cannot be read: it is open in another program that does not share it. "
               L"Close it there, then start Tessavon again.");
     DWORD status = 0;
-    ASSERT_TRUE(program.WaitForExit(EXIT_TIMEOUT_MS, status)) << "the program did not end after OK";
+    ASSERT_TRUE(program.WaitForExit(status)) << "the program did not end after OK";
     EXPECT_EQ(status, 1u);
     CloseHandle(holder);
 }
@@ -64,7 +64,7 @@ TEST(ExamHostile, AParseErrorAfterAHugeTokenFitsTheScreen) {
                     L"(LF) must be escaped to \\u000A or \\n; last read: '\u2026" +
                         std::wstring(32, L'x') + L"<U+000A>'");
     DWORD status = 0;
-    ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end after OK";
+    ASSERT_TRUE(exam.program().WaitForExit(status)) << "the program did not end after OK";
     EXPECT_EQ(status, 1u);
 }
 
@@ -73,7 +73,7 @@ TEST(ExamHostile, AParseErrorAfterAHugeTokenFitsTheScreen) {
 TEST(ExamHostile, TicksAfterTheTimeIsUpChangeNothing) {
     ExamProgram exam(BankJson(NumberedBank(3)));
     ASSERT_NE(exam.WaitForMainWindow(), nullptr) << "no main window";
-    exam.Tick(EXAM_SECONDS);
+    exam.Tick(EXAM_DURATION_SECONDS);
     const HWND notice = exam.WaitForMessageBox();
     ASSERT_NE(notice, nullptr) << "no notice at the end of the time";
     for (int k = 0; k < 6; ++k) exam.Send(WM_TIMER, ID_EXAM_TIMER, 0);
@@ -84,7 +84,7 @@ TEST(ExamHostile, TicksAfterTheTimeIsUpChangeNothing) {
 
     PressOk(notice);
     DWORD status = 1;
-    ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end when the notice was dismissed";
+    ASSERT_TRUE(exam.program().WaitForExit(status)) << "the program did not end when the notice was dismissed";
     EXPECT_EQ(status, 0u);
 }
 

@@ -59,7 +59,7 @@ ExamProgram::ExamProgram(const std::optional<std::string>& bank, WORD show_comma
 }
 
 HWND ExamProgram::WaitForMainWindow() {
-    window_ = program_->started() ? WaitForProcessWindow(pid(), MAIN_WINDOW_CLASS, WINDOW_TIMEOUT_MS) : nullptr;
+    window_ = program_->started() ? WaitForProcessWindow(pid(), CLASS_NAME, WINDOW_TIMEOUT_MS) : nullptr;
     return window_;
 }
 
@@ -68,23 +68,7 @@ HWND ExamProgram::WaitForMessageBox() const {
 }
 
 std::vector<HWND> ExamProgram::TopLevelWindows(const wchar_t* window_class) const {
-    struct Search {
-        DWORD pid;
-        const wchar_t* window_class;
-        std::vector<HWND> found;
-    } search = {pid(), window_class, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner_pid = 0;
-            GetWindowThreadProcessId(window, &owner_pid);
-            wchar_t name[256] = {};
-            GetClassNameW(window, name, 256);
-            if (owner_pid == s->pid && wcscmp(name, s->window_class) == 0) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return ProcessWindows(pid(), window_class, false);
 }
 
 LRESULT ExamProgram::Send(UINT message, WPARAM wParam, LPARAM lParam, HWND to) const {
@@ -138,7 +122,7 @@ std::wstring TimeLeftText(int seconds) {
 int ExpectTimeLeft(const ExamProgram& exam) {
     const std::wstring shown = exam.Text(IDC_TIMER_LABEL);
     // Read the clock after the label, so the program's own ticks are all counted.
-    const int most = EXAM_SECONDS - exam.ticks_sent();
+    const int most = EXAM_DURATION_SECONDS - exam.ticks_sent();
     const int least = std::max(0, most - exam.OwnTicksPossible());
     for (int seconds = most; seconds >= least; --seconds)
         if (shown == TimeLeftText(seconds)) return seconds;
@@ -163,13 +147,7 @@ LRESULT CALLBACK SpyReceiverProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-std::wstring SpyDllPath() {
-    wchar_t own_path[MAX_PATH];
-    GetModuleFileNameW(nullptr, own_path, MAX_PATH);
-    std::wstring path = own_path;
-    path.resize(path.find_last_of(L'\\') + 1);
-    return path + SPY_DLL_NAME;
-}
+std::wstring SpyDllPath() { return OwnExeFolder() + L"\\" + SPY_DLL_NAME; }
 
 }  // namespace
 

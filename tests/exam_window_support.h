@@ -13,17 +13,10 @@
 #include <vector>
 
 #include "control_ids.h"
+#include "exam_flow.h"
+#include "main_window.h"
 #include "test_support.h"
 #include "window_spy.h"
-
-// Bounds for everything the tests wait for; generous, because Wine on a busy machine can be slow.
-constexpr DWORD WINDOW_TIMEOUT_MS = 20000;
-constexpr DWORD EXIT_TIMEOUT_MS = 20000;
-
-constexpr wchar_t MAIN_WINDOW_CLASS[] = L"Sample Window Class";
-constexpr wchar_t MESSAGE_BOX_CLASS[] = L"#32770";
-constexpr int EXAM_SECONDS = 3600;
-constexpr int OPTION_IDS[] = {IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4};
 
 // One question of a bank the test writes; texts in UTF-8.
 struct BankEntry {
@@ -62,8 +55,7 @@ public:
     HWND WaitForMessageBox() const;
     // Every top-level window of the program with this class, shown or not.
     std::vector<HWND> TopLevelWindows(const wchar_t* window_class) const;
-    bool WaitForExit(DWORD& exit_status) { return program_->WaitForExit(EXIT_TIMEOUT_MS, exit_status); }
-    bool Running() const { return WaitForSingleObject(program_->handle(), 0) == WAIT_TIMEOUT; }
+    RunningProgram& program() { return *program_; }
 
     HWND Control(int id) const { return GetDlgItem(window_, id); }
     // Sends a message to the main window, or to `to`, and returns the program's answer; a program that does

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "exam_window_support.h"
+#include "question_bank.h"
 
 namespace {
 
@@ -32,18 +33,6 @@ const ExpectedControl CONTROLS[] = {
     {IDC_PREV, L"Button", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {530, 500, 640, 540}, false},
     {IDC_NEXT, L"Button", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, {650, 500, 760, 540}, false},
 };
-
-std::wstring ClassName(HWND window) {
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-std::wstring WindowTitle(HWND window) {
-    wchar_t title[256] = {};
-    GetWindowTextW(window, title, 256);
-    return title;
-}
 
 RECT PlaceInParent(HWND control) {
     RECT place = {};
@@ -93,14 +82,6 @@ void ExpectFullSizeUnlessMaximised(HWND window) {
     EXPECT_EQ(outer.bottom - outer.top, 600);
 }
 
-// Closes the window as its close box would and expects the program to end with status 0.
-void ExpectClosesCleanly(ExamProgram& exam) {
-    PostMessageW(exam.window(), WM_CLOSE, 0, 0);
-    DWORD status = 1;
-    ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end after WM_CLOSE";
-    EXPECT_EQ(status, 0u);
-}
-
 // Started normally and started maximised (the show command a shortcut can pass): the same 800x600 window with
 // the same nine controls at the same fixed places, the first of 60 questions, the full time.
 TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
@@ -111,7 +92,7 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
         const HWND window = exam.WaitForMainWindow();
         ASSERT_NE(window, nullptr) << "no main window";
 
-        EXPECT_EQ(WindowTitle(window), L"Tessavon");
+        EXPECT_EQ(WindowTextOf(window), L"Tessavon");
         const LONG style = GetWindowLongW(window, GWL_STYLE);
         EXPECT_EQ(style & ~(WS_VISIBLE | WS_CLIPSIBLINGS | WS_MAXIMIZE), WS_OVERLAPPEDWINDOW);
         EXPECT_EQ(GetWindowLongW(window, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
@@ -127,7 +108,8 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
             const HWND control = children[k];
             SCOPED_TRACE("control " + std::to_string(expected.id));
             EXPECT_EQ(GetDlgCtrlID(control), expected.id);
-            EXPECT_EQ(_wcsicmp(ClassName(control).c_str(), expected.window_class), 0) << WideToUtf8(ClassName(control));
+            const std::wstring window_class = ClassNameOf(control);
+            EXPECT_EQ(_wcsicmp(window_class.c_str(), expected.window_class), 0) << WideToUtf8(window_class);
             EXPECT_EQ(GetWindowLongW(control, GWL_STYLE), expected.style);
             EXPECT_EQ(GetWindowLongW(control, GWL_EXSTYLE), 0);
             EXPECT_EQ(Describe(PlaceInParent(control)), Describe(expected.place));
@@ -172,7 +154,7 @@ TEST(ExamWindow, OpensWithTheFirstQuestionAndNineControlsAtFixedPlaces) {
         for (size_t k = 0; k < children.size(); ++k)
             EXPECT_EQ(Describe(PlaceInParent(children[k])), Describe(CONTROLS[k].place))
                 << "control " << CONTROLS[k].id << (was_maximised ? " after restoring" : " after maximising");
-        ExpectClosesCleanly(exam);
+        CloseAndExpectStatusZero(exam.program(), exam.window());
     }
 }
 
@@ -263,7 +245,7 @@ TEST(ExamWindow, PreviousAndNextStayWithinTheExamAndClearTheMarks) {
 
     // Moving did not give back any time.
     ExpectTimeLeft(exam);
-    ExpectClosesCleanly(exam);
+    CloseAndExpectStatusZero(exam.program(), exam.window());
 }
 
 // A bank larger than an exam: sixty distinct entries numbered 1 to 60, walked forwards to the end and back.
@@ -290,7 +272,7 @@ TEST(ExamWindow, SixtyQuestionsOfALargerBankAreNumberedOneToSixty) {
     }
     exam.Click(IDC_PREV);
     EXPECT_EQ(exam.View(), shown.front()) << "Previous at the first question";
-    ExpectClosesCleanly(exam);
+    CloseAndExpectStatusZero(exam.program(), exam.window());
 }
 
 // Texts as the bank author wrote them: "&" is shown, not taken as a mnemonic (the option buttons get it
@@ -334,7 +316,7 @@ TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
             ASSERT_NE(expected, nullptr) << "unknown question on show: " << view;
             EXPECT_EQ(view.options, expected->option_texts) << view;
         }
-        ExpectClosesCleanly(exam);
+        CloseAndExpectStatusZero(exam.program(), exam.window());
     }
 }
 
@@ -352,13 +334,13 @@ TEST(ExamWindow, EmptyExamShowsNothingAndTheButtonsDoNothing) {
     EXPECT_EQ(exam.Text(IDC_PREV), L"Previous");
     EXPECT_EQ(exam.Text(IDC_NEXT), L"Next");
     ExpectTimeLeft(exam);
-    ExpectClosesCleanly(exam);
+    CloseAndExpectStatusZero(exam.program(), exam.window());
 }
 
 // A bank that cannot be used: the loader's message box, owned by the main window that is never shown, and after
 // OK the program ends with status 1.
 TEST(ExamStart, ABankThatCannotBeLoadedShowsOnlyItsMessage) {
-    const std::string prefix = "Invalid format in questions.json.\n";
+    const std::string prefix = FORMAT_ERROR_PREFIX;
     const struct {
         const char* what;
         std::optional<std::string> bank;
@@ -381,18 +363,15 @@ TEST(ExamStart, ABankThatCannotBeLoadedShowsOnlyItsMessage) {
         ExamProgram exam(c.bank);
         const HWND box = exam.WaitForMessageBox();
         ASSERT_NE(box, nullptr) << "no message box";
-        const MessageBoxSeen seen = ReadProgramMessageBox(box);
-        EXPECT_EQ(seen.caption, c.caption);
-        EXPECT_EQ(WideToUtf8(seen.text), c.text);
-        EXPECT_EQ(seen.icon, L"error");
-        EXPECT_EQ(seen.buttons, std::vector<std::wstring>{L"OK"});
-        EXPECT_EQ(ClassName(seen.owner), MAIN_WINDOW_CLASS) << "the box belongs to the main window";
-        for (const HWND main_window : exam.TopLevelWindows(MAIN_WINDOW_CLASS))
-            EXPECT_FALSE(IsWindowVisible(main_window)) << "the main window was shown";
+        // The box belongs to the main window, which exists but was never shown.
+        const std::vector<HWND> main_windows = exam.TopLevelWindows(CLASS_NAME);
+        ASSERT_EQ(main_windows.size(), 1u);
+        EXPECT_FALSE(IsWindowVisible(main_windows[0])) << "the main window was shown";
+        EXPECT_EQ(ReadProgramMessageBox(box), ErrorBox(c.caption, WidenAscii(c.text), main_windows[0]));
 
         PressOk(box);
         DWORD status = 0;
-        ASSERT_TRUE(exam.WaitForExit(status)) << "the program did not end after OK";
+        ASSERT_TRUE(exam.program().WaitForExit(status)) << "the program did not end after OK";
         EXPECT_EQ(status, 1u);
     }
 }

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -87,9 +85,7 @@ TEST(Executable, OnlyResourceIsTheManifestAskingForNothingButTheUsersRights) {
 // Reads the PE headers of the file itself, so nothing is loaded or resolved.
 class PeFile {
 public:
-    explicit PeFile(const std::wstring& path) {
-        std::ifstream in(WideToUtf8(path), std::ios::binary);
-        bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    explicit PeFile(const std::wstring& path) : bytes_(ReadWholeFile(path)) {
         if (bytes_.size() < sizeof(IMAGE_DOS_HEADER) || At<IMAGE_DOS_HEADER>(0).e_magic != IMAGE_DOS_SIGNATURE) return;
         nt_offset_ = At<IMAGE_DOS_HEADER>(0).e_lfanew;
         if (nt_offset_ + sizeof(IMAGE_NT_HEADERS64) > bytes_.size() || Nt().Signature != IMAGE_NT_SIGNATURE) return;
@@ -145,7 +141,7 @@ private:
         return std::string(bytes_.data() + at, strnlen(bytes_.data() + at, bytes_.size() - at));
     }
 
-    std::vector<char> bytes_;
+    std::string bytes_;
     size_t nt_offset_ = 0;
     bool valid_ = false;
 };

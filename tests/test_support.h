@@ -1,12 +1,21 @@
-// Helpers shared by the test programs: a scratch working folder with real files in it, and reading and
-// dismissing the message boxes the program shows, as a user would see them.
+// Helpers shared by the test programs: a scratch working folder with real files in it, reading windows and
+// dismissing the message boxes the program shows, as a user would see them, and starting a program and waiting
+// for it to end.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
+
+// Bounds for everything the tests wait for; generous, because Wine on a busy machine can be slow.
+constexpr DWORD WINDOW_TIMEOUT_MS = 20000;
+constexpr DWORD EXIT_TIMEOUT_MS = 20000;
+
+// The system's class for dialog boxes, message boxes among them.
+constexpr wchar_t MESSAGE_BOX_CLASS[] = L"#32770";
 
 // A fresh empty folder under %TEMP% that becomes the current directory; removed again with its files.
 class TempWorkFolder {
@@ -25,6 +34,27 @@ private:
     std::wstring previous_dir_;
 };
 
+// The whole file, bytes unchanged; empty when it cannot be read.
+std::string ReadWholeFile(const std::wstring& path);
+// Replaces or creates the file with exactly `bytes`. Returns false when it cannot be written.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
+// The folder this test program's .exe lies in, without a trailing backslash.
+std::wstring OwnExeFolder();
+// build\tessavon.exe, found from the test program's own location (build\tests\*.exe).
+std::wstring ProductExePath();
+
+// A window's class name and its text (GetWindowText: a control's text, a top-level window's title).
+std::wstring ClassNameOf(HWND window);
+std::wstring WindowTextOf(HWND window);
+
+// Top-level windows of process `pid` with class `window_class`, in z-order; only the visible ones when
+// `visible_only`.
+std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* window_class, bool visible_only);
+// The first visible top-level window of process `pid` with class `window_class`, polled until one appears or
+// `timeout_ms` passes. Returns nullptr on timeout.
+HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_ms);
+
 // What a user can see of a message box.
 struct MessageBoxSeen {
     std::wstring caption;
@@ -32,7 +62,12 @@ struct MessageBoxSeen {
     std::wstring icon;  // "error", "information", "warning", "question", "none" or "other"
     std::vector<std::wstring> buttons;
     HWND owner = nullptr;  // not ours: the window the box belongs to
+    bool operator==(const MessageBoxSeen& other) const;
 };
+std::ostream& operator<<(std::ostream& out, const MessageBoxSeen& box);
+
+// How the program reports a failure: `text` under `caption`, the error icon, a single OK button, owned by `owner`.
+MessageBoxSeen ErrorBox(const std::wstring& caption, const std::wstring& text, HWND owner);
 
 // Reads a message box's caption, text, icon, buttons and owner.
 MessageBoxSeen ReadMessageBox(HWND box);
@@ -41,10 +76,6 @@ void PressOk(HWND box);
 
 // Runs `action` on this thread; every message box it opens on this thread is read and dismissed with OK.
 std::vector<MessageBoxSeen> CaptureMessageBoxes(const std::function<void()>& action);
-
-// Top-level visible windows of process `pid` with class `window_class`, polled until one appears or
-// `timeout_ms` passes. Returns nullptr on timeout.
-HWND WaitForProcessWindow(DWORD pid, const wchar_t* window_class, DWORD timeout_ms);
 
 // A program started for a test, in a working folder of the test's choosing. The destructor terminates it if it
 // is still running, so a hung program never outlives its test.
@@ -60,15 +91,22 @@ public:
     bool started() const { return process_.hProcess != nullptr; }
     DWORD pid() const { return process_.dwProcessId; }
     HANDLE handle() const { return process_.hProcess; }
-    // Waits up to `timeout_ms` for the program to end. Returns true and its exit status when it ended;
+    bool Running() const { return started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+    // Waits up to EXIT_TIMEOUT_MS for the program to end. Returns true and its exit status when it ended;
     // otherwise terminates it and returns false.
-    bool WaitForExit(DWORD timeout_ms, DWORD& exit_status);
+    bool WaitForExit(DWORD& exit_status);
 
 private:
     PROCESS_INFORMATION process_ = {};
 };
 
-// build\tessavon.exe, found from the test program's own location (build\tests\*.exe).
-std::wstring ProductExePath();
+// Waits for the program to end and expects exit status 0; `cause` names what should have ended it.
+void ExpectEndsWithStatusZero(RunningProgram& program, const char* cause);
+// Closes `window` as its close box would (WM_CLOSE) and expects the program to end with status 0.
+void CloseAndExpectStatusZero(RunningProgram& program, HWND window);
 
 std::string WideToUtf8(const std::wstring& text);
+// `bytes` with everything outside printable ASCII written as \xNN, for failure messages.
+std::string Printable(const std::string& bytes, size_t limit = 2000);
+// ASCII `text` as a wide string, for expected texts built from the program's narrow constants.
+std::wstring WidenAscii(const std::string& text);

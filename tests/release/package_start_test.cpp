@@ -7,12 +7,10 @@
 #include <string>
 
 #include "control_ids.h"
+#include "main_window.h"
 #include "test_support.h"
 
 namespace {
-
-const DWORD WINDOW_WAIT_MS = 30000;
-const DWORD EXIT_WAIT_MS = 30000;
 
 // The unpacked folder as a full Windows path, or empty when the test was started without it.
 std::wstring UnpackedFolder() {
@@ -21,12 +19,6 @@ std::wstring UnpackedFolder() {
     wchar_t full[MAX_PATH];
     const DWORD length = GetFullPathNameW(given, MAX_PATH, full, nullptr);
     return length > 0 && length < MAX_PATH ? std::wstring(full) : std::wstring();
-}
-
-std::wstring ControlText(HWND window, int id) {
-    wchar_t text[256] = {};
-    GetDlgItemTextW(window, id, text, 256);
-    return text;
 }
 
 class PackageTest : public ::testing::Test {
@@ -52,16 +44,13 @@ TEST_F(PackageTest, StartedInTheUnpackedFolderOpensTheExamAndClosesCleanly) {
     RunningProgram program(folder_ + L"\\tessavon.exe", folder_);
     ASSERT_TRUE(program.started()) << "tessavon.exe could not be started";
 
-    HWND window = WaitForProcessWindow(program.pid(), L"Sample Window Class", WINDOW_WAIT_MS);
+    HWND window = WaitForProcessWindow(program.pid(), CLASS_NAME, WINDOW_TIMEOUT_MS);
     ASSERT_NE(window, nullptr) << "the exam window did not open";
     // The sample bank holds more than 60 questions, so a full exam is drawn from it.
-    EXPECT_EQ(ControlText(window, IDC_QUESTION_NUMBER), L"Question 1 / 60");
-    EXPECT_FALSE(ControlText(window, IDC_QUESTION_TEXT).empty());
+    EXPECT_EQ(WindowTextOf(GetDlgItem(window, IDC_QUESTION_NUMBER)), L"Question 1 / 60");
+    EXPECT_FALSE(WindowTextOf(GetDlgItem(window, IDC_QUESTION_TEXT)).empty());
 
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    DWORD exit_status = 1;
-    ASSERT_TRUE(program.WaitForExit(EXIT_WAIT_MS, exit_status)) << "the program did not end after WM_CLOSE";
-    EXPECT_EQ(exit_status, 0u);
+    CloseAndExpectStatusZero(program, window);
 }
 
 }  // namespace

@@ -1,0 +1,307 @@
+// The bank's rules, checked in memory: ParseQuestionBank given what the text-mode read of a file delivers, and the
+// message a refused bank is shown with, word for word. What only the real file and the real box show is in
+// question_bank_load_test.cpp.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bank_reference.h"
+#include "question_bank.h"
+#include "test_support.h"
+#include "utf8_decoding.h"
+
+namespace {
+
+const std::string PREFIX = FORMAT_ERROR_PREFIX;
+const std::string EMPTY_INPUT_MESSAGE =
+    "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while parsing value - "
+    "unexpected end of input; expected '[', '{', or a literal";
+
+struct Parsed {
+    bool loaded = false;
+    std::vector<Question> questions;
+    std::string err_msg;
+};
+
+// What the loader makes of a file holding `file_bytes`.
+Parsed Parse(const std::string& file_bytes) {
+    Parsed parsed;
+    parsed.loaded = ParseQuestionBank(TextModeBytes(file_bytes), parsed.questions, parsed.err_msg);
+    return parsed;
+}
+
+// Parses a bank that must be accepted; returns its questions.
+std::vector<Question> ExpectLoads(const std::string& bank) {
+    const Parsed parsed = Parse(bank);
+    EXPECT_TRUE(parsed.loaded) << parsed.err_msg;
+    EXPECT_EQ(parsed.err_msg, "");
+    return parsed.questions;
+}
+
+// Parses a bank that must be refused; returns the message as the box shows it (converted as LoadQuestions
+// converts it), in UTF-8.
+std::string ExpectRefused(const std::string& bank) {
+    const Parsed parsed = Parse(bank);
+    EXPECT_FALSE(parsed.loaded);
+    EXPECT_TRUE(parsed.questions.empty());
+    return WideToUtf8(Utf8ToWide(parsed.err_msg));
+}
+
+// Syntax errors show the library's own message after the first line, word for word. Where the message quotes
+// bytes that are not UTF-8, the box shows U+FFFD in their place.
+TEST(ParseQuestionBank, SyntaxErrorsShowTheLibraryMessage) {
+    const struct {
+        const char* what;
+        std::string bank;
+        std::string message;
+    } cases[] = {
+        {"empty file", "", EMPTY_INPUT_MESSAGE},
+        {"white space only", " \r\n\t", "[json.exception.parse_error.101] parse error at line 2, column 2: syntax "
+                                         "error while parsing value - unexpected end of input; expected '[', '{', "
+                                         "or a literal"},
+        {"comment", "// bank\n[]",
+         "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while parsing value - "
+         "invalid literal; last read: '/'"},
+        {"second value", "[] []",
+         "[json.exception.parse_error.101] parse error at line 1, column 4: syntax error while parsing value - "
+         "unexpected '['; expected end of input"},
+        {"truncated byte-order mark", "\xEF\xBB[]",
+         "[json.exception.parse_error.101] parse error at line 1, column 3: syntax error while parsing value - "
+         "invalid BOM; must be 0xEF 0xBB 0xBF if given; last read: '\xEF\xBF\xBD['"},
+        {"ill-formed UTF-8", "[\"\xC3\x28\"]",
+         "[json.exception.parse_error.101] parse error at line 1, column 4: syntax error while parsing value - "
+         "invalid string: ill-formed UTF-8 byte; last read: '\"\xEF\xBF\xBD('"},
+        {"trailing comma", "[{\"questionText\":\"a\",\"options\":[],\"correctAnswer\":0},]",
+         "[json.exception.parse_error.101] parse error at line 1, column 54: syntax error while parsing value - "
+         "unexpected ']'; expected '[', '{', or a literal"},
+        {"number out of range", "[{\"questionText\":\"a\",\"options\":[],\"correctAnswer\":1e999}]",
+         "[json.exception.out_of_range.406] number overflow parsing '1e999'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.message);
+    }
+}
+
+// Found by the fuzzer: when the library's message ended in the first byte of a character cut short, the
+// conversion for the box ran the rest of the message (the closing quote) into one replacement character. The
+// message is converted with its terminating NUL, so the quote stays.
+TEST(ParseQuestionBank, ParseErrorQuotingACutCharacterKeepsTheClosingQuote) {
+    const std::string start = PREFIX + "[json.exception.parse_error.101] parse error at line 1, column ";
+    const struct {
+        std::string bank;
+        std::string text;
+    } cases[] = {
+        {"[\xE9]", start + "2: syntax error while parsing value - invalid literal; last read: '[\xEF\xBF\xBD'"},
+        {"[1,\xC3]", start + "4: syntax error while parsing value - invalid literal; last read: '1,\xEF\xBF\xBD'"},
+        {"\xE6\x97", start + "1: syntax error while parsing value - invalid literal; last read: '\xEF\xBF\xBD'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Printable(c.bank));
+        EXPECT_EQ(ExpectRefused(c.bank), c.text);
+    }
+}
+
+// A byte-order mark is skipped, and a NUL byte outside a string ends the input.
+TEST(ParseQuestionBank, ByteOrderMarkAndNulByte) {
+    const std::string entry = R"({"questionText":"Q","options":["a"],"correctAnswer":0})";
+    const struct {
+        const char* what;
+        std::string bank;
+        bool loads;
+    } cases[] = {
+        {"byte-order mark", "\xEF\xBB\xBF[" + entry + "]", true},
+        {"NUL then anything", "[" + entry + "]" + std::string(1, '\0') + "garbage", true},
+        {"NUL inside the value", "[" + entry + std::string(1, '\0') + "]", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.loads) {
+            const std::vector<Question> questions = ExpectLoads(c.bank);
+            ASSERT_EQ(questions.size(), 1u);
+            EXPECT_EQ(questions[0].options, std::vector<std::wstring>{L"a"});
+        } else {
+            EXPECT_EQ(ExpectRefused(c.bank).rfind(PREFIX, 0), 0u);
+        }
+    }
+}
+
+TEST(ParseQuestionBank, WellFormedBanksWithoutEntriesLoadEmpty) {
+    for (const std::string bank : {"[]", "null", "{}", " [ ] "}) {
+        SCOPED_TRACE(bank);
+        EXPECT_TRUE(ExpectLoads(bank).empty());
+    }
+}
+
+// The list handed in is only ever added to: a refused bank leaves it as it was, an accepted one appends.
+TEST(ParseQuestionBank, RefusalLeavesTheListAloneAndALoadAppends) {
+    std::vector<Question> questions = {{L"kept", {L"x"}, 7}};
+    std::string err_msg;
+    EXPECT_FALSE(ParseQuestionBank(R"([{"questionText":"Q","options":["a"],"correctAnswer":0},5])", questions,
+                                   err_msg));
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].questionText, L"kept");
+    EXPECT_EQ(err_msg.rfind(PREFIX, 0), 0u);
+
+    err_msg.clear();
+    EXPECT_TRUE(ParseQuestionBank(R"([{"questionText":"Q","options":["a"],"correctAnswer":2}])", questions, err_msg));
+    EXPECT_EQ(err_msg, "");
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].questionText, L"kept");
+    EXPECT_EQ(questions[1].questionText, L"Q");
+    EXPECT_EQ(questions[1].correctAnswer, 2);
+}
+
+struct ExpectedQuestion {
+    std::wstring text;
+    std::vector<std::wstring> options;
+    int answer;
+};
+
+// What each entry becomes, field by field.
+TEST(ParseQuestionBank, EntriesBecomeQuestions) {
+    const struct {
+        const char* what;
+        std::string bank;
+        std::vector<ExpectedQuestion> expected;
+    } cases[] = {
+        {"plain entry in file order",
+         R"([{"questionText":"First","options":["a","b","c","d"],"correctAnswer":2},
+             {"questionText":"Second","options":["e","f","g","h"],"correctAnswer":0}])",
+         {{L"First", {L"a", L"b", L"c", L"d"}, 2}, {L"Second", {L"e", L"f", L"g", L"h"}, 0}}},
+        {"six options are all kept",
+         R"([{"questionText":"Q","options":["1","2","3","4","5","6"],"correctAnswer":5}])",
+         {{L"Q", {L"1", L"2", L"3", L"4", L"5", L"6"}, 5}}},
+        {"extra members and member order do not matter",
+         R"([{"correctAnswer":1,"explanation":"because","options":["x","y"],"questionText":"Q","tags":[1,{}]}])",
+         {{L"Q", {L"x", L"y"}, 1}}},
+        {"a repeated key uses the later value",
+         R"([{"questionText":"old","questionText":"new","options":["a"],"correctAnswer":0,"correctAnswer":3}])",
+         {{L"new", {L"a"}, 3}}},
+        {"options null", R"([{"questionText":"Q","options":null,"correctAnswer":0}])", {{L"Q", {}, 0}}},
+        {"options a single string", R"([{"questionText":"Q","options":"only","correctAnswer":0}])",
+         {{L"Q", {L"only"}, 0}}},
+        {"options an object, in key order",
+         R"([{"questionText":"Q","options":{"b":"second","a":"first","c":"third"},"correctAnswer":0}])",
+         {{L"Q", {L"first", L"second", L"third"}, 0}}},
+        {"top-level object, walked in key order",
+         R"({"z":{"questionText":"Z","options":[],"correctAnswer":0},
+             "a":{"questionText":"A","options":[],"correctAnswer":1}})",
+         {{L"A", {}, 1}, {L"Z", {}, 0}}},
+        {"a NUL inside a text ends it", R"([{"questionText":"before\u0000after","options":["x\u0000y"],
+             "correctAnswer":0}])",
+         {{L"before", {L"x"}, 0}}},
+        {"Japanese and other non-ASCII text arrives as the same UTF-16",
+         "[{\"questionText\":\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE8\xB3\xAA\xE5\x95\x8F\","
+         "\"options\":[\"\xE3\x81\x82\",\"caf\xC3\xA9\",\"\xF0\x9F\x98\x80\",\"\\u00e9\\ud83d\\ude00\"],"
+         "\"correctAnswer\":0}]",
+         {{L"\u65E5\u672C\u8A9E\u306E\u8CEA\u554F", {L"\u3042", L"caf\u00E9", L"\U0001F600", L"\u00E9\U0001F600"},
+           0}}},
+        {"ampersands and escapes are kept as written",
+         R"([{"questionText":"R&D \"quoted\"\ttab\nline","options":["a && b","&"],"correctAnswer":0}])",
+         {{L"R&D \"quoted\"\ttab\nline", {L"a && b", L"&"}, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<Question> questions = ExpectLoads(c.bank);
+        ASSERT_EQ(questions.size(), c.expected.size());
+        for (size_t i = 0; i < c.expected.size(); ++i) {
+            EXPECT_EQ(questions[i].questionText, c.expected[i].text);
+            EXPECT_EQ(questions[i].options, c.expected[i].options);
+            EXPECT_EQ(questions[i].correctAnswer, c.expected[i].answer);
+        }
+    }
+}
+
+TEST(ParseQuestionBank, CorrectAnswerConversions) {
+    const struct {
+        const char* json;
+        int expected;
+    } cases[] = {
+        {"0", 0},
+        {"-1", -1},
+        {"2147483647", 2147483647},
+        {"2147483648", -2147483647 - 1},  // an integer keeps its low 32 bits
+        {"4294967297", 1},
+        {"-4294967295", 1},
+        {"18446744073709551615", -1},
+        {"true", 1},
+        {"false", 0},
+        {"2.9", 2},  // a fraction is truncated toward zero
+        {"-2.9", -2},
+        {"1e2", 100},
+        {"2147483647.5", 2147483647},
+        {"-2147483648.9", -2147483647 - 1},
+        {"-0.5", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        const std::vector<Question> questions =
+            ExpectLoads(std::string(R"([{"questionText":"Q","options":[],"correctAnswer":)") + c.json + "}]");
+        ASSERT_EQ(questions.size(), 1u);
+        EXPECT_EQ(questions[0].correctAnswer, c.expected);
+    }
+}
+
+// A bank that parses but does not hold questions is refused, naming the entry, where it starts, the key and what
+// was expected.
+TEST(ParseQuestionBank, WrongShapesAreRefusedNamingEntryAndKey) {
+    const std::string good = R"({"questionText":"ok","options":["a"],"correctAnswer":0})";
+    const std::string OUT_OF_RANGE =
+        "\"correctAnswer\" is out of range: write a whole number from -9223372036854775808 to 18446744073709551615 "
+        "(its low 32 bits are kept), or a number with a fraction or exponent whose whole part is from -2147483648 to "
+        "2147483647.";
+    const struct {
+        std::string bank;
+        std::string line;
+    } cases[] = {
+        {"[" + good + ",5]",
+         R"(Question 2 (line 1, column 58): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not a number.)"},
+        {"[" + good + "," + good + ",[]]",
+         R"(Question 3 (line 1, column 114): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not an array.)"},
+        {"[null]", R"(Question 1 (line 1, column 2): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not null.)"},
+        {R"([{"options":[],"correctAnswer":0}])", R"(Question 1 (line 1, column 2): "questionText" is missing.)"},
+        {R"([{"questionText":"q","correctAnswer":0}])", R"(Question 1 (line 1, column 2): "options" is missing.)"},
+        {R"([{"questionText":"q","options":[]}])", R"(Question 1 (line 1, column 2): "correctAnswer" is missing.)"},
+        {"[" + good + "," + good + R"(,{"questionText":7,"options":[],"correctAnswer":0}])",
+         R"(Question 3 (line 1, column 114): "questionText" must be a string.)"},
+        {R"([{"questionText":null,"options":[],"correctAnswer":0}])",
+         R"(Question 1 (line 1, column 2): "questionText" must be a string.)"},
+        {R"([{"questionText":"q","options":["a",2],"correctAnswer":0}])",
+         R"(Question 1 (line 1, column 2): option 2 of "options" must be a string, not a number.)"},
+        {R"([{"questionText":"q","options":{"k":["nested"]},"correctAnswer":0}])",
+         R"(Question 1 (line 1, column 2): option 1 of "options" must be a string, not an array.)"},
+        {R"([{"questionText":"q","options":3,"correctAnswer":0}])",
+         R"(Question 1 (line 1, column 2): "options" must be an array of strings.)"},
+        {R"([{"questionText":"q","options":false,"correctAnswer":0}])",
+         R"(Question 1 (line 1, column 2): "options" must be an array of strings.)"},
+        {R"([{"questionText":"q","options":[],"correctAnswer":"1"}])",
+         R"(Question 1 (line 1, column 2): "correctAnswer" must be a number, true or false, not a string.)"},
+        {R"([{"questionText":"q","options":[],"correctAnswer":null}])",
+         R"(Question 1 (line 1, column 2): "correctAnswer" must be a number, true or false, not null.)"},
+        {R"([{"questionText":"q","options":[],"correctAnswer":[1]}])",
+         R"(Question 1 (line 1, column 2): "correctAnswer" must be a number, true or false, not an array.)"},
+        {R"([{"questionText":"q","options":[],"correctAnswer":2147483648.0}])",
+         "Question 1 (line 1, column 2): " + OUT_OF_RANGE},
+        {R"([{"questionText":"q","options":[],"correctAnswer":-1e300}])",
+         "Question 1 (line 1, column 2): " + OUT_OF_RANGE},
+        {R"([{"questionText":"q","options":[],"correctAnswer":99999999999999999999}])",
+         "Question 1 (line 1, column 2): " + OUT_OF_RANGE},
+        {R"({"b":5,"a":{"questionText":"q","options":[],"correctAnswer":0}})",
+         R"(Question 2 (line 1, column 6): must be an object with "questionText", "options" and )"
+         R"("correctAnswer", not a number.)"},
+        {R"("just a string")", R"(The file must hold an array of questions, not a string.)"},
+        {R"(42)", R"(The file must hold an array of questions, not a number.)"},
+        {R"(true)", R"(The file must hold an array of questions, not a boolean.)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bank);
+        EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.line);
+    }
+}
+
+}  // namespace
