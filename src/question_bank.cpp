@@ -134,7 +134,7 @@ std::string ReadableLibraryMessage(const std::string& what, const std::string& t
         // Begin at a character, not inside one, nor inside the library's "<U+000A>" for a control character.
         for (int k = 0; k < 3 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80; ++k) ++cut;
         const size_t escape = message.rfind("<U+", cut);
-        if (escape != std::string::npos && escape >= start && cut < escape + 8) cut = escape + 8;
+        if (escape != std::string::npos && escape >= start && escape < cut && cut < escape + 8) cut = escape + 8;
         message.replace(start, cut - start, ELLIPSIS);
         break;
     }

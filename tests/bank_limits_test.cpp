@@ -130,6 +130,10 @@ TEST(BankLimits, LongTokensAreShortenedInTheLibraryMessage) {
          "{\"k\":\"" + std::string(10, 'x') + "\",\n" + std::string(35, ' ') + "s}",
          "[json.exception.parse_error.101] parse error at line 2, column 36: syntax error while parsing object key - "
          "invalid literal; last read: '\xE2\x80\xA6" + std::string(35, ' ') + "s'; expected string literal"},
+        {"a cut right at such a control character keeps it", "{\"k\":\"" + std::string(10, 'x') + "\",\n" +
+                                                                  std::string(31, ' ') + "s}",
+         "[json.exception.parse_error.101] parse error at line 2, column 32: syntax error while parsing object key - "
+         "invalid literal; last read: '\xE2\x80\xA6<U+000A>" + std::string(31, ' ') + "s'; expected string literal"},
         {"a number too large", "[1" + std::string(400, '0') + "]",
          "[json.exception.out_of_range.406] number overflow parsing '\xE2\x80\xA6" + std::string(40, '0') + "'"},
     };
