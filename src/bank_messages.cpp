@@ -1,0 +1,196 @@
+// What the author of a refused bank reads: its size against the limit, the encoding it looks like, the JSON
+// library's message made readable, where a bad entry starts, and why the file could not be read. Apart from a look
+// at a bank's first four bytes, only a bank being refused runs this code, so it costs a good bank nothing.
+#include "bank_messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <nlohmann/json.hpp>
+
+#include "question_bank.h"
+#include "utf8_decoding.h"
+
+namespace {
+
+// How much of a token the JSON library quotes in its message is kept: a long unbroken token would make the box
+// wider (and, at millions of bytes, slower to lay out) than any screen.
+constexpr size_t QUOTED_TOKEN_KEEP = 40;
+const char ELLIPSIS[] = "\xE2\x80\xA6";
+
+std::string SizeText(uint64_t bytes) {
+    std::string text = std::to_string(bytes) + " bytes";
+    if (bytes >= (1u << 20)) text += " (" + std::to_string((bytes + (1u << 19)) >> 20) + " MB)";
+    return text;
+}
+
+// "line L, column C" of the byte at `offset`, both counted from 1, the column in bytes as the JSON library counts.
+std::string LineAndColumn(const std::string& text, size_t offset) {
+    const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
+    const size_t line_start = offset == 0 ? 0 : text.rfind('\n', offset - 1) + 1;  // npos + 1 is 0
+    return "line " + std::to_string(line) + ", column " + std::to_string(offset - line_start + 1);
+}
+
+// Where a JSON string that starts at `open` (its opening quote) ends: the offset of its closing quote.
+size_t StringEnd(const std::string& text, size_t open) {
+    size_t i = open + 1;
+    while ((i = text.find_first_of("\"\\", i)) != std::string::npos && text[i] == '\\') i += 2;
+    return i == std::string::npos ? text.size() : i;
+}
+
+// The offset in the bank's text where an entry's value starts: the element at `index` (from 0) of a top-level array,
+// or the value of the last member named `key` of a top-level object (a key given twice uses the later value). The
+// text has been parsed, so its syntax is sound up to the end of the top value. Only run for a bank being refused.
+size_t EntryOffset(const std::string& text, size_t index, const std::string& key) {
+    int depth = 0;
+    bool in_object = false, expect_key = false, expect_value = false;
+    std::string member_key;
+    size_t element = 0, found = 0;
+    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        if (depth == 1 && expect_value) {
+            expect_value = false;
+            if (in_object && member_key == key) found = i;
+            if (!in_object && element++ == index) return i;
+        }
+        switch (c) {
+            case '"': {
+                const size_t end = StringEnd(text, i);
+                if (depth == 1 && expect_key) {
+                    // Keys may be written with escapes; the library reads them back as the document holds them.
+                    member_key = nlohmann::json::parse(text.begin() + i, text.begin() + end + 1).get<std::string>();
+                    expect_key = false;
+                }
+                i = end;
+                break;
+            }
+            case '[':
+            case '{':
+                if (depth++ == 0) {
+                    in_object = c == '{';
+                    expect_key = in_object;
+                    expect_value = !in_object;
+                }
+                break;
+            case ']':
+            case '}':
+                if (--depth == 0) return found;
+                break;
+            case ',':
+                if (depth == 1) (in_object ? expect_key : expect_value) = true;
+                break;
+            case ':':
+                if (depth == 1) expect_value = true;
+                break;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+std::string TooLargeMessage(uint64_t size, uint64_t limit) {
+    return "questions.json is too large: " + SizeText(size) + ". Tessavon reads banks of up to " + SizeText(limit) +
+           ".";
+}
+
+std::string OutOfMemoryMessage(uint64_t size) {
+    return "questions.json (" + SizeText(size) +
+           ") is too large for the memory available. Close other programs and start Tessavon again, or use a "
+           "smaller bank.";
+}
+
+// JSON text starts with an ASCII character, so UTF-16 and UTF-32 show their zero bytes within the first four,
+// with a byte-order mark or without one. Returns the encoding the bytes look like, or nullptr.
+const char* WideEncoding(const std::string& text) {
+    if (text.size() < 2) return nullptr;
+    unsigned char b[4] = {};
+    for (size_t i = 0; i < 4 && i < text.size(); ++i) b[i] = static_cast<unsigned char>(text[i]);
+    const bool four = text.size() >= 4;
+    if (four && b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0) return "UTF-32 little-endian";
+    if (four && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) return "UTF-32 big-endian";
+    if (b[0] == 0xFF && b[1] == 0xFE) return "UTF-16 little-endian";
+    if (b[0] == 0xFE && b[1] == 0xFF) return "UTF-16 big-endian";
+    if (!four) return nullptr;
+    if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] != 0) return "UTF-32 big-endian";
+    if (b[0] != 0 && b[1] == 0 && b[2] == 0 && b[3] == 0) return "UTF-32 little-endian";
+    if (b[0] == 0 && b[1] != 0 && b[2] == 0 && b[3] != 0) return "UTF-16 big-endian";
+    if (b[0] != 0 && b[1] == 0 && b[2] != 0 && b[3] == 0) return "UTF-16 little-endian";
+    return nullptr;
+}
+
+// The JSON library's message as the author needs it. A line break where none may be (inside a string, say) is
+// reported by the library as column 0 of the next line; it is moved to the end of the line that holds the break,
+// the line to fix. The token the library quotes is cut to its last few dozen bytes.
+std::string ReadableLibraryMessage(const std::string& what, const std::string& text, size_t error_byte) {
+    std::string message = what;
+    const size_t at_line = message.find("at line ");
+    const size_t location_end = message.find(": ", at_line);
+    if (error_byte >= 1 && error_byte <= text.size() && text[error_byte - 1] == '\n' && at_line != std::string::npos &&
+        location_end != std::string::npos) {
+        message.replace(at_line + 3, location_end - at_line - 3, LineAndColumn(text, error_byte - 1));
+    }
+
+    for (const char* marker : {"; last read: '", "number overflow parsing '"}) {
+        const size_t found = message.find(marker);
+        if (found == std::string::npos) continue;
+        const size_t start = found + std::strlen(marker);
+        // The token's closing quote ends the message, unless the library goes on to say what it expected.
+        size_t end = message.size() - 1;
+        for (const char* expected : {"string literal", "end of input", "']'", "'}'", "':'", "'[', '{', or a literal"}) {
+            const std::string suffix = std::string("'; expected ") + expected;
+            if (message.size() - start > suffix.size() &&
+                message.compare(message.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                end = message.size() - suffix.size();
+            }
+        }
+        if (message[end] != '\'' || end - start <= QUOTED_TOKEN_KEEP + 8) break;
+        size_t cut = end - QUOTED_TOKEN_KEEP;
+        // Begin at a character, not inside one, nor inside the library's "<U+000A>" for a control character.
+        for (int k = 0; k < 3 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80; ++k) ++cut;
+        const size_t escape = message.rfind("<U+", cut);
+        if (escape != std::string::npos && escape >= start && escape < cut && cut < escape + 8) cut = escape + 8;
+        message.replace(start, cut - start, ELLIPSIS);
+        break;
+    }
+    return message;
+}
+
+std::string NotUtf8Message(const char* encoding) {
+    return "The file looks like " + std::string(encoding) + " text, not UTF-8. Save it as UTF-8 in your editor.";
+}
+
+std::string EntryLocation(const std::string& text, size_t index, const std::string& key) {
+    return LineAndColumn(text, EntryOffset(text, index, key));
+}
+
+// Words for a bank file that could not be read.
+std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error) {
+    const std::wstring cannot_read = L"questions.json is there but cannot be read: ";
+    switch (result) {
+        case BankFileResult::Missing:
+            return L"Could not find questions.json.";
+        case BankFileResult::InUse:
+            return cannot_read + L"it is open in another program that does not share it. Close it there, then "
+                                 L"start Tessavon again.";
+        case BankFileResult::NotAllowed:
+            return cannot_read + L"you do not have permission to read it.";
+        case BankFileResult::NotAFile:
+            return cannot_read + L"it is a device or a pipe, not a file.";
+        case BankFileResult::TooLarge:
+            return Utf8ToWide(TooLargeMessage(file_size, BANK_SIZE_LIMIT));
+        case BankFileResult::OutOfMemory:
+            return Utf8ToWide(OutOfMemoryMessage(file_size));
+        default: {
+            wchar_t* system_text = nullptr;
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, system_error, 0, reinterpret_cast<wchar_t*>(&system_text), 0, nullptr);
+            std::wstring words = system_text ? system_text : L"";
+            LocalFree(system_text);
+            words.erase(words.find_last_not_of(L" \r\n.") + 1);
+            if (words.empty()) words = L"Windows error " + std::to_wstring(system_error);
+            return cannot_read + words + L".";
+        }
+    }
+}
