@@ -64,6 +64,20 @@ int VisibleLines(HWND label) {
     return std::max(1, static_cast<int>(client.bottom) / scrolledLineHeight);
 }
 
+void DestroyScrollBar() {
+    if (questionScrollBar) DestroyWindow(questionScrollBar);
+    questionScrollBar = nullptr;
+}
+
+// The scroll bar's range, page and position; only while it exists.
+SCROLLINFO QuestionScrollInfo() {
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(questionScrollBar, SB_CTL, &info);
+    return info;
+}
+
 // Lays the text out at the floor size and, when it is longer than the label, shows a scroll bar at its top.
 void StartScrolling(HWND window, HWND label, const std::wstring& text) {
     scrolledText = text;
@@ -76,8 +90,7 @@ void StartScrolling(HWND window, HWND label, const std::wstring& text) {
 
     const int visible = VisibleLines(label);
     if (static_cast<int>(scrolledLines.size()) <= visible) {
-        if (questionScrollBar) DestroyWindow(questionScrollBar);
-        questionScrollBar = nullptr;
+        DestroyScrollBar();
         return;
     }
     if (!questionScrollBar) {
@@ -96,18 +109,14 @@ void StartScrolling(HWND window, HWND label, const std::wstring& text) {
 }
 
 void StopScrolling() {
-    if (questionScrollBar) DestroyWindow(questionScrollBar);
-    questionScrollBar = nullptr;
+    DestroyScrollBar();
     std::wstring().swap(scrolledText);
     std::vector<std::pair<size_t, size_t>>().swap(scrolledLines);
 }
 
 void ScrollQuestionTo(int line) {
     if (!questionScrollBar) return;
-    SCROLLINFO info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_ALL;
-    GetScrollInfo(questionScrollBar, SB_CTL, &info);
+    const SCROLLINFO info = QuestionScrollInfo();
     const int last_top = std::max(0, info.nMax - static_cast<int>(info.nPage) + 1);
     line = std::clamp(line, 0, last_top);
     if (line == info.nPos) return;
@@ -198,10 +207,7 @@ void DrawScrolledQuestion(const DRAWITEMSTRUCT* item) {
 
 void ScrollQuestion(UINT action) {
     if (!questionScrollBar) return;
-    SCROLLINFO info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_ALL;
-    GetScrollInfo(questionScrollBar, SB_CTL, &info);
+    const SCROLLINFO info = QuestionScrollInfo();
     const int page = std::max(1, static_cast<int>(info.nPage) - 1);
     const bool dragged = action == SB_THUMBTRACK || action == SB_THUMBPOSITION;
     ScrollQuestionTo(action == SB_LINEUP     ? info.nPos - 1
