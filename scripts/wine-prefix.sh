@@ -18,6 +18,12 @@ wineboot -i >/dev/null 2>&1
 
 managed=Y
 [ "$mode" = test ] && managed=N
+# A REGEDIT4 multi-string is hex(7): the bytes of each string and a 0, then one more 0.
+multi_sz() {
+    { printf '%s\0' "$@"; printf '\0'; } | od -An -v -tx1 | tr -s ' \n' '  ' | sed 's/^ //; s/ $//; s/ /,/g'
+}
+# Message boxes showed Japanese as squares; DejaVu Sans leads the links because Wine draws a missing font in its first.
+dialog_link=$(multi_sz "DejaVuSans.ttf,DejaVu Sans" "ipagp.ttf,IPAPGothic")
 reg_file="$build_dir/wine-settings.reg"
 cat > "$reg_file" <<REG
 REGEDIT4
@@ -30,6 +36,14 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
 "Yu Gothic UI"="IPAPGothic"
+
+[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]
+"Tahoma"=hex(7):$dialog_link
+"MS Shell Dlg"=hex(7):$dialog_link
+"MS Shell Dlg 2"=hex(7):$dialog_link
+"Microsoft Sans Serif"=hex(7):$dialog_link
+"Segoe UI"=hex(7):$dialog_link
+"DejaVu Sans"=hex(7):$(multi_sz "ipagp.ttf,IPAPGothic")
 REG
 wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1
 wineserver -w
