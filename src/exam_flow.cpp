@@ -1,7 +1,6 @@
 // What happens while the exam runs: showing a question, moving between questions, and counting the time down.
 #include "exam_flow.h"
 
-#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -21,13 +20,8 @@ void ShowQuestion(HWND window) {
     const std::wstring q_num_text =
         L"Question " + std::to_wstring(currentQuestionIndex + 1) + L" / " + std::to_wstring(question_count);
     SetDlgItemTextW(window, IDC_QUESTION_NUMBER, q_num_text.c_str());
-    ShowQuestionText(window, q.questionText);
-
     // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
-    std::vector<std::wstring> option_texts(q.options.begin(),
-                                           q.options.begin() + std::min<size_t>(4, q.options.size()));
-    option_texts.resize(4);
-    ShowOptionTexts(window, option_texts);
+    ShowQuestionPage(window, q.questionText, q.options);
     CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, 0);
 }
 

@@ -1,5 +1,6 @@
-// Fitting the question on show into the window's controls; see long_text_view.h. The sizes are chosen by
-// text_fitting.cpp; this file applies them, and draws and scrolls a question too long for its label.
+// Applying a question's page layout to the window's controls; see long_text_view.h. page_layout.cpp decides where
+// everything goes and at which size; this file moves the controls, draws the question's lines, scrolls them, and
+// shows the tips of shortened options.
 #include "long_text_view.h"
 
 #include <commctrl.h>
@@ -8,26 +9,36 @@
 #include <utility>
 
 #include "control_ids.h"
+#include "page_layout.h"
 #include "text_fitting.h"
 
 namespace {
 
-// Only while a question scrolls: its scroll bar, beside the label, and the text the label draws line by line.
-HWND questionScrollBar = nullptr;
-std::wstring scrolledText;
-std::vector<std::pair<size_t, size_t>> scrolledLines;
-int scrolledLineHeight = 1;
+// Only while the question is laid out on a shared page: the text the label draws, its size, the first character of
+// the line at the top, and the first of the last page. Lines are found where they are needed, never all at once,
+// so a visit costs the same for a text of any length. A text short enough to be measured is drawn from a copy with
+// its tabs expanded; a longer one in place, from the exam's own question, which outlives the page (not owned here).
+std::wstring expandedText;
+const std::wstring* drawnTextSource = &expandedText;
+int drawnHeight = QUESTION_FLOOR_HEIGHT;
+int drawnLineHeight = 1;
+size_t drawnTop = 0;
+size_t lastTop = 0;
 int wheelRemainder = 0;
+// Only while the question scrolls: its scroll bar, beside the label.
+HWND questionScrollBar = nullptr;
 
 // Made with the first shortened option; owned by the main window and destroyed with it.
 HWND optionTooltip = nullptr;
 
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
-// The tooltip wraps the full text of a shortened option at this width. It shows at most this much of it, marked
-// with an ellipsis: tooltips hold no more than 1,023 characters, and a longer tip would not fit the screen.
+// The tip wraps the full text of a shortened option to this width, in lines of its own so that a long word wraps
+// too. Tooltips hold no more than 1,023 characters; a longer text is cut (at a character) and ends in "…".
 constexpr int TOOLTIP_WIDTH = 600;
 constexpr size_t TOOLTIP_TEXT_LIMIT = 1000;
+// The tip may be this much wider than its lines, so it never wraps a line again.
+constexpr int TOOLTIP_WRAP_MARGIN = 2;
 
 // Buttons would take "&" as a mnemonic marker, turning "R&D" into "RD" with an underlined D; doubling it shows
 // the text as the bank author wrote it.
@@ -41,7 +52,8 @@ std::wstring EscapeMnemonics(const std::wstring& text) {
     return escaped;
 }
 
-// Sets the font only when it changes, so a question that fits leaves the controls exactly as they were.
+// Font, style and place are set only when they change, so a question that fits leaves the controls exactly as
+// they were.
 void SetFontOnChange(HWND control, HFONT font) {
     if (reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)) != font)
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -58,10 +70,32 @@ RECT PlaceInParent(HWND control) {
     return place;
 }
 
-int VisibleLines(HWND label) {
+void PlaceOnChange(HWND control, const RECT& box) {
+    const RECT place = PlaceInParent(control);
+    if (!EqualRect(&box, &place))
+        SetWindowPos(control, nullptr, box.left, box.top, box.right - box.left, box.bottom - box.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+const std::wstring& DrawnText() { return *drawnTextSource; }
+
+HWND QuestionLabel() { return GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT); }
+
+// Runs `measure(dc, width)` with the drawn question's font selected into the label's device context.
+template <typename Measure>
+auto MeasureInLabel(HWND label, Measure measure) {
     RECT client = {};
     GetClientRect(label, &client);
-    return std::max(1, static_cast<int>(client.bottom) / scrolledLineHeight);
+    const HDC dc = GetDC(label);
+    const auto result = WithFont(dc, drawnHeight, [&] { return measure(dc, static_cast<int>(client.right)); });
+    ReleaseDC(label, dc);
+    return result;
+}
+
+size_t VisibleLines(HWND label) {
+    RECT client = {};
+    GetClientRect(label, &client);
+    return static_cast<size_t>(std::max(1, static_cast<int>(client.bottom) / drawnLineHeight));
 }
 
 void DestroyScrollBar() {
@@ -69,59 +103,111 @@ void DestroyScrollBar() {
     questionScrollBar = nullptr;
 }
 
-// The scroll bar's range, page and position; only while it exists.
-SCROLLINFO QuestionScrollInfo() {
-    SCROLLINFO info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_ALL;
-    GetScrollInfo(questionScrollBar, SB_CTL, &info);
-    return info;
+// The start of the line `lines` lines below (or, when negative, above) the top one, within the text's pages.
+size_t LinesFromTop(HWND label, int lines) {
+    return MeasureInLabel(label, [&](HDC dc, int width) {
+        if (lines < 0) return LineStartAbove(dc, DrawnText(), drawnTop, static_cast<size_t>(-lines), width);
+        size_t top = drawnTop;
+        for (int k = 0; k < lines && top < lastTop; ++k) top = NextLine(dc, DrawnText(), top, width).second;
+        return std::min(top, lastTop);
+    });
 }
 
-// Lays the text out at the floor size and, when it is longer than the label, shows a scroll bar at its top.
-void StartScrolling(HWND window, HWND label, const std::wstring& text) {
-    scrolledText = text;
-    std::replace(scrolledText.begin(), scrolledText.end(), L'\t', L' ');
-    RECT client = {};
-    GetClientRect(label, &client);
-    scrolledLines = WrapLines(label, scrolledText, QUESTION_FLOOR_HEIGHT, client.right);
-    scrolledLineHeight = std::max(1, LineHeight(label, QUESTION_FLOOR_HEIGHT));
-    wheelRemainder = 0;
+void ScrollQuestionTo(size_t top) {
+    if (!questionScrollBar) return;
+    top = std::min(top, lastTop);
+    if (top == drawnTop) return;
+    drawnTop = top;
+    SetScrollPos(questionScrollBar, SB_CTL, static_cast<int>(top), TRUE);
+    InvalidateRect(QuestionLabel(), nullptr, FALSE);
+}
 
-    const int visible = VisibleLines(label);
-    if (static_cast<int>(scrolledLines.size()) <= visible) {
+// The label draws `text` itself at `height`, from its first line; when the text is longer than the label, a scroll
+// bar beside it moves through it. Its positions are characters of the text.
+void StartDrawing(HWND window, HWND label, const std::wstring& text, int height, bool scrolls) {
+    const HDC dc = GetDC(label);
+    if (text.size() <= PAGE_MEASURE_LIMIT) {
+        expandedText = PageText(dc, text, height);
+        drawnTextSource = &expandedText;
+    } else {
+        drawnTextSource = &text;
+    }
+    drawnLineHeight = LineHeight(dc, height);
+    ReleaseDC(label, dc);
+    drawnHeight = height;
+    drawnTop = 0;
+    lastTop = 0;
+    wheelRemainder = 0;
+    if (!scrolls || DrawnText().empty()) {
         DestroyScrollBar();
         return;
     }
+    const size_t visible = VisibleLines(label);
+    size_t first_page = 0;
+    MeasureInLabel(label, [&](HDC dc, int width) {
+        lastTop = LineStartAbove(dc, DrawnText(), LineStartAt(dc, DrawnText(), DrawnText().size() - 1, width), visible - 1,
+                                 width);
+        for (size_t k = 0; k < visible && first_page < DrawnText().size(); ++k)
+            first_page = NextLine(dc, DrawnText(), first_page, width).second;
+        return 0;
+    });
+    const RECT place = PlaceInParent(label);
     if (!questionScrollBar) {
-        const RECT place = PlaceInParent(label);
-        questionScrollBar =
-            CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, place.right + SCROLL_BAR_GAP,
-                            place.top, GetSystemMetrics(SM_CXVSCROLL), place.bottom - place.top, window,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_QUESTION_SCROLL)), nullptr, nullptr);
+        questionScrollBar = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, window,
+                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_QUESTION_SCROLL)),
+                                            nullptr, nullptr);
     }
+    PlaceOnChange(questionScrollBar, RECT{place.right + SCROLL_BAR_GAP, place.top,
+                                          place.right + SCROLL_BAR_GAP + GetSystemMetrics(SM_CXVSCROLL), place.bottom});
+    // The thumb runs from the first line to the first of the last page; its size is the first page's share.
     SCROLLINFO info = {};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
-    info.nMax = static_cast<int>(scrolledLines.size()) - 1;
-    info.nPage = static_cast<UINT>(visible);
+    info.nMax = static_cast<int>(lastTop + first_page) - 1;
+    info.nPage = static_cast<UINT>(first_page);
     SetScrollInfo(questionScrollBar, SB_CTL, &info, TRUE);
 }
 
-void StopScrolling() {
+void StopDrawing() {
     DestroyScrollBar();
-    std::wstring().swap(scrolledText);
-    std::vector<std::pair<size_t, size_t>>().swap(scrolledLines);
+    std::wstring().swap(expandedText);
+    drawnTextSource = &expandedText;
+    drawnTop = lastTop = 0;
 }
 
-void ScrollQuestionTo(int line) {
-    if (!questionScrollBar) return;
-    const SCROLLINFO info = QuestionScrollInfo();
-    const int last_top = std::max(0, info.nMax - static_cast<int>(info.nPage) + 1);
-    line = std::clamp(line, 0, last_top);
-    if (line == info.nPos) return;
-    SetScrollPos(questionScrollBar, SB_CTL, line, TRUE);
-    InvalidateRect(GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT), nullptr, FALSE);
+// The classic common controls, loaded with the first tip: most banks never need one, and every DLL the program
+// imports costs time at every start. Kept for the life of the process, as the tooltip's window class lives in it.
+bool LoadTooltipClass() {
+    static const bool loaded = [] {
+        const HMODULE library = LoadLibraryW(L"comctl32.dll");
+        const auto init = reinterpret_cast<decltype(&InitCommonControlsEx)>(
+            reinterpret_cast<void (*)()>(library ? GetProcAddress(library, "InitCommonControlsEx") : nullptr));
+        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
+        return init && init(&classes);
+    }();
+    return loaded;
+}
+
+// The full text of a shortened option as its tip shows it: wrapped into lines that fit the tip's width (a long
+// word too), no taller than half the screen, at most TOOLTIP_TEXT_LIMIT characters, never split inside a character.
+std::wstring TipText(HWND row, const std::wstring& text) {
+    RECT work_area = {0, 0, 0, 768};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
+    const HDC dc = GetDC(row);
+    const int line_height = LineHeight(dc, NORMAL_TEXT_HEIGHT);
+    const size_t max_lines = static_cast<size_t>(std::max(1, static_cast<int>(work_area.bottom - work_area.top) / 2 /
+                                                                 line_height));
+    size_t lines = 0;
+    bool shortened = false;
+    std::wstring tip = WrappedText(dc, text, NORMAL_TEXT_HEIGHT, TOOLTIP_WIDTH, max_lines, lines, shortened);
+    ReleaseDC(row, dc);
+    if (tip.size() > TOOLTIP_TEXT_LIMIT) {
+        size_t cut = TOOLTIP_TEXT_LIMIT;
+        if (IS_LOW_SURROGATE(tip[cut])) --cut;
+        tip.resize(cut);
+        tip += ELLIPSIS;
+    }
+    return tip;
 }
 
 // Shows the full text of a shortened option when the mouse rests on its row; an empty text removes the tip.
@@ -135,55 +221,57 @@ void SetOptionTip(HWND window, HWND row, const std::wstring& full_text) {
     if (full_text.empty()) return;
 
     if (!optionTooltip) {
-        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
-        InitCommonControlsEx(&classes);
+        if (!LoadTooltipClass()) return;
         optionTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                         CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, nullptr, nullptr);
-        SendMessageW(optionTooltip, TTM_SETMAXTIPWIDTH, 0, TOOLTIP_WIDTH);
+        SendMessageW(optionTooltip, WM_SETFONT, reinterpret_cast<WPARAM>(FittedFont(NORMAL_TEXT_HEIGHT)), FALSE);
+        SendMessageW(optionTooltip, TTM_SETMAXTIPWIDTH, 0, TOOLTIP_WIDTH + TOOLTIP_WRAP_MARGIN);
     }
-    std::wstring tip = full_text.substr(0, TOOLTIP_TEXT_LIMIT);
-    if (full_text.size() > TOOLTIP_TEXT_LIMIT) tip += ELLIPSIS;
+    std::wstring tip = TipText(row, full_text);
     tool.lpszText = tip.data();
     SendMessageW(optionTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 }  // namespace
 
-void ShowQuestionText(HWND window, const std::wstring& text) {
+void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options) {
     const HWND label = GetDlgItem(window, IDC_QUESTION_TEXT);
-    const int height = QuestionTextHeight(label, text);
-    const bool scrolls = height == 0;
-    const LONG_PTR style = GetWindowLongPtrW(label, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-    SetStyleOnChange(label, style | (scrolls ? SS_OWNERDRAW : SS_LEFT));
-    SetFontOnChange(label, FittedFont(scrolls ? QUESTION_FLOOR_HEIGHT : height));
-    if (scrolls)
-        StartScrolling(window, label, text);
-    else
-        StopScrolling();
-    // The label keeps the whole text even while it draws it itself, for anything that reads it.
-    SetWindowTextW(label, text.c_str());
-    if (scrolls) InvalidateRect(label, nullptr, FALSE);
-}
+    int height = NORMAL_TEXT_HEIGHT;
+    std::vector<RECT> boxes;
+    std::vector<std::wstring> shown;
+    std::vector<bool> shortened;
+    const HDC dc = GetDC(label);
+    const PageFit fit = LayOutPage(dc, question, options, height, boxes, shown, shortened);
+    ReleaseDC(label, dc);
+    const bool as_always = fit == PageFit::AsAlways;
 
-void ShowOptionTexts(HWND window, const std::vector<std::wstring>& texts) {
-    const int height = OptionRowsHeight(GetDlgItem(window, OPTION_IDS[0]), texts);
-    const bool normal = height == NORMAL_TEXT_HEIGHT;
-    for (size_t k = 0; k < std::size(OPTION_IDS) && k < texts.size(); ++k) {
+    const LONG_PTR label_style = GetWindowLongPtrW(label, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
+    SetStyleOnChange(label, label_style | (as_always ? SS_LEFT : SS_OWNERDRAW));
+    SetFontOnChange(label, FittedFont(height));
+    PlaceOnChange(label, boxes[0]);
+    if (as_always)
+        StopDrawing();
+    else
+        StartDrawing(window, label, question, height, fit == PageFit::QuestionScrolls);
+    // The label keeps the text even while it draws it itself, for anything that reads it.
+    SetWindowTextW(label, question.substr(0, LABEL_TEXT_LIMIT).c_str());
+    if (!as_always) InvalidateRect(label, nullptr, FALSE);
+
+    for (size_t k = 0; k < std::size(OPTION_IDS); ++k) {
         const HWND row = GetDlgItem(window, OPTION_IDS[k]);
-        const bool shortened = !normal && !FitsOptionRow(row, texts[k], height, false);
-        const std::wstring shown = shortened ? ShortenOption(row, texts[k], height) : texts[k];
-        // A row wraps only while its text needs two lines.
-        const bool wraps = !normal && !FitsOptionRow(row, shown, height, true);
-        const LONG_PTR style = GetWindowLongPtrW(row, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE);
-        SetStyleOnChange(row, style | (wraps ? BS_MULTILINE : 0));
+        // On a shared page a row shows its lines from the top, its radio mark beside the first.
+        const LONG_PTR row_style =
+            GetWindowLongPtrW(row, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE | BS_VCENTER);
+        SetStyleOnChange(row, row_style | (as_always ? 0 : BS_MULTILINE | BS_TOP));
         SetFontOnChange(row, FittedFont(height));
-        SetWindowTextW(row, EscapeMnemonics(shown).c_str());
-        SetOptionTip(window, row, shortened ? texts[k] : std::wstring());
+        PlaceOnChange(row, boxes[k + 1]);
+        SetWindowTextW(row, EscapeMnemonics(shown[k]).c_str());
+        SetOptionTip(window, row, shortened[k] ? options[k] : std::wstring());
     }
 }
 
-void DrawScrolledQuestion(const DRAWITEMSTRUCT* item) {
+void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
     const HDC dc = item->hDC;
     const RECT& box = item->rcItem;
     // Colours and background as the label's own drawing takes them from its parent.
@@ -191,56 +279,68 @@ void DrawScrolledQuestion(const DRAWITEMSTRUCT* item) {
         reinterpret_cast<HBRUSH>(SendMessageW(GetParent(item->hwndItem), WM_CTLCOLORSTATIC,
                                               reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item->hwndItem)));
     FillRect(dc, &box, background ? background : GetSysColorBrush(COLOR_BTNFACE));
-    const HGDIOBJ previous_font = SelectObject(dc, FittedFont(QUESTION_FLOOR_HEIGHT));
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
-    const size_t top = questionScrollBar ? static_cast<size_t>(GetScrollPos(questionScrollBar, SB_CTL)) : 0;
-    for (size_t line = top; line < scrolledLines.size(); ++line) {
-        const int y = box.top + static_cast<int>(line - top) * scrolledLineHeight;
-        if (y >= box.bottom) break;
-        const auto [begin, end] = scrolledLines[line];
-        ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, scrolledText.data() + begin, static_cast<UINT>(end - begin),
-                    nullptr);
-    }
+    WithFont(dc, drawnHeight, [&] {
+        size_t begin = drawnTop;
+        for (int y = box.top; y < box.bottom && begin < DrawnText().size(); y += drawnLineHeight) {
+            const auto [end, next] = NextLine(dc, DrawnText(), begin, box.right - box.left);
+            // A text too long to have its tabs expanded shows each as a space.
+            std::wstring line = DrawnText().substr(begin, end - begin);
+            std::replace(line.begin(), line.end(), L'\t', L' ');
+            ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, line.data(), static_cast<UINT>(line.size()), nullptr);
+            begin = next;
+        }
+        return 0;
+    });
     SetBkMode(dc, previous_mode);
-    SelectObject(dc, previous_font);
 }
 
 void ScrollQuestion(UINT action) {
     if (!questionScrollBar) return;
-    const SCROLLINFO info = QuestionScrollInfo();
-    const int page = std::max(1, static_cast<int>(info.nPage) - 1);
-    const bool dragged = action == SB_THUMBTRACK || action == SB_THUMBPOSITION;
-    ScrollQuestionTo(action == SB_LINEUP     ? info.nPos - 1
-                     : action == SB_LINEDOWN ? info.nPos + 1
-                     : action == SB_PAGEUP   ? info.nPos - page
-                     : action == SB_PAGEDOWN ? info.nPos + page
-                     : action == SB_TOP      ? 0
-                     : action == SB_BOTTOM   ? info.nMax
-                     : dragged               ? info.nTrackPos
-                                             : info.nPos);
+    const HWND label = QuestionLabel();
+    const int page = std::max(1, static_cast<int>(VisibleLines(label)) - 1);
+    switch (action) {
+        case SB_LINEUP: return ScrollQuestionTo(LinesFromTop(label, -1));
+        case SB_LINEDOWN: return ScrollQuestionTo(LinesFromTop(label, 1));
+        case SB_PAGEUP: return ScrollQuestionTo(LinesFromTop(label, -page));
+        case SB_PAGEDOWN: return ScrollQuestionTo(LinesFromTop(label, page));
+        case SB_TOP: return ScrollQuestionTo(0);
+        case SB_BOTTOM: return ScrollQuestionTo(lastTop);
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+            SCROLLINFO info = {};
+            info.cbSize = sizeof info;
+            info.fMask = SIF_TRACKPOS;
+            GetScrollInfo(questionScrollBar, SB_CTL, &info);
+            const size_t at = static_cast<size_t>(std::max(0, info.nTrackPos));
+            return ScrollQuestionTo(MeasureInLabel(
+                label, [&](HDC dc, int width) { return LineStartAt(dc, DrawnText(), at, width); }));
+        }
+        default: return;
+    }
 }
 
 void ScrollQuestionByWheel(POINT screen_point, int wheel_delta) {
     if (!questionScrollBar) return;
-    RECT label = {}, bar = {};
-    GetWindowRect(GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT), &label);
+    const HWND label = QuestionLabel();
+    RECT label_place = {}, bar = {};
+    GetWindowRect(label, &label_place);
     GetWindowRect(questionScrollBar, &bar);
-    if (!PtInRect(&label, screen_point) && !PtInRect(&bar, screen_point)) return;
+    if (!PtInRect(&label_place, screen_point) && !PtInRect(&bar, screen_point)) return;
     UINT lines_per_notch = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines_per_notch, 0);
-    if (lines_per_notch == WHEEL_PAGESCROLL)
-        lines_per_notch = static_cast<UINT>(VisibleLines(GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT)));
+    if (lines_per_notch == WHEEL_PAGESCROLL) lines_per_notch = static_cast<UINT>(VisibleLines(label));
     // Fine-grained wheels send less than a notch at a time; the rest is kept for the next turn.
     wheelRemainder += wheel_delta;
     const int notches = wheelRemainder / WHEEL_DELTA;
     wheelRemainder -= notches * WHEEL_DELTA;
-    ScrollQuestionTo(GetScrollPos(questionScrollBar, SB_CTL) - notches * static_cast<int>(lines_per_notch));
+    if (notches != 0) ScrollQuestionTo(LinesFromTop(label, -notches * static_cast<int>(lines_per_notch)));
 }
 
 void ReleaseLongTextView() {
     DeleteFittedFonts();
     questionScrollBar = nullptr;
     optionTooltip = nullptr;
-    std::wstring().swap(scrolledText);
-    std::vector<std::pair<size_t, size_t>>().swap(scrolledLines);
+    std::wstring().swap(expandedText);
+    drawnTextSource = &expandedText;
 }

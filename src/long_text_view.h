@@ -1,7 +1,8 @@
-// Showing the question and option texts so every word can be read: a text that fits its control at the normal
-// size is shown exactly as always; a longer question is shown in a smaller font or, past the smallest
-// comfortable size, in a label that scrolls; longer options share one smaller font on up to two lines, and an
-// option that fits not even then is shortened with "…" and shows its full text in a tooltip.
+// Showing a question and its options so every word can be read. A question whose texts fit the fixed controls at
+// the normal size is shown exactly as always; otherwise the question and its options share the page at one size
+// (page_layout.h): the question label draws its wrapped lines itself, scrolling when even the smallest size leaves
+// it too little room, and the option rows show their wrapped lines, an option too long even then ending in "…"
+// with its full text in a tip.
 #pragma once
 
 #include <windows.h>
@@ -9,17 +10,20 @@
 #include <string>
 #include <vector>
 
-// Writes `text` into the question label, fitted.
-void ShowQuestionText(HWND window, const std::wstring& text);
-// Writes the four option texts, as written in the bank, into the option rows, fitted.
-void ShowOptionTexts(HWND window, const std::vector<std::wstring>& texts);
+// The question label holds at most this much of the question as its window text, for anything that reads it:
+// handing a window a text costs time in proportion to its length at every visit, and no reader wants more.
+constexpr size_t LABEL_TEXT_LIMIT = 1000000;
 
-// Draws the lines in view of a scrolling question; the label is owner-drawn only while it scrolls.
-void DrawScrolledQuestion(const DRAWITEMSTRUCT* item);
+// Shows `question` and the first four `options` (as written in the bank) in the question label and the option rows.
+// A question too long to be measured is drawn in place: it must outlive the page.
+void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options);
+
+// Draws the lines in view of a question laid out on a shared page; the label is owner-drawn only then.
+void DrawQuestionLines(const DRAWITEMSTRUCT* item);
 // A scroll bar action (SB_LINEDOWN, SB_THUMBTRACK, ...) on the question's scroll bar.
 void ScrollQuestion(UINT action);
 // A turn of the mouse wheel with the pointer at `screen_point`: scrolls the question when the pointer is over it.
 void ScrollQuestionByWheel(POINT screen_point, int wheel_delta);
 
-// Deletes the fonts made for smaller sizes and forgets the windows that are destroyed with the main window.
+// Deletes the fonts made for other sizes and forgets the windows that are destroyed with the main window.
 void ReleaseLongTextView();

@@ -9,6 +9,7 @@
 #include "control_ids.h"
 #include "exam_flow.h"
 #include "long_text_view.h"
+#include "page_layout.h"
 #include "question_bank.h"
 #include "text_fitting.h"
 
@@ -30,11 +31,16 @@ struct ControlLayout {
 const ControlLayout CONTROLS[] = {
     {IDC_QUESTION_NUMBER, L"STATIC", WS_CHILD | WS_VISIBLE, 40, 20, 300, 40, L""},
     {IDC_TIMER_LABEL, L"STATIC", WS_CHILD | WS_VISIBLE | SS_RIGHT, 540, 20, 200, 40, L""},
-    {IDC_QUESTION_TEXT, L"STATIC", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 40, 60, 700, 120, L""},
-    {IDC_OPTION1, L"BUTTON", WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, 60, 200, 660, 35, L""},
-    {IDC_OPTION2, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 60, 245, 660, 35, L""},
-    {IDC_OPTION3, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 60, 290, 660, 35, L""},
-    {IDC_OPTION4, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, 60, 335, 660, 35, L""},
+    {IDC_QUESTION_TEXT, L"STATIC", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, QUESTION_LEFT, QUESTION_TOP, QUESTION_WIDTH,
+     QUESTION_HEIGHT, L""},
+    {IDC_OPTION1, L"BUTTON", WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, OPTION_LEFT, OPTION_TOP,
+     OPTION_WIDTH, OPTION_HEIGHT, L""},
+    {IDC_OPTION2, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, OPTION_LEFT, OPTION_TOP + OPTION_PITCH,
+     OPTION_WIDTH, OPTION_HEIGHT, L""},
+    {IDC_OPTION3, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, OPTION_LEFT, OPTION_TOP + 2 * OPTION_PITCH,
+     OPTION_WIDTH, OPTION_HEIGHT, L""},
+    {IDC_OPTION4, L"BUTTON", WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, OPTION_LEFT, OPTION_TOP + 3 * OPTION_PITCH,
+     OPTION_WIDTH, OPTION_HEIGHT, L""},
     {IDC_PREV, L"BUTTON", WS_CHILD | WS_VISIBLE, 530, 500, 110, 40, L"Previous"},
     {IDC_NEXT, L"BUTTON", WS_CHILD | WS_VISIBLE, 650, 500, 110, 40, L"Next"},
 };
@@ -47,8 +53,10 @@ const int NORMAL_FONT_CONTROLS[] = {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2,
 // Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer.
 // Returning FALSE refuses the window after a load failure the loader has already reported.
 BOOL OnCreate(HWND window, LPCREATESTRUCT) {
-    hFontNormal = CreateExamFont(20, FW_NORMAL);
+    hFontNormal = CreateExamFont(NORMAL_TEXT_HEIGHT, FW_NORMAL);
     hFontBold = CreateExamFont(24, FW_BOLD);
+    // Texts that fit are shown in this very font; only other sizes are made by the page layout.
+    UseNormalFont(hFontNormal);
 
     if (!LoadQuestions(window)) {
         PostQuitMessage(1);
@@ -95,9 +103,9 @@ void OnCommand(HWND window, int id, HWND, UINT) { NavigateExam(window, id); }
 // The once-a-second exam tick.
 void OnTimer(HWND window, UINT id) { ExamTick(window, id); }
 
-// The question label draws a question itself only while the question is too long for it and scrolls.
+// The question label draws a question itself only while the question shares the page with its options.
 void OnDrawItem(HWND, const DRAWITEMSTRUCT* item) {
-    if (item->CtlID == IDC_QUESTION_TEXT) DrawScrolledQuestion(item);
+    if (item->CtlID == IDC_QUESTION_TEXT) DrawQuestionLines(item);
 }
 
 // The scroll bar of a question too long for its label.

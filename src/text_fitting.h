@@ -1,12 +1,13 @@
-// Fitting a text to the control that shows it. The question label shrinks its font (same face, character set and
-// weight) to the largest size at which the whole text wraps inside it, down to a floor; the four option rows
-// share one smaller size on up to two lines, and an option that fits not even then is shortened with an ellipsis.
-// Everything is measured in the control's own device context with the line-breaking rules the control draws with,
-// and the cost is bounded: texts longer than anything that could fit are not measured at all.
+// Measuring texts in the exam's font: whether a text fits a box as a control draws it, and how a text wraps into
+// lines of a given width, the way the exam page shows long questions and options. Everything works on a device
+// context and pixel widths, not on the window's controls, so the same rules serve the exam and a bank checker.
+// The cost is bounded: a line is measured on a bounded piece of text, and a caller measures only as many lines as
+// could ever be on show.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,41 +16,52 @@
 constexpr int NORMAL_TEXT_HEIGHT = 20;
 // Below this a long question scrolls instead: smaller text stops being comfortable to read.
 constexpr int QUESTION_FLOOR_HEIGHT = 15;
-// The smallest option size; below it dense kanji blur. An option too long even here is shortened.
-constexpr int OPTION_FLOOR_HEIGHT = 13;
-// The narrowest characters of the font are 3-4 pixels wide at the floor sizes, so eight lines of the 700-pixel
-// label hold fewer than 1,900 characters and two lines of an option row fewer than 430. Longer texts are never
-// measured: they cannot fit (unless most of their characters are invisible, and then scrolling or shortening
-// still shows all that is there).
-constexpr size_t QUESTION_MEASURE_LIMIT = 2500;
-constexpr size_t OPTION_MEASURE_LIMIT = 600;
-// Ends a shortened option.
+// Ends a shortened text.
 constexpr wchar_t ELLIPSIS[] = L"\u2026";
 
 // The exam's font, "Yu Gothic UI", at a cell height (a positive height asks for the cell height).
 HFONT CreateExamFont(int height, int weight);
-// The normal-weight exam font of this height: hFontNormal at the normal size, otherwise made on first need and
-// kept until DeleteFittedFonts.
+// Makes `font` (not owned here) the normal-weight font of the normal size, so texts that fit show in the very font
+// the window gave its controls. Without one, that size is made on first need like the others.
+void UseNormalFont(HFONT font);
+// The normal-weight exam font of this height, made on first need and kept until DeleteFittedFonts.
 HFONT FittedFont(int height);
 void DeleteFittedFonts();
 
-// The largest height from NORMAL_TEXT_HEIGHT down to QUESTION_FLOOR_HEIGHT at which `text` fits the label as the
-// label draws it (word break, no prefix, tabs expanded); 0 when it does not fit even at the floor.
-int QuestionTextHeight(HWND label, const std::wstring& text);
+// Runs `measure()` with the exam font of `height` selected into `dc`.
+template <typename Measure>
+auto WithFont(HDC dc, int height, Measure measure) {
+    const HGDIOBJ previous = SelectObject(dc, FittedFont(height));
+    const auto result = measure();
+    SelectObject(dc, previous);
+    return result;
+}
 
-// Whether `text` fits an option row at `height`: on one line, or wrapped within the row's height.
-bool FitsOptionRow(HWND row, const std::wstring& text, int height, bool one_line);
-// The common height of the four option rows: NORMAL_TEXT_HEIGHT when every text fits on one line at it,
-// otherwise the largest smaller height at which every text fits wrapped, at least OPTION_FLOOR_HEIGHT.
-int OptionRowsHeight(HWND row, const std::vector<std::wstring>& texts);
-// `text` cut at the last word boundary (a space, or between characters of Japanese and similar scripts) that
-// lets it and ELLIPSIS fit the row wrapped at `height`; within a single over-long word, at a character.
-std::wstring ShortenOption(HWND row, const std::wstring& text, int height);
+// Whether `text` fits a `width` x `height` box at font size `font_height` when drawn with `format` (DrawText flags).
+bool FitsBox(HDC dc, const std::wstring& text, UINT format, int width, int height, int font_height);
+// The distance between lines of the exam font of `height`.
+int LineHeight(HDC dc, int height);
+// The width a radio button of `row_width` leaves its text at font size `height`: the row less its check box (12
+// pixels and one at 96 dpi) and half a "0" between the two.
+int OptionTextWidth(HDC dc, int row_width, int height);
 
-// The distance between lines of the exam font of `height` in the control.
-int LineHeight(HWND control, int height);
-// Lines of `text` wrapped to `width` pixels at `height`, as [begin, end) positions without the spaces and line
-// breaks between them. Used for the scrolling question, which draws its lines itself; long words are broken so
-// nothing runs past the right edge. Each line is measured on a bounded piece of text, so a text of any length
-// costs time in proportion to its length.
-std::vector<std::pair<size_t, size_t>> WrapLines(HWND control, const std::wstring& text, int height, int width);
+// `text` with each tab replaced by the spaces that reach the next tab stop (every eight average character widths
+// from the start of its line, as controls expand tabs), measured with the font selected in `dc`. Only the first
+// `limit` characters are kept.
+std::wstring ExpandTabs(HDC dc, const std::wstring& text, size_t limit);
+// The line of `text` that starts at `begin`, wrapped to `width` pixels with the font selected in `dc`: the end of
+// its visible text and where the next line starts. Lines break at spaces and line breaks, between characters of
+// Japanese and similar scripts, and inside a word too long for a line; never inside a surrogate pair.
+std::pair<size_t, size_t> NextLine(HDC dc, const std::wstring& text, size_t begin, int width);
+// Where the line holding position `at` starts, with the font selected in `dc`. The text is wrapped from the start of
+// the paragraph, or from a bounded distance back in a paragraph longer than that, so the cost does not grow with
+// the text.
+size_t LineStartAt(HDC dc, const std::wstring& text, size_t at, int width);
+// Where the line `count` lines above the one starting at `from` starts (0 at the top), wrapped like LineStartAt.
+size_t LineStartAbove(HDC dc, const std::wstring& text, size_t from, size_t count, int width);
+// At most `max_lines` lines of `text` wrapped to `width` at font size `height`, as [begin, end) positions.
+std::vector<std::pair<size_t, size_t>> WrapLines(HDC dc, const std::wstring& text, int height, int width,
+                                                 size_t max_lines);
+// The longest start of text[begin, end) that, followed by ELLIPSIS, fits `width` with the font selected in `dc`,
+// cut at a word boundary when one allows it: its end position.
+size_t CutForEllipsis(HDC dc, const std::wstring& text, size_t begin, size_t end, int width);

@@ -15,6 +15,7 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
+#include "long_text_view.h"
 #include "main_window.h"
 #include "question_bank.h"
 #include "test_support.h"
@@ -82,6 +83,7 @@ public:
         Pump();
     }
     HWND window() const { return window_; }
+    const Question& QuestionAt(size_t index) const { return examQuestions[index]; }
     HWND Control(int id) const { return GetDlgItem(window_, id); }
     void Show(int index) {
         currentQuestionIndex = index;
@@ -108,6 +110,31 @@ std::wstring TextOf(HWND control) {
 }
 
 LONG StyleOf(HWND control) { return GetWindowLongW(control, GWL_STYLE); }
+
+// A control's place in its parent's client area.
+RECT Place(HWND control) {
+    RECT place = {};
+    GetWindowRect(control, &place);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// The characters of `text` that leave a mark: what must be on screen whichever way it is wrapped.
+std::wstring Visible(const std::wstring& text) {
+    std::wstring shown;
+    std::copy_if(text.begin(), text.end(), std::back_inserter(shown), [](wchar_t c) { return !std::iswspace(c); });
+    return shown;
+}
+
+// A button's text as written, its doubled "&" undone.
+std::wstring Unescaped(const std::wstring& shown) {
+    std::wstring text;
+    for (size_t k = 0; k < shown.size(); ++k) {
+        text += shown[k];
+        if (shown[k] == L'&' && k + 1 < shown.size() && shown[k + 1] == L'&') ++k;
+    }
+    return text;
+}
 
 // Whether `text` fits `box` drawn with `format` in the exam font of `height`, measured here in the control's DC.
 // An option row's box is its width less the 13-pixel check box and half a "0", and its height.
@@ -211,6 +238,8 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
         EXPECT_EQ(children, 9);
         for (const int id : {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4}) {
             EXPECT_EQ(StyleOf(exam.Control(id)), StyleOf(GetDlgItem(before, id))) << "control " << id;
+            const RECT place = Place(exam.Control(id)), old_place = Place(GetDlgItem(before, id));
+            EXPECT_TRUE(EqualRect(&place, &old_place)) << "control " << id << " moved";
             EXPECT_EQ(SendMessageW(exam.Control(id), WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(hFontNormal));
             EXPECT_TRUE(Pixels(exam.Control(id)) == Pixels(GetDlgItem(before, id)))
                 << "control " << id << " looks different";
@@ -230,74 +259,111 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
     DeleteObject(font);
 }
 
-// The question label takes the largest size from 20 down to 15 at which the whole text fits it (English of about
-// 800 characters still does; Japanese wraps between its characters); past that it keeps 15 and scrolls.
-TEST(LongTexts, ALongQuestionShrinksToTheLargestSizeThatFitsOrScrolls) {
-    const std::vector<std::wstring> texts = {
-        Text(ENGLISH, 420),         Text(ENGLISH, 650),  Text(ENGLISH, 800),    Text(JAPANESE, 250, false),
-        Text(JAPANESE, 400, false), Text(ENGLISH, 2400), Text(ENGLISH, 1000000)};
+// A question that does not fit as always shares the page with its options at one size, the largest from 20 down to
+// 15 at which all of it fits; every text is then inside the page, in order and without overlap, at the old x and
+// width; every option row holds all its lines (code answers line by line); and the question scrolls only when even
+// the floor size leaves it too little room.
+TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
+    const std::wstring code = L"def total(values):\n    result = 0\n    for v in values:\n\tresult += v\n    return result";
+    const struct {
+        Question question;
+        int at_least, at_most;
+        bool scrolls;
+    } cases[] = {
+        {MakeQuestion(Text(ENGLISH, 650)), 20, 20, false},  // shrank in its label before; now the page holds it at 20
+        {MakeQuestion(L"Which is right?", {code, code + L"\n", L"x = 1", L"\tindented"}), 15, 20, false},
+        {MakeQuestion(Text(ENGLISH, 1500), {Text(ENGLISH, 150), Text(ENGLISH, 150), Text(ENGLISH, 150),
+                                            Text(ENGLISH, 150)}), 15, 17, false},
+        {MakeQuestion(Text(ENGLISH, 1850), {Text(ENGLISH, 150), Text(ENGLISH, 150), Text(ENGLISH, 150),
+                                            Text(ENGLISH, 150)}), 15, 15, false},
+        {MakeQuestion(L"Pick one.", {Text(ENGLISH, 800), Text(ENGLISH, 300), Text(ENGLISH, 300), L"d"}), 15, 19, false},
+        {MakeQuestion(Text(JAPANESE, 900, false), {JAPANESE.substr(0, 80), L"b", L"c", L"d"}), 15, 17, false},
+        {MakeQuestion(Text(ENGLISH, 4000), {Text(ENGLISH, 150), L"b", L"c", L"d"}), 15, 15, true},
+        {MakeQuestion(Text(ENGLISH, 10000000), {Text(ENGLISH, 100000), L"b", L"c", L"d"}), 15, 15, true},
+    };
     std::vector<Question> questions;
-    for (const std::wstring& text : texts) questions.push_back(MakeQuestion(text));
+    for (const auto& c : cases) questions.push_back(c.question);
     ExamWindow exam(questions);
     const HWND label = exam.Control(IDC_QUESTION_TEXT);
-    for (size_t k = 0; k < texts.size(); ++k) {
-        SCOPED_TRACE(std::to_string(texts[k].size()) + " characters");
-        exam.Show(static_cast<int>(k));
+    for (size_t q = 0; q < std::size(cases); ++q) {
+        exam.Show(static_cast<int>(q));
         const int height = FontHeight(label);
-        EXPECT_EQ(TextOf(label), texts[k]) << "the label holds the whole text";
-        const HWND bar = exam.Control(IDC_QUESTION_SCROLL);
-        if (k < 5) {
-            EXPECT_GE(height, QUESTION_FLOOR_HEIGHT);
-            EXPECT_LT(height, NORMAL_TEXT_HEIGHT);
-            EXPECT_TRUE(Fits(label, texts[k], height, LABEL_FORMAT, false));
-            EXPECT_FALSE(Fits(label, texts[k], height + 1, LABEL_FORMAT, false)) << "a larger size fits too";
-            EXPECT_EQ(StyleOf(label), WS_CHILD | WS_VISIBLE | SS_NOPREFIX);
-            EXPECT_EQ(bar, nullptr);
-            continue;
-        }
-        EXPECT_EQ(height, QUESTION_FLOOR_HEIGHT);
+        SCOPED_TRACE("question " + std::to_string(q + 1) + " at " + std::to_string(height));
+        EXPECT_TRUE(height >= cases[q].at_least && height <= cases[q].at_most);
         EXPECT_EQ(StyleOf(label) & SS_TYPEMASK, SS_OWNERDRAW);
-        ASSERT_NE(bar, nullptr) << "no scroll bar";
-        SCROLLINFO info = {sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
-        ASSERT_TRUE(GetScrollInfo(bar, SB_CTL, &info));
-        EXPECT_EQ(info.nPos, 0);
-        EXPECT_EQ(info.nPage, 8u) << "lines of 15 pixels in a label of 120";
-        EXPECT_EQ(info.nMax + 1, static_cast<int>(WrapLines(label, texts[k], QUESTION_FLOOR_HEIGHT, 700).size()));
+        EXPECT_EQ(exam.Control(IDC_QUESTION_SCROLL) != nullptr, cases[q].scrolls);
+        EXPECT_TRUE(TextOf(label) == cases[q].question.questionText.substr(0, LABEL_TEXT_LIMIT))
+            << "the label does not hold the text";
+        RECT above = Place(label);
+        EXPECT_TRUE(above.left == 40 && above.top == 60 && above.right == 740);
+        for (int k = 0; k < 4; ++k) {
+            const HWND row = exam.Control(IDC_OPTION1 + k);
+            const RECT place = Place(row);
+            EXPECT_EQ(FontHeight(row), height) << "row " << k + 1 << " is not at the question's size";
+            EXPECT_TRUE(place.left == 60 && place.right == 720 && place.top > above.bottom && place.bottom <= 490)
+                << "row " << k + 1 << " is out of place";
+            above = place;
+            // All of the row's lines, as the button wraps them, are inside it; whatever it shows is the option's
+            // text, all of it unless it ends in "…".
+            const std::wstring shown = TextOf(row);
+            EXPECT_TRUE(Fits(row, shown, height, DT_WORDBREAK | DT_NOPREFIX, true));
+            const std::wstring written = Visible(cases[q].question.options[k]);
+            const std::wstring seen = Visible(Unescaped(shown));
+            if (!seen.empty() && seen.back() == ELLIPSIS[0])
+                EXPECT_EQ(written.compare(0, seen.size() - 1, seen, 0, seen.size() - 1), 0) << "row " << k + 1;
+            else
+                EXPECT_EQ(seen, written) << "row " << k + 1 << " does not show its whole text";
+            EXPECT_EQ(shown.find(L'\t'), std::wstring::npos) << "a tab left for the button to draw as a box";
+        }
     }
+    // The code answer shows as its five lines, the indentation kept.
+    exam.Show(1);
+    const std::wstring code_row = TextOf(exam.Control(IDC_OPTION1));
+    EXPECT_EQ(std::count(code_row.begin(), code_row.end(), L'\n'), 4);
+    EXPECT_NE(code_row.find(L"\r\n    result = 0"), std::wstring::npos);
 }
 
 // The scrolling question: the wheel over it scrolls it by notches and leaves the focus with the option row that
-// has it, the wheel elsewhere does nothing, the scroll bar stops at the last line, and the next question that
-// fits brings the normal label back.
+// has it, the wheel elsewhere does nothing, the scroll bar stops where the last line is in view, and the next
+// question that fits brings the normal label back.
 TEST(LongTexts, TheWheelAndTheScrollBarScrollALongQuestion) {
-    ExamWindow exam({MakeQuestion(Text(ENGLISH, 2400)), MakeQuestion(L"Short again")});
+    const std::wstring long_text = Text(ENGLISH, 4000);
+    ExamWindow exam({MakeQuestion(long_text, {Text(ENGLISH, 150), L"b", L"c", L"d"}), MakeQuestion(L"Short again")});
     const HWND label = exam.Control(IDC_QUESTION_TEXT), bar = exam.Control(IDC_QUESTION_SCROLL);
     ASSERT_NE(bar, nullptr);
+    const HDC dc = GetDC(label);
+    const auto lines = WrapLines(dc, long_text, QUESTION_FLOOR_HEIGHT, 700, SIZE_MAX);
+    ReleaseDC(label, dc);
     const std::vector<DWORD> top = Pixels(label);
     SetFocus(exam.Control(IDC_OPTION2));
-    RECT place = {};
-    GetWindowRect(label, &place);
+    const RECT place = Place(label);
+    POINT over = {place.left + 100, place.top + 50}, under = {place.left + 100, place.bottom + 30};
+    ClientToScreen(exam.window(), &over);
+    ClientToScreen(exam.window(), &under);
     UINT notch = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &notch, 0);
     const struct {
         POINT at;
-        int delta, position;
-    } turns[] = {{{place.left + 100, place.top + 50}, -WHEEL_DELTA, static_cast<int>(notch)},
-                 {{place.left + 100, place.bottom + 60}, -WHEEL_DELTA, static_cast<int>(notch)},  // over the options
-                 {{place.left + 100, place.top + 50}, WHEEL_DELTA / 2, static_cast<int>(notch)},  // half a notch
-                 {{place.left + 100, place.top + 50}, WHEEL_DELTA / 2, 0}};
+        int delta;
+        size_t line;
+    } turns[] = {{over, -WHEEL_DELTA, notch},
+                 {under, -WHEEL_DELTA, notch},  // over the options
+                 {over, WHEEL_DELTA / 2, notch},  // half a notch
+                 {over, WHEEL_DELTA / 2, 0}};
     for (const auto& turn : turns) {
         SendMessageW(GetFocus(), WM_MOUSEWHEEL, MAKEWPARAM(0, turn.delta), MAKELPARAM(turn.at.x, turn.at.y));
-        EXPECT_EQ(GetScrollPos(bar, SB_CTL), turn.position) << "after " << turn.delta << " at y " << turn.at.y;
+        EXPECT_EQ(GetScrollPos(bar, SB_CTL), static_cast<int>(lines[turn.line].first)) << "not at line " << turn.line;
     }
     EXPECT_EQ(GetFocus(), exam.Control(IDC_OPTION2)) << "the option row lost the focus";
 
-    SCROLLINFO info = {sizeof info, SIF_ALL, 0, 0, 0, 0, 0};
-    GetScrollInfo(bar, SB_CTL, &info);
-    for (const WPARAM action : {SB_BOTTOM, SB_LINEDOWN}) {
+    const size_t visible = static_cast<size_t>((place.bottom - place.top) / QUESTION_FLOOR_HEIGHT);
+    for (const WPARAM action : {SB_BOTTOM, SB_LINEDOWN, SB_PAGEDOWN}) {
         SendMessageW(exam.window(), WM_VSCROLL, action, reinterpret_cast<LPARAM>(bar));
-        EXPECT_EQ(GetScrollPos(bar, SB_CTL), info.nMax - static_cast<int>(info.nPage) + 1) << "not at the last line";
+        EXPECT_EQ(GetScrollPos(bar, SB_CTL), static_cast<int>(lines[lines.size() - visible].first))
+            << "the last page does not end with the last line";
     }
+    SendMessageW(exam.window(), WM_VSCROLL, SB_LINEUP, reinterpret_cast<LPARAM>(bar));
+    EXPECT_EQ(GetScrollPos(bar, SB_CTL), static_cast<int>(lines[lines.size() - visible - 1].first));
     EXPECT_FALSE(Pixels(label) == top) << "scrolling changed nothing on screen";
 
     exam.Show(1);
@@ -306,8 +372,9 @@ TEST(LongTexts, TheWheelAndTheScrollBarScrollALongQuestion) {
     EXPECT_EQ(SendMessageW(label, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(hFontNormal));
 }
 
-// The scrolling label's own line breaking keeps every character and lets no line run past the label, for words,
-// Japanese, a word longer than a line, surrogate pairs, and the three kinds of line break.
+// The page's own line breaking keeps every character and lets no line run past the width, for words, Japanese, a
+// word longer than a line, surrogate pairs, and the three kinds of line break; and finding the line that holds a
+// position, or the line above one, gives the same lines as wrapping from the start.
 TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     ExamWindow exam({MakeQuestion(L"Q")});
     const HWND label = exam.Control(IDC_QUESTION_TEXT);
@@ -317,7 +384,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
          {Text(ENGLISH, 3000), Text(JAPANESE, 3000, false), Text(L"𠀋", 800, false),
           L"before " + std::wstring(900, L'x') + L" after", std::wstring(L"1\r\n2\r3\n\n5")}) {
         SCOPED_TRACE(WideToUtf8(text.substr(0, 40)));
-        const auto lines = WrapLines(label, text, QUESTION_FLOOR_HEIGHT, 700);
+        const auto lines = WrapLines(dc, text, QUESTION_FLOOR_HEIGHT, 700, SIZE_MAX);
         std::wstring kept;
         for (size_t line = 0; line < lines.size(); ++line) {
             const auto [begin, end] = lines[line];
@@ -327,95 +394,78 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
             EXPECT_LE(extent.cx, 700) << "line " << line;
             EXPECT_FALSE(end > begin && IS_HIGH_SURROGATE(text[end - 1])) << "a surrogate pair split";
             kept += text.substr(begin, end - begin);
+            EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, 700), begin) << "line " << line;
+            if (line > 0) {
+                EXPECT_EQ(LineStartAbove(dc, text, begin, 1, 700), lines[line - 1].first);
+            }
         }
-        const auto visible = [](const std::wstring& all) {
-            std::wstring shown;
-            std::copy_if(all.begin(), all.end(), std::back_inserter(shown),
-                         [](wchar_t c) { return !std::iswspace(c); });
-            return shown;
-        };
-        EXPECT_EQ(visible(kept), visible(text));
+        EXPECT_EQ(Visible(kept), Visible(text));
         EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF and an empty line make five lines";
     }
     SelectObject(dc, previous);
     ReleaseDC(label, dc);
 }
 
-// When any option does not fit its row on one line, all four rows share one smaller size, only the rows that need
-// two lines wrap, and every whole text fits. An option too long even at 13 pixels ends in "…" at a word boundary
-// (in one huge word, at a character), and the mouse resting on its row shows the full text.
-TEST(LongTexts, OptionsShareOneSmallerSizeAndTheLongestAreShortenedWithATip) {
-    const std::wstring huge = Text(ENGLISH, 100000);
-    const struct {
-        std::vector<std::wstring> options;
-        int at_least, at_most;
-    } cases[] = {
-        {{L"Short", Text(ENGLISH, 85), L"R&D", L"c"}, 18, 19},
-        {{Text(ENGLISH, 120), L"b", Text(ENGLISH, 165), L"d & e"}, 13, 17},
-        {{JAPANESE.substr(0, 45), L"東京", JAPANESE.substr(0, 70), L"京都"}, 13, 17},
-        {{L"Short", huge, L"https://example.com/" + std::wstring(400, L'x'), Text(JAPANESE, 300, false)}, 13, 13},
-    };
-    std::vector<Question> questions;
-    for (const auto& c : cases) questions.push_back(MakeQuestion(L"Which one?", c.options));
-    questions.push_back(MakeQuestion(L"Short options"));
-    ExamWindow exam(questions);
-    for (size_t q = 0; q < std::size(cases); ++q) {
-        exam.Show(static_cast<int>(q));
-        const int height = FontHeight(exam.Control(IDC_OPTION1));
-        SCOPED_TRACE("question " + std::to_string(q + 1) + ", options at " + std::to_string(height));
-        EXPECT_TRUE(height >= cases[q].at_least && height <= cases[q].at_most);
-        for (int k = 0; k < 4; ++k) {
-            const HWND row = exam.Control(IDC_OPTION1 + k);
-            const std::wstring& text = cases[q].options[k];
-            const std::wstring shown = TextOf(row);
-            EXPECT_EQ(FontHeight(row), height);
-            const bool shortened = !Fits(row, text, height, DT_WORDBREAK | DT_NOPREFIX, true);
-            EXPECT_EQ(shortened, q == 3 && k > 0) << "row " << k + 1;
-            if (!shortened) {
-                std::wstring escaped;
-                for (wchar_t c : text) escaped += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
-                EXPECT_EQ(shown, escaped) << "row " << k + 1 << " was changed";
-            } else {
-                ASSERT_EQ(shown.back(), ELLIPSIS[0]);
-                const std::wstring kept = shown.substr(0, shown.size() - 1);
-                EXPECT_EQ(text.compare(0, kept.size(), kept), 0) << "not the start of the option";
-                EXPECT_GT(kept.size(), 100u) << "shortened far more than two lines need";
-                EXPECT_TRUE(k != 1 || text[kept.size()] == L' ') << "cut inside a word";
-                EXPECT_TRUE(Fits(row, shown, height, DT_WORDBREAK | DT_NOPREFIX, true));
-            }
-            const bool one_line = Fits(row, shown, height, DT_SINGLELINE | DT_NOPREFIX, true);
-            EXPECT_EQ((StyleOf(row) & BS_MULTILINE) != 0, !one_line) << "row " << k + 1;
-        }
-    }
-
-    // The tips: one for each shortened row, with the full text (the first 1,000 characters of a longer one).
+// An option too long even for the page ends in "…" with a tip; the tip holds the full text (its first 1,000
+// characters, never half a character) in lines that fit the tip, in the exam's font, no taller than half the screen.
+TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
+    const std::wstring url = L"https://example.com/" + std::wstring(3000, L'x');
+    const std::wstring breaks = Text(L"line\n", 300, false);
+    const std::wstring emoji = std::wstring(999, L'a') + L"😀😀";
+    ExamWindow exam({MakeQuestion(L"Which one?", {L"Short", url, breaks, emoji}), MakeQuestion(L"Short options")});
     HWND tooltip = nullptr;
     while ((tooltip = FindWindowExW(nullptr, tooltip, TOOLTIPS_CLASSW, nullptr)) &&
            GetWindow(tooltip, GW_OWNER) != exam.window()) {
     }
     ASSERT_NE(tooltip, nullptr) << "no tooltip";
     EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 3);
-    std::vector<wchar_t> tip(4096, L'\0');
-    TTTOOLINFOW tool = {};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.hwnd = exam.window();
-    tool.uId = reinterpret_cast<UINT_PTR>(exam.Control(IDC_OPTION2));
-    tool.lpszText = tip.data();
-    SendMessageW(tooltip, TTM_GETTEXTW, tip.size(), reinterpret_cast<LPARAM>(&tool));
-    EXPECT_EQ(std::wstring(tip.data()), huge.substr(0, 1000) + ELLIPSIS);
+    LOGFONTW font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tooltip, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, L"Yu Gothic UI");
+    RECT work_area = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
+    for (int k = 1; k < 4; ++k) {
+        SCOPED_TRACE("row " + std::to_string(k + 1));
+        const HWND row = exam.Control(IDC_OPTION1 + k);
+        EXPECT_EQ(TextOf(row).back(), ELLIPSIS[0]);
+        std::vector<wchar_t> tip(4096, L'\0');
+        TTTOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = exam.window();
+        tool.uId = reinterpret_cast<UINT_PTR>(row);
+        tool.lpszText = tip.data();
+        SendMessageW(tooltip, TTM_GETTEXTW, tip.size(), reinterpret_cast<LPARAM>(&tool));
+        const std::wstring text = tip.data();
+        EXPECT_LE(text.size(), 1001u);
+        EXPECT_EQ(Visible(text).substr(0, Visible(text).size() - 1),
+                  Visible(exam.QuestionAt(0).options[k]).substr(0, Visible(text).size() - 1));
+        EXPECT_FALSE(IS_HIGH_SURROGATE(text[text.size() - 2])) << "half a character before the ellipsis";
+        // Drawn as the tip draws it, in its own font and width, it is no wider than the tip and fits the screen.
+        const HDC dc = GetDC(tooltip);
+        const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(tooltip, WM_GETFONT, 0, 0)));
+        RECT box = {0, 0, static_cast<LONG>(SendMessageW(tooltip, TTM_GETMAXTIPWIDTH, 0, 0)), 0};
+        DrawTextW(dc, text.c_str(), -1, &box, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+        SelectObject(dc, previous);
+        ReleaseDC(tooltip, dc);
+        EXPECT_LE(box.right, SendMessageW(tooltip, TTM_GETMAXTIPWIDTH, 0, 0)) << "a line runs past the tip";
+        EXPECT_LE(box.bottom, (work_area.bottom - work_area.top) / 2) << "the tip is taller than half the screen";
+    }
 
     // The mouse coming to rest on a shortened row (one move, then none) shows the tip after the usual delay.
     RECT place = {};
     GetWindowRect(exam.Control(IDC_OPTION2), &place);
-    SetCursorPos(place.left + 200, place.top + 15);
-    SendMessageW(exam.Control(IDC_OPTION2), WM_MOUSEMOVE, 0, MAKELPARAM(200, 15));
+    SetCursorPos(place.left + 200, place.top + 10);
+    SendMessageW(exam.Control(IDC_OPTION2), WM_MOUSEMOVE, 0, MAKELPARAM(200, 10));
     for (const ULONGLONG deadline = GetTickCount64() + 5000;
          !IsWindowVisible(tooltip) && GetTickCount64() < deadline;) {
         Pump();
         Sleep(10);
     }
     EXPECT_TRUE(IsWindowVisible(tooltip)) << "no tip while the mouse rests on a shortened option";
-    exam.Show(static_cast<int>(std::size(cases)));
+    RECT tip_place = {};
+    GetWindowRect(tooltip, &tip_place);
+    EXPECT_TRUE(tip_place.top >= work_area.top && tip_place.bottom <= work_area.bottom) << "the tip is off screen";
+    exam.Show(1);
     EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 0) << "a tip left on a question that fits";
 }
 

@@ -1,0 +1,169 @@
+// Laying out the exam page for one question; see page_layout.h.
+#include "page_layout.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "text_fitting.h"
+
+namespace {
+
+// How the question label draws a question that fits it: a left-aligned static control with SS_NOPREFIX.
+constexpr UINT LABEL_FORMAT = DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS;
+// How an option row draws on one line. Its "&" are doubled, which measures like the text as written.
+constexpr UINT ROW_FORMAT = DT_SINGLELINE | DT_NOPREFIX;
+// Nothing longer fits the fixed label (six lines of 700 pixels) or a row at the normal size.
+constexpr size_t NORMAL_MEASURE_LIMIT = 2500;
+// A row's text is wrapped this much narrower than the row, so the button's own wrapping never breaks a line again.
+constexpr int ROW_WRAP_MARGIN = 2;
+// When the question scrolls, the options leave it at least this many lines.
+constexpr size_t QUESTION_MIN_LINES = 4;
+constexpr int PAGE_HEIGHT = PAGE_BOTTOM - QUESTION_TOP;
+
+bool HasLineBreakOrTab(const std::wstring& text) { return text.find_first_of(L"\r\n\t") != std::wstring::npos; }
+
+// Whether every text fits the fixed controls at the normal size: the question wrapped in its label, each option
+// on the one line of its row.
+bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& texts) {
+    if (question.size() > NORMAL_MEASURE_LIMIT ||
+        !FitsBox(dc, question, LABEL_FORMAT, QUESTION_WIDTH, QUESTION_HEIGHT, NORMAL_TEXT_HEIGHT))
+        return false;
+    const int width = OptionTextWidth(dc, OPTION_WIDTH, NORMAL_TEXT_HEIGHT);
+    return std::all_of(texts.begin(), texts.end(), [&](const std::wstring& text) {
+        return text.size() <= NORMAL_MEASURE_LIMIT && !HasLineBreakOrTab(text) &&
+               FitsBox(dc, text, ROW_FORMAT, width, OPTION_HEIGHT, NORMAL_TEXT_HEIGHT);
+    });
+}
+
+// The lines the question takes at `height`, counted up to one more than `room`.
+size_t QuestionLines(HDC dc, const std::wstring& question, int height, size_t room) {
+    if (question.size() > PAGE_MEASURE_LIMIT) return room + 1;
+    size_t lines = 0;
+    bool shortened = false;
+    WrappedText(dc, question, height, QUESTION_WIDTH, room + 1, lines, shortened);
+    return shortened ? room + 1 : lines;
+}
+
+// The option rows at `height`, each at most `caps[k]` lines: their texts as shown, whether shortened, and lines.
+void WrapOptions(HDC dc, const std::vector<std::wstring>& texts, int height, const std::vector<size_t>& caps,
+                 std::vector<std::wstring>& shown, std::vector<bool>& shortened, std::vector<size_t>& lines) {
+    const int width = OptionTextWidth(dc, OPTION_WIDTH, height) - ROW_WRAP_MARGIN;
+    for (size_t k = 0; k < texts.size(); ++k) {
+        bool cut = false;
+        shown[k] = WrappedText(dc, texts[k], height, width, caps[k], lines[k], cut);
+        shortened[k] = cut;
+    }
+}
+
+// The rows' height in pixels with the gaps above each.
+int RowsHeight(const std::vector<size_t>& lines, int line_height, int gap) {
+    size_t total = 0;
+    for (size_t n : lines) total += n;
+    return static_cast<int>(total) * line_height + gap * static_cast<int>(lines.size());
+}
+
+// The question's box `question_lines` tall at the top of the page, and the rows stacked under it.
+void PlaceBoxes(size_t question_lines, const std::vector<size_t>& lines, int line_height, int gap,
+                std::vector<RECT>& boxes) {
+    int y = QUESTION_TOP + static_cast<int>(question_lines) * line_height;
+    boxes[0] = {QUESTION_LEFT, QUESTION_TOP, QUESTION_LEFT + QUESTION_WIDTH, y};
+    for (size_t k = 0; k < lines.size(); ++k) {
+        y += gap;
+        boxes[k + 1] = {OPTION_LEFT, y, OPTION_LEFT + OPTION_WIDTH, y + static_cast<int>(lines[k]) * line_height};
+        y = boxes[k + 1].bottom;
+    }
+}
+
+}  // namespace
+
+std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
+                         size_t& line_count, bool& shortened) {
+    return WithFont(dc, height, [&] {
+        const std::wstring expanded = ExpandTabs(dc, text, PAGE_MEASURE_LIMIT);
+        std::wstring shown;
+        size_t begin = 0, last_begin = 0, last_end = 0, last_at = 0;
+        line_count = 0;
+        shortened = text.size() > PAGE_MEASURE_LIMIT;
+        while (begin < expanded.size()) {
+            if (line_count == max_lines) {
+                shortened = true;
+                break;
+            }
+            const auto [end, next] = NextLine(dc, expanded, begin, width);
+            if (line_count++ > 0) shown += L"\r\n";
+            last_at = shown.size();
+            last_begin = begin;
+            last_end = end;
+            shown.append(expanded, begin, end - begin);
+            begin = next;
+        }
+        if (shortened) {
+            shown.resize(last_at);
+            shown.append(expanded, last_begin, CutForEllipsis(dc, expanded, last_begin, last_end, width) - last_begin);
+            shown += ELLIPSIS;
+        }
+        line_count = std::max<size_t>(line_count, 1);
+        return shown;
+    });
+}
+
+std::wstring PageText(HDC dc, const std::wstring& text, int height) {
+    if (text.size() <= PAGE_MEASURE_LIMIT) return WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); });
+    std::wstring spaced = text;
+    std::replace(spaced.begin(), spaced.end(), L'\t', L' ');
+    return spaced;
+}
+
+PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
+                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened) {
+    // The first four options, each only as far as it can ever be measured: an option of any length costs the same.
+    std::vector<std::wstring> texts(4);
+    for (size_t k = 0; k < 4 && k < options.size(); ++k) texts[k] = options[k].substr(0, PAGE_MEASURE_LIMIT + 1);
+    height = NORMAL_TEXT_HEIGHT;
+    boxes.assign(5, RECT{});
+    boxes[0] = {QUESTION_LEFT, QUESTION_TOP, QUESTION_LEFT + QUESTION_WIDTH, QUESTION_TOP + QUESTION_HEIGHT};
+    for (int k = 0; k < 4; ++k) {
+        const int top = OPTION_TOP + k * OPTION_PITCH;
+        boxes[k + 1] = {OPTION_LEFT, top, OPTION_LEFT + OPTION_WIDTH, top + OPTION_HEIGHT};
+    }
+    shown = texts;
+    shortened.assign(4, false);
+    if (FitsAsAlways(dc, question, texts)) return PageFit::AsAlways;
+
+    // The largest common size at which the question and every option are on the page whole.
+    std::vector<size_t> lines(4);
+    for (height = NORMAL_TEXT_HEIGHT; height >= QUESTION_FLOOR_HEIGHT; --height) {
+        const int line_height = LineHeight(dc, height);
+        const size_t page_lines = static_cast<size_t>(PAGE_HEIGHT / line_height);
+        WrapOptions(dc, texts, height, std::vector<size_t>(4, page_lines), shown, shortened, lines);
+        if (std::find(shortened.begin(), shortened.end(), true) != shortened.end()) continue;
+        for (const int gap : {PAGE_GAP, TIGHT_PAGE_GAP}) {
+            if (gap == TIGHT_PAGE_GAP && height != QUESTION_FLOOR_HEIGHT) continue;
+            const int room = PAGE_HEIGHT - RowsHeight(lines, line_height, gap);
+            if (room < line_height) continue;
+            const size_t room_lines = static_cast<size_t>(room / line_height);
+            const size_t question_lines = QuestionLines(dc, question, height, room_lines);
+            if (question_lines > room_lines) continue;
+            PlaceBoxes(question_lines, lines, line_height, gap, boxes);
+            return PageFit::Shared;
+        }
+    }
+
+    // At the floor size the options keep their whole text up to a limit, and give up lines, the longest first,
+    // until the question has a few lines of its own; the question takes the rest and scrolls when it needs more.
+    height = QUESTION_FLOOR_HEIGHT;
+    const int line_height = LineHeight(dc, height);
+    std::vector<size_t> caps(4, OPTION_LINE_LIMIT);
+    const int least_room = static_cast<int>(QUESTION_MIN_LINES) * line_height;
+    while (true) {
+        WrapOptions(dc, texts, height, caps, shown, shortened, lines);
+        const size_t longest = *std::max_element(lines.begin(), lines.end());
+        if (PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP) >= least_room || longest == 1) break;
+        for (size_t k = 0; k < 4; ++k) caps[k] = std::min(caps[k], longest - 1);
+    }
+    const size_t room_lines = static_cast<size_t>(
+        std::max(1, (PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP)) / line_height));
+    const size_t question_lines = QuestionLines(dc, question, height, room_lines);
+    PlaceBoxes(std::min(question_lines, room_lines), lines, line_height, TIGHT_PAGE_GAP, boxes);
+    return question_lines > room_lines ? PageFit::QuestionScrolls : PageFit::Shared;
+}
