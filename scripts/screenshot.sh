@@ -1,6 +1,7 @@
 #!/bin/sh
-# Takes the README's pictures of the exam window: one on the sample bank, one on a bank holding a single Japanese
-# question and one on a bank holding a single long scenario question (so those pictures are the same every time). Each is taken in a Wine virtual desktop, so Wine draws the
+# Takes the README's pictures of the exam window: one on the sample bank, and others each on a bank holding a single
+# question (so those pictures are the same every time): a Japanese one, a long scenario, and, taken from the sample
+# bank, a long fact pattern and a question whose answers are code. Each is taken in a Wine virtual desktop, so Wine draws the
 # title bar, and cropped to that desktop. Run it on a private X display (make screenshot does), or the picture
 # may catch whatever else is on the screen.
 # Usage: screenshot.sh BUILD_DIR OUT_DIR
@@ -137,3 +138,17 @@ cat > "$scratch/long/questions.json" <<'JSON'
 ]
 JSON
 shoot "$scratch/long" "$out_dir/screenshot-long.png"
+
+# The sample bank's own fact pattern and code question, each alone in a bank: the question and its options share
+# the page at one smaller size, and the code answers show as their lines.
+only_question() {
+    mkdir "$scratch/$1"
+    python3 - "$examples_dir/questions.json" "$2" > "$scratch/$1/questions.json" <<'PY'
+import json, sys
+bank = json.load(open(sys.argv[1], encoding="utf-8"))
+json.dump([q for q in bank if q["questionText"].startswith(sys.argv[2])], sys.stdout)
+PY
+    shoot "$scratch/$1" "$out_dir/screenshot-$1.png"
+}
+only_question fact "A mid-sized accounting firm"
+only_question code "A developer needs a Python function"
