@@ -12,6 +12,8 @@
 
 #include "exam_flow.h"
 #include "main_window.h"
+#include "page_layout.h"
+#include "text_fitting.h"
 #include "question_bank.h"
 #include "test_support.h"
 
@@ -57,6 +59,74 @@ std::pair<double, double> ShowMs(HWND window, int from, int index) {
     times.erase(times.begin());
     std::sort(times.begin(), times.end());
     return {first, times[times.size() / 2]};
+}
+
+// The longest start of `text` (in characters, to within 1%) for which `shown(length)` holds; shorter starts are
+// assumed to hold it too.
+size_t LongestShown(const std::wstring& text, bool (*shown)(HDC, const std::wstring&), HDC dc) {
+    size_t low = 0, high = text.size();
+    while (high - low > std::max<size_t>(1, low / 100)) {
+        const size_t middle = (low + high) / 2;
+        (shown(dc, text.substr(0, middle)) ? low : high) = middle;
+    }
+    return low;
+}
+
+PageFit Fit(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height) {
+    std::vector<RECT> boxes;
+    std::vector<std::wstring> shown;
+    std::vector<bool> shortened;
+    return LayOutPage(dc, question, options, height, boxes, shown, shortened);
+}
+
+// The lengths at which the page changes, for English and Japanese texts: the figures the bank guide gives.
+void ReportThresholds(HDC dc, const std::wstring& english, const std::wstring& japanese) {
+    const std::vector<std::wstring> short_options = {L"Yes", L"No", L"Maybe", L"Never"};
+    static std::vector<std::wstring> options_of_150;
+    const struct {
+        const char* what;
+        bool (*shown)(HDC, const std::wstring&);
+    } rules[] = {
+        {"question shown as always", [](HDC dc, const std::wstring& q) {
+             int height = 0;
+             return Fit(dc, q, {L"Yes", L"No", L"Maybe", L"Never"}, height) == PageFit::AsAlways;
+         }},
+        {"question whole at 20 px, short options", [](HDC dc, const std::wstring& q) {
+             int height = 0;
+             return Fit(dc, q, {L"Yes", L"No", L"Maybe", L"Never"}, height) != PageFit::QuestionScrolls &&
+                    height == NORMAL_TEXT_HEIGHT;
+         }},
+        {"question whole, short options", [](HDC dc, const std::wstring& q) {
+             int height = 0;
+             return Fit(dc, q, {L"Yes", L"No", L"Maybe", L"Never"}, height) != PageFit::QuestionScrolls;
+         }},
+        {"question whole, four options of 150", [](HDC dc, const std::wstring& q) {
+             int height = 0;
+             return Fit(dc, q, options_of_150, height) != PageFit::QuestionScrolls;
+         }},
+        {"option on one line as always", [](HDC dc, const std::wstring& o) {
+             int height = 0;
+             return Fit(dc, L"Which?", {o, L"b", L"c", L"d"}, height) == PageFit::AsAlways;
+         }},
+        {"option whole beside a short question", [](HDC dc, const std::wstring& o) {
+             int height = 0;
+             std::vector<RECT> boxes;
+             std::vector<std::wstring> shown;
+             std::vector<bool> shortened;
+             LayOutPage(dc, L"Which?", {o, L"b", L"c", L"d"}, height, boxes, shown, shortened);
+             return !shortened[0];
+         }},
+    };
+    std::printf("\nLongest text shown so (characters)            English  Japanese\n");
+    for (const auto& rule : rules) {
+        size_t lengths[2];
+        for (int k = 0; k < 2; ++k) {
+            const std::wstring& text = k == 0 ? english : japanese;
+            options_of_150.assign(4, Repeated(text, k == 0 ? 150 : 75));
+            lengths[k] = LongestShown(Repeated(text, 9000), rule.shown, dc);
+        }
+        std::printf("  %-43s %7zu %9zu\n", rule.what, lengths[0], lengths[1]);
+    }
 }
 
 }  // namespace
@@ -134,6 +204,9 @@ int main() {
     std::sort(times.begin(), times.end());
     std::printf("  %-45s %9.1f ms  %7.1fx\n", "repaint of 1,000,000 characters at the end", times[RUNS / 2],
                 times[RUNS / 2] / fitting_ms);
+    const HDC dc = GetDC(window);
+    ReportThresholds(dc, english, japanese);
+    ReleaseDC(window, dc);
     DestroyWindow(window);
     Pump();
     return 0;

@@ -18,7 +18,7 @@ constexpr int OPTION_LEFT = 60, OPTION_TOP = 200, OPTION_WIDTH = 660, OPTION_HEI
 // size the gaps close up to the tight one before the question has to scroll.
 constexpr int PAGE_BOTTOM = 490;
 constexpr int PAGE_GAP = 10;
-constexpr int TIGHT_PAGE_GAP = 4;
+constexpr int TIGHT_PAGE_GAP = 2;
 // An option longer than this many lines at the floor size is shortened with "…", its full text in a tip.
 constexpr size_t OPTION_LINE_LIMIT = 8;
 // No text this long fits the page even at the floor size (the narrowest characters are 3-4 pixels wide there, so
