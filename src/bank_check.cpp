@@ -22,13 +22,10 @@ using json = BankJson;
 
 // The rows the exam shows for a question's options.
 constexpr size_t SHOWN_OPTIONS = 4;
-const char* const WARNING = "warning";
-const char* const ERROR_WORD = "error";
-
 // Something to say about one entry; where the entry starts is filled in once all are known.
 struct Finding {
     size_t entry;
-    const char* severity;
+    bool error;  // refused by the exam; otherwise a warning
     std::string text;
     size_t first_copy;  // for a repeated question, the entry it repeats; otherwise npos
 };
@@ -96,10 +93,9 @@ std::wstring RepeatKey(const Question& question) {
 }
 
 // The line in the form editors read. `line` 0 leaves out the place: the problem is the whole file's.
-std::string ProblemLine(const std::string& name, size_t line, size_t column, const char* severity,
-                        const std::string& text) {
+std::string ProblemLine(const std::string& name, size_t line, size_t column, bool error, const std::string& text) {
     const std::string place = line ? ":" + std::to_string(line) + ":" + std::to_string(column) : "";
-    return name + place + ": " + severity + ": " + text;
+    return name + place + (error ? ": error: " : ": warning: ") + text;
 }
 
 // The exam's message for a refused text as one line: its first line, which names the file, is left out, and a
@@ -112,7 +108,7 @@ std::string WholeFileLine(const std::string& name, const std::string& err_msg) {
     const size_t at = text.find(" at line ");
     if (at != std::string::npos && std::sscanf(text.c_str() + at, " at line %zu, column %zu", &line, &column) != 2)
         line = 0;
-    return ProblemLine(name, line, column, ERROR_WORD, text);
+    return ProblemLine(name, line, column, true, text);
 }
 
 // Walks every entry: an error for each the exam refuses, warnings for those it accepts.
@@ -123,7 +119,7 @@ void CheckEntries(const json& data, std::vector<Finding>& findings) {
     for (const json& item : data) {
         const std::string problem = EntryProblem(item);
         if (!problem.empty()) {
-            findings.push_back({position++, ERROR_WORD, problem, std::string::npos});
+            findings.push_back({position++, true, problem, std::string::npos});
             continue;
         }
         Question question;
@@ -131,9 +127,9 @@ void CheckEntries(const json& data, std::vector<Finding>& findings) {
         warnings.clear();
         EntryWarnings(item, question, warnings);
         for (std::string& warning : warnings)
-            findings.push_back({position, WARNING, std::move(warning), std::string::npos});
+            findings.push_back({position, false, std::move(warning), std::string::npos});
         const auto seen = first_seen.emplace(RepeatKey(question), position);
-        if (!seen.second) findings.push_back({position, WARNING, std::string(), seen.first->second});
+        if (!seen.second) findings.push_back({position, false, std::string(), seen.first->second});
         ++position;
     }
 }
@@ -156,7 +152,7 @@ void PlaceFindings(const std::string& name, const std::string& bank_text, const 
             text = "the same question and options as Question " + std::to_string(finding.first_copy + 1) +
                    " on line " + std::to_string(places[k++].first) + ": remove one of them.";
         }
-        lines.push_back(ProblemLine(name, place.first, place.second, finding.severity,
+        lines.push_back(ProblemLine(name, place.first, place.second, finding.error,
                                     "Question " + std::to_string(finding.entry + 1) + ": " + text));
     }
 }
@@ -177,7 +173,7 @@ bool CheckInArena(const std::string& name, const std::string& bank_text, std::ve
     CheckEntries(*data, findings);
     questions = data->size();
     documentArena = nullptr;
-    for (const Finding& finding : findings) ++(finding.severity == ERROR_WORD ? errors : warnings);
+    for (const Finding& finding : findings) ++(finding.error ? errors : warnings);
     if (!findings.empty()) PlaceFindings(name, bank_text, findings, lines);
     return true;
 }
@@ -199,6 +195,6 @@ bool CheckBank(const std::string& name, std::string bank_text, std::vector<std::
     lines.resize(first_line);
     questions = warnings = 0;
     errors = 1;
-    lines.push_back(ProblemLine(name, 0, 0, ERROR_WORD, OutOfMemoryMessage(size, name)));
+    lines.push_back(ProblemLine(name, 0, 0, true, OutOfMemoryMessage(size, name)));
     return false;
 }
