@@ -5,6 +5,7 @@
 #   make screenshot  retake the pictures in docs/ (sample bank, Japanese, long question) on a private virtual display
 #   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up,
 #                    and showing long and huge questions
+#   make check       build the bank checker, then check BANK (default examples/questions.json; several may be given)
 #   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := scripts/with-display.sh $(BUILD)
@@ -12,7 +13,7 @@ WITH_DISPLAY := scripts/with-display.sh $(BUILD)
 # that Wine draws in its virtual desktop.
 SCREENSHOT_PACKAGES := x11-apps x11-utils imagemagick fonts-wine
 
-.PHONY: all deps configure build test run package screenshot bench fuzz clean
+.PHONY: all deps configure build test run check package screenshot bench fuzz clean
 
 all: build
 
@@ -49,6 +50,12 @@ fuzz: build
 run: configure
 	@cmake --build $(BUILD) --target tessavon
 	@scripts/run-exam.sh $(BUILD) examples
+
+# Only the checker: its exit status is make's, so a CI job fails on a bank the exam would refuse.
+BANK ?= examples/questions.json
+check: configure
+	@cmake --build $(BUILD) --target tessavon-check
+	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/tessavon-check.exe $(BANK)
 
 package: build
 	@cmake --build $(BUILD) --target package

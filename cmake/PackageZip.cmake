@@ -21,10 +21,12 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "Writing ${zip} failed: ${result}")
 endif()
 
-# In the format sha256sum -c reads; the exe is listed too, for those who take it out of the zip.
+# In the format sha256sum -c reads; the programs are listed too, for those who take them out of the zip.
 set(sums ${CPACK_TOPLEVEL_DIRECTORY}/SHA256SUMS)
 file(SHA256 ${zip} zip_sum)
 file(SHA256 ${CPACK_TEMPORARY_DIRECTORY}/tessavon.exe exe_sum)
-file(WRITE ${sums} "${zip_sum}  ${CPACK_PACKAGE_FILE_NAME}.zip\n${exe_sum}  tessavon.exe\n")
+file(SHA256 ${CPACK_TEMPORARY_DIRECTORY}/tessavon-check.exe checker_sum)
+file(WRITE ${sums} "${zip_sum}  ${CPACK_PACKAGE_FILE_NAME}.zip\n${exe_sum}  tessavon.exe\n"
+                   "${checker_sum}  tessavon-check.exe\n")
 
 set(CPACK_EXTERNAL_BUILT_PACKAGES ${zip} ${sums})

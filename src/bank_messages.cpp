@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -26,9 +27,8 @@ std::string SizeText(uint64_t bytes) {
 
 // "line L, column C" of the byte at `offset`, both counted from 1, the column in bytes as the JSON library counts.
 std::string LineAndColumn(const std::string& text, size_t offset) {
-    const size_t line = 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
-    const size_t line_start = offset == 0 ? 0 : text.rfind('\n', offset - 1) + 1;  // npos + 1 is 0
-    return "line " + std::to_string(line) + ", column " + std::to_string(offset - line_start + 1);
+    const std::pair<size_t, size_t> place = LinesAndColumns(text, {offset})[0];
+    return "line " + std::to_string(place.first) + ", column " + std::to_string(place.second);
 }
 
 // Where a JSON string that starts at `open` (its opening quote) ends: the offset of its closing quote.
@@ -38,21 +38,25 @@ size_t StringEnd(const std::string& text, size_t open) {
     return i == std::string::npos ? text.size() : i;
 }
 
-// The offset in the bank's text where an entry's value starts: the element at `index` (from 0) of a top-level array,
-// or the value of the last member named `key` of a top-level object (a key given twice uses the later value). The
-// text has been parsed, so its syntax is sound up to the end of the top value. Only run for a bank being refused.
-size_t EntryOffset(const std::string& text, size_t index, const std::string& key) {
+}  // namespace
+
+// A walk over the top value only, in one pass: a key given twice keeps its later value, as the document does, and
+// the document's object orders its keys as std::map orders these.
+std::vector<size_t> EntryOffsets(const std::string& text) {
     int depth = 0;
     bool in_object = false, expect_key = false, expect_value = false;
     std::string member_key;
-    size_t element = 0, found = 0;
-    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size(); ++i) {
+    std::vector<size_t> offsets;
+    std::map<std::string, size_t> members;
+    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size() && depth >= 0; ++i) {
         const char c = text[i];
         if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
         if (depth == 1 && expect_value) {
             expect_value = false;
-            if (in_object && member_key == key) found = i;
-            if (!in_object && element++ == index) return i;
+            if (in_object)
+                members[member_key] = i;
+            else
+                offsets.push_back(i);
         }
         switch (c) {
             case '"': {
@@ -75,7 +79,8 @@ size_t EntryOffset(const std::string& text, size_t index, const std::string& key
                 break;
             case ']':
             case '}':
-                if (--depth == 0) return found;
+                // The end of the top value ends the walk (depth -1 stops the loop).
+                if (--depth == 0) depth = -1;
                 break;
             case ',':
                 if (depth == 1) (in_object ? expect_key : expect_value) = true;
@@ -85,18 +90,37 @@ size_t EntryOffset(const std::string& text, size_t index, const std::string& key
                 break;
         }
     }
-    return found;
+    for (const auto& member : members) offsets.push_back(member.second);
+    return offsets;
 }
 
-}  // namespace
+// One pass over the text however many places are asked for, in whatever order.
+std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets) {
+    std::vector<size_t> order(offsets.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return offsets[a] < offsets[b]; });
+    std::vector<std::pair<size_t, size_t>> places(offsets.size());
+    size_t line = 1, line_start = 0, counted_to = 0;
+    for (size_t k : order) {
+        const size_t offset = offsets[k];
+        for (size_t at = text.find('\n', counted_to); at != std::string::npos && at < offset;
+             at = text.find('\n', at + 1)) {
+            ++line;
+            line_start = at + 1;
+        }
+        counted_to = offset;
+        places[k] = {line, offset - line_start + 1};
+    }
+    return places;
+}
 
-std::string TooLargeMessage(uint64_t size, uint64_t limit) {
-    return "questions.json is too large: " + SizeText(size) + ". Tessavon reads banks of up to " + SizeText(limit) +
+std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& name) {
+    return name + " is too large: " + SizeText(size) + ". Tessavon reads banks of up to " + SizeText(limit) +
            ".";
 }
 
-std::string OutOfMemoryMessage(uint64_t size) {
-    return "questions.json (" + SizeText(size) +
+std::string OutOfMemoryMessage(uint64_t size, const std::string& name) {
+    return name + " (" + SizeText(size) +
            ") is too large for the memory available. Close other programs and start Tessavon again, or use a "
            "smaller bank.";
 }
@@ -161,16 +185,16 @@ std::string NotUtf8Message(const char* encoding) {
     return "The file looks like " + std::string(encoding) + " text, not UTF-8. Save it as UTF-8 in your editor.";
 }
 
-std::string EntryLocation(const std::string& text, size_t index, const std::string& key) {
-    return LineAndColumn(text, EntryOffset(text, index, key));
+std::string EntryLocation(const std::string& text, size_t index) {
+    return LineAndColumn(text, EntryOffsets(text)[index]);
 }
 
 // Words for a bank file that could not be read.
-std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error) {
-    const std::wstring cannot_read = L"questions.json is there but cannot be read: ";
+std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error, const std::string& name) {
+    const std::wstring cannot_read = Utf8ToWide(name) + L" is there but cannot be read: ";
     switch (result) {
         case BankFileResult::Missing:
-            return L"Could not find questions.json.";
+            return L"Could not find " + Utf8ToWide(name) + L".";
         case BankFileResult::InUse:
             return cannot_read + L"it is open in another program that does not share it. Close it there, then "
                                  L"start Tessavon again.";
@@ -179,9 +203,9 @@ std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system
         case BankFileResult::NotAFile:
             return cannot_read + L"it is a device or a pipe, not a file.";
         case BankFileResult::TooLarge:
-            return Utf8ToWide(TooLargeMessage(file_size, BANK_SIZE_LIMIT));
+            return Utf8ToWide(TooLargeMessage(file_size, BANK_SIZE_LIMIT, name));
         case BankFileResult::OutOfMemory:
-            return Utf8ToWide(OutOfMemoryMessage(file_size));
+            return Utf8ToWide(OutOfMemoryMessage(file_size, name));
         default: {
             wchar_t* system_text = nullptr;
             FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

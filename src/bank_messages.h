@@ -5,13 +5,18 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "bank_file.h"
 
+// The name the exam reads its bank from, and gives it in its messages; the checker gives the name it was handed.
+inline constexpr char BANK_FILE_NAME[] = "questions.json";
+
 // "questions.json is too large: ...": a bank of `size` bytes over the limit of `limit` bytes.
-std::string TooLargeMessage(uint64_t size, uint64_t limit);
+std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& name = BANK_FILE_NAME);
 // A bank of `size` bytes that did not fit in the memory available.
-std::string OutOfMemoryMessage(uint64_t size);
+std::string OutOfMemoryMessage(uint64_t size, const std::string& name = BANK_FILE_NAME);
 
 // The encoding a bank's bytes look like when they are UTF-16 or UTF-32 ("UTF-16 little-endian", ...), with or
 // without a byte-order mark; nullptr when they do not.
@@ -23,9 +28,15 @@ std::string NotUtf8Message(const char* encoding);
 // with a line break that ends a line reported on that line, and a long quoted token cut to its end after "…".
 std::string ReadableLibraryMessage(const std::string& what, const std::string& text, size_t error_byte);
 
-// "line L, column C" where an entry's value starts in a bank's parsed text: the element at `index` (from 0) of a
-// top-level array, or the value of the last member named `key` of a top-level object.
-std::string EntryLocation(const std::string& text, size_t index, const std::string& key);
+// Where each entry's value starts in a bank's parsed text, as offsets in the order the document walks its entries:
+// the elements of a top-level array, or the values of a top-level object by key, a key given twice at its later
+// value. The text's syntax must be sound up to the end of the top value.
+std::vector<size_t> EntryOffsets(const std::string& text);
+// The line and the column (in bytes, as the JSON library counts them), both from 1, of each offset into `text`.
+std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets);
+// "line L, column C" where the entry at `index` (from 0, in walking order) starts in a bank's parsed text.
+std::string EntryLocation(const std::string& text, size_t index);
 
-// The box text for a bank file that could not be read.
-std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error);
+// The box text for a bank file named `name` that could not be read.
+std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error,
+                         const std::string& name = BANK_FILE_NAME);

@@ -25,6 +25,15 @@ std::wstring Utf8ToWide(const std::string& text) {
     return wide;
 }
 
+std::string Utf8FromWide(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int units = static_cast<int>(std::min<size_t>(text.size(), INT32_MAX / 3));
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), units, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), units, &utf8[0], n, nullptr, nullptr);
+    return utf8;
+}
+
 // For well-formed input the conversion is fixed by Unicode, so this gives exactly what MultiByteToWideChar gives.
 std::wstring WideFromCheckedUtf8(const std::string_view text) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());

@@ -1,6 +1,6 @@
 // What build\tessavon.exe is as a file: a 64-bit Windows GUI program whose only resource is its manifest (run
 // as the invoking user, classic controls, no DPI setting) and which needs nothing beyond DLLs every Windows has,
-// so it runs when copied alone onto any PC.
+// so it runs when copied alone onto any PC. The bank checker beside it is a console program held to the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -151,23 +151,34 @@ std::string Upper(std::string text) {
     return text;
 }
 
-TEST(Executable, IsA64BitGuiProgramImportingOnlyWindowsSystemDlls) {
-    const PeFile exe(ProductExePath());
-    ASSERT_TRUE(exe.valid()) << "not a 64-bit PE file: " << WideToUtf8(ProductExePath());
-    EXPECT_EQ(exe.Nt().FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
-    EXPECT_EQ(exe.Nt().OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
-    EXPECT_EQ(exe.Nt().OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI) << "no console";
-
+TEST(Executable, IsA64BitProgramImportingOnlyWindowsSystemDlls) {
     // Every DLL imported is loaded at every start, so the common controls, needed only for the tip of a shortened
-    // option, are loaded when that tip is first needed.
-    const std::set<std::string> system_dlls = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "MSVCRT.DLL"};
-    const std::vector<std::string> imported = exe.ImportedDlls();
-    EXPECT_TRUE(std::any_of(imported.begin(), imported.end(), [](const std::string& dll) {
-        return Upper(dll) == "KERNEL32.DLL";
-    })) << "import table not read";
-    for (const std::string& dll : imported)
-        EXPECT_EQ(system_dlls.count(Upper(dll)), 1u)
-            << "imports " << dll << ", which is not one of KERNEL32, USER32, GDI32 and msvcrt";
+    // option, are loaded when that tip is first needed. The checker measures texts in the exam's font, but needs no
+    // window at all.
+    const struct {
+        std::wstring path;
+        WORD subsystem;
+        std::set<std::string> system_dlls;
+    } programs[] = {
+        {ProductExePath(), IMAGE_SUBSYSTEM_WINDOWS_GUI,
+         {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "MSVCRT.DLL"}},
+        {CheckerExePath(), IMAGE_SUBSYSTEM_WINDOWS_CUI, {"KERNEL32.DLL", "GDI32.DLL", "MSVCRT.DLL"}},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(WideToUtf8(program.path));
+        const PeFile exe(program.path);
+        ASSERT_TRUE(exe.valid()) << "not a 64-bit PE file";
+        EXPECT_EQ(exe.Nt().FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+        EXPECT_EQ(exe.Nt().OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+        EXPECT_EQ(exe.Nt().OptionalHeader.Subsystem, program.subsystem);
+
+        const std::vector<std::string> imported = exe.ImportedDlls();
+        EXPECT_TRUE(std::any_of(imported.begin(), imported.end(), [](const std::string& dll) {
+            return Upper(dll) == "KERNEL32.DLL";
+        })) << "import table not read";
+        for (const std::string& dll : imported)
+            EXPECT_EQ(program.system_dlls.count(Upper(dll)), 1u) << "imports " << dll << ", which is not one it may";
+    }
 }
 
 }  // namespace

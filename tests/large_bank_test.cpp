@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bank_check.h"
 #include "bank_generator.h"
 #include "bank_reference.h"
 #include "question_bank.h"
@@ -87,6 +88,11 @@ TEST_F(LargeBank, HundredThousandLevelsOfNestingAreAnsweredWithoutCrashing) {
         const ReferenceBank expected = ReferenceLoad(c.bank);
         EXPECT_EQ(expected.verdict, c.verdict);
         EXPECT_EQ(CheckParseAgainstReference(c.bank, expected), "");
+        // The checker walks the same text, and then some, to the same verdict.
+        std::vector<std::string> lines;
+        size_t questions = 0, errors = 0, warnings = 0;
+        EXPECT_TRUE(CheckBank("q.json", c.bank, lines, questions, errors, warnings));
+        EXPECT_EQ(errors > 0, c.verdict != BankVerdict::Loads);
     }
 }
 

@@ -1,7 +1,8 @@
 // The loader as a candidate meets it, for what only the real path shows: a real questions.json (or none, or a
 // folder in its place, or one another program holds open) in a scratch working folder, the real text-mode read,
 // LoadQuestions called with a real owner window, and each message box read whole (caption, text, icon, buttons,
-// owner) and dismissed. The bank's rules themselves are checked in memory in question_bank_parse_test.cpp.
+// owner) and dismissed. The bank's rules themselves are checked in memory in question_bank_parse_test.cpp. The bank
+// checker, build\tessavon-check.exe, is run once for what only the program shows: its output and exit status.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -101,6 +102,46 @@ TEST_F(LoaderTest, RefusalIsShownInOneParseErrorBox) {
         SCOPED_TRACE(c.what);
         folder_.Write(L"questions.json", c.bank);
         ExpectRefusedWith(ErrorBox(L"JSON Parse Error", c.text, owner_));
+    }
+}
+
+using CheckerTest = BankFolderTest;
+
+// The checker as a CI job runs it: the exact bytes it prints (UTF-8, the file named as given), a summary for every
+// file, and the exit status of the worst file. What it finds in a bank is checked in memory.
+TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStatus) {
+    const std::string japanese_name = "\xE5\x95\x8F\xE9\xA1\x8C.json";  // 問題.json
+    folder_.Write(L"\u554F\u984C.json", "[\n  {\"questionText\": \"\xE6\x97\xA5\", \"options\": [\"a\"], "
+                                        "\"correctAnswer\": 0},\r\n  {\"questionText\": \"Q\"}\n]\n");
+    folder_.Write(L"good.json", R"([{"questionText":"Q","options":["a","b","c","d"],"correctAnswer":3}])");
+    const std::string good_summary = "good.json: 1 question, 0 errors, 0 warnings\n";
+    const std::string usage = "Usage: tessavon-check FILE...\nTry tessavon-check --help.\n";
+    const struct {
+        const wchar_t* arguments;
+        std::string output;
+        DWORD status;
+    } runs[] = {
+        {L"\u554F\u984C.json good.json",
+         japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
+                         "options.\n" +
+             japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
+             ": 2 questions, 1 error, 1 warning\n" + good_summary,
+         1},
+        {L"good.json", good_summary, 0},
+        {L"good.json missing.json",
+         good_summary + "missing.json: error: Could not find missing.json.\nmissing.json: 0 questions, 1 error, 0 "
+                        "warnings\n",
+         2},
+        {L"", "tessavon-check: no file to check\n" + usage, 2},
+        {L"--strict good.json", "tessavon-check: unknown option --strict\n" + usage, 2},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(WideToUtf8(run.arguments));
+        std::string output;
+        DWORD status = 99;
+        ASSERT_TRUE(RunForOutput(CheckerExePath(), run.arguments, folder_.path(), output, status));
+        EXPECT_EQ(output, run.output) << Printable(output);
+        EXPECT_EQ(status, run.status);
     }
 }
 

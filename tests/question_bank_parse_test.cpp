@@ -1,11 +1,14 @@
 // The bank's rules, checked in memory: ParseQuestionBank given what the text-mode read of a file delivers, and the
-// message a refused bank is shown with, word for word. What only the real file and the real box show is in
+// message a refused bank is shown with, word for word; and the bank checker's lines for the same banks, which must
+// never disagree with the exam. What only the real file, the real box and the real checker show is in
 // question_bank_load_test.cpp.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "bank_check.h"
 #include "bank_reference.h"
 #include "question_bank.h"
 #include "test_support.h"
@@ -48,6 +51,33 @@ std::string ExpectRefused(const std::string& bank) {
     return WideToUtf8(Utf8ToWide(parsed.err_msg));
 }
 
+// The bank checker's lines for a file named q.json holding `file_bytes`.
+std::vector<std::string> CheckerLines(const std::string& file_bytes) {
+    std::vector<std::string> lines;
+    size_t questions = 0, errors = 0, warnings = 0;
+    EXPECT_TRUE(CheckBank("q.json", TextModeBytes(file_bytes), lines, questions, errors, warnings));
+    EXPECT_EQ(errors + warnings, lines.size());
+    return lines;
+}
+
+std::vector<std::string> CheckerErrors(const std::string& file_bytes) {
+    std::vector<std::string> errors;
+    for (const std::string& line : CheckerLines(file_bytes))
+        if (line.find(": error: ") != std::string::npos) errors.push_back(line);
+    return errors;
+}
+
+// The one error line the checker must print for a bank the exam refuses with `message` (its box text after the first
+// line): a bad entry's place moves to the front, a syntax error is placed where it says, anything else has no place.
+std::string AsCheckerError(const std::string& message) {
+    std::smatch m;
+    if (std::regex_match(message, m, std::regex(R"(Question (\d+) \(line (\d+), column (\d+)\): (.*))")))
+        return "q.json:" + m.str(2) + ":" + m.str(3) + ": error: Question " + m.str(1) + ": " + m.str(4);
+    if (std::regex_search(message, m, std::regex(R"( at line (\d+), column (\d+): )")))
+        return "q.json:" + m.str(1) + ":" + m.str(2) + ": error: " + message;
+    return "q.json: error: " + message;
+}
+
 // Syntax errors show the library's own message after the first line, word for word. Where the message quotes
 // bytes that are not UTF-8, the box shows U+FFFD in their place.
 TEST(ParseQuestionBank, SyntaxErrorsShowTheLibraryMessage) {
@@ -81,6 +111,7 @@ TEST(ParseQuestionBank, SyntaxErrorsShowTheLibraryMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.message);
+        EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.message)});
     }
 }
 
@@ -301,6 +332,93 @@ TEST(ParseQuestionBank, WrongShapesAreRefusedNamingEntryAndKey) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bank);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.line);
+        EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.line)});
+    }
+}
+
+std::string Entry(const std::string& text, const std::string& options, const std::string& answer) {
+    return R"({"questionText":")" + text + R"(","options":)" + options + R"(,"correctAnswer":)" + answer + "}";
+}
+
+// A bank of `entries`, each on a line of its own after `gap` when one is given.
+std::string Bank(const std::vector<std::string>& entries, const std::string& gap = "") {
+    std::string bank = "[";
+    for (const std::string& entry : entries) bank += (bank.size() > 1 ? "," : "") + gap + entry;
+    return bank + (gap.empty() ? "]" : "\n]");
+}
+
+// The checker lists every bad entry and every entry a candidate would trip over, each where it starts, so an
+// author fixes a bank in one pass; its first error is always the exam's message.
+TEST(CheckBank, ListsEveryProblemAtItsEntry) {
+    const std::string four = R"(["a","b","c","d"])";
+    const std::string good = Entry("Q", four, "0");
+    const struct {
+        const char* what;
+        std::string bank;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"three bad entries and three that draw warnings",
+         Bank({good, Entry("Q2", R"(["a","b","c"])", "1"), R"({"questionText": "Q3", "correctAnswer": 0})",
+               Entry("Q4", four, "4"), "\"Q5\"", Entry("Q", R"(["d","c","b","a"])", "3"), Entry("Q7", four, "null")},
+              "\n  "),
+         {"q.json:3:3: warning: Question 2: has 3 options, so the exam shows 1 empty row. Give it four options.",
+          R"(q.json:4:3: error: Question 3: "options" is missing.)",
+          R"(q.json:5:3: warning: Question 4: "correctAnswer" is 4, but only options 0 to 3 are shown.)",
+          R"(q.json:6:3: error: Question 5: must be an object with "questionText", "options" and "correctAnswer", )"
+          "not a string.",
+          "q.json:7:3: warning: Question 6: the same question and options as Question 1 on line 2: remove one of "
+          "them.",
+          R"(q.json:8:3: error: Question 7: "correctAnswer" must be a number, true or false, not null.)"}},
+        {"good banks print nothing", Bank({good, Entry("Q", R"(["a","b","c","e"])", "3")}, "\n"), {}},
+        {"an empty bank prints nothing", "null", {}},
+        {"an answer below the first option", Bank({Entry("Q", four, "-1")}),
+         {R"(q.json:1:2: warning: Question 1: "correctAnswer" is -1, but only options 0 to 3 are shown.)"}},
+        {"six options, the answer among those never shown",
+         Bank({Entry("Q", R"(["a","b","c","d","e","f"])", "4.5")}),
+         {"q.json:1:2: warning: Question 1: has 6 options, but the exam shows only the first four: remove the other "
+          "2.",
+          R"(q.json:1:2: warning: Question 1: "correctAnswer" is 4, but only options 0 to 3 are shown.)"}},
+        {"one option", Bank({Entry("Q", R"("only")", "true")}),
+         {"q.json:1:2: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four options.",
+          R"(q.json:1:2: warning: Question 1: "correctAnswer" is 1, but only option 0 is shown.)"}},
+        {"no options", Bank({Entry("Q", "null", "0")}),
+         {"q.json:1:2: warning: Question 1: has no options, so the exam shows 4 empty rows. Give it four options.",
+          R"(q.json:1:2: warning: Question 1: "correctAnswer" is 0, but no options are shown.)"}},
+        {"blank texts, a fifth option never shown is not looked at",
+         Bank({Entry(" \\n\\t", R"(["a",""," ","\u3000",""])", "0")}),
+         {R"(q.json:1:2: warning: Question 1: "questionText" is blank: write the question.)",
+          "q.json:1:2: warning: Question 1: has 5 options, but the exam shows only the first four: remove the other "
+          "1.",
+          R"(q.json:1:2: warning: Question 1: option 2 of "options" is blank: write its text.)",
+          R"(q.json:1:2: warning: Question 1: option 3 of "options" is blank: write its text.)",
+          R"(q.json:1:2: warning: Question 1: option 4 of "options" is blank: write its text.)"}},
+        {"NUL characters", Bank({Entry(R"(cut\u0000here)", R"(["a","b\u0000","c","\u0000d"])", "0")}),
+         {R"(q.json:1:2: warning: Question 1: "questionText" holds a NUL character (\u0000): the exam shows it only )"
+          "up to there. Remove it.",
+          R"(q.json:1:2: warning: Question 1: option 2 of "options" holds a NUL character (\u0000): the exam shows it )"
+          "only up to there. Remove it.",
+          R"(q.json:1:2: warning: Question 1: option 4 of "options" holds a NUL character (\u0000): the exam shows it )"
+          "only up to there. Remove it."}},
+        {"a bank written as an object: questions in key order, each at its value, a key given twice at its later one",
+         R"({"b":)" + good + R"(,"a":)" + Entry("Q", four, "5") + R"(,"b":)" + good + "}",
+         {R"(q.json:1:77: warning: Question 1: "correctAnswer" is 5, but only options 0 to 3 are shown.)",
+          "q.json:1:148: warning: Question 2: the same question and options as Question 1 on line 1: remove one of "
+          "them."}},
+        {"UTF-16", std::string("\xFF\xFE[\0]\0", 6),
+         {"q.json: error: The file looks like UTF-16 little-endian text, not UTF-8. Save it as UTF-8 in your editor."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string> lines = CheckerLines(c.bank);
+        EXPECT_EQ(lines, c.lines);
+        const Parsed parsed = Parse(c.bank);
+        const std::vector<std::string> errors = CheckerErrors(c.bank);
+        if (parsed.loaded) {
+            EXPECT_TRUE(errors.empty());
+        } else {
+            ASSERT_FALSE(errors.empty());
+            EXPECT_EQ(errors[0], AsCheckerError(parsed.err_msg.substr(PREFIX.size())));
+        }
     }
 }
 

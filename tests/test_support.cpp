@@ -89,6 +89,11 @@ std::wstring ProductExePath() {
     return path + L"\\tessavon.exe";
 }
 
+std::wstring CheckerExePath() {
+    const std::wstring product = ProductExePath();
+    return product.substr(0, product.find_last_of(L'\\')) + L"\\tessavon-check.exe";
+}
+
 std::wstring ClassNameOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);
@@ -267,6 +272,40 @@ bool RunningProgram::WaitForExit(DWORD& exit_status) {
     }
     GetExitCodeProcess(process_.hProcess, &exit_status);
     return true;
+}
+
+bool RunForOutput(const std::wstring& exe_path, const std::wstring& arguments, const std::wstring& work_dir,
+                  std::string& output, DWORD& exit_status) {
+    output.clear();
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return false;
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    std::wstring command_line = L"\"" + exe_path + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = startup.hStdError = write_end;
+    PROCESS_INFORMATION process = {};
+    const bool started = CreateProcessW(exe_path.c_str(), &command_line[0], nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, work_dir.c_str(), &startup, &process);
+    // Only the child holds the write end now, so the pipe ends when the child does.
+    CloseHandle(write_end);
+    if (!started) {
+        CloseHandle(read_end);
+        return false;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) output.append(buffer, got);
+    CloseHandle(read_end);
+    const bool ended = WaitForSingleObject(process.hProcess, EXIT_TIMEOUT_MS) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    GetExitCodeProcess(process.hProcess, &exit_status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
 }
 
 void ExpectEndsWithStatusZero(RunningProgram& program, const char* cause) {

@@ -43,6 +43,8 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::wstring OwnExeFolder();
 // build\tessavon.exe, found from the test program's own location (build\tests\*.exe).
 std::wstring ProductExePath();
+// build\tessavon-check.exe, the bank checker, found the same way.
+std::wstring CheckerExePath();
 
 // A window's class name and its text (GetWindowText: a control's text, a top-level window's title).
 std::wstring ClassNameOf(HWND window);
@@ -99,6 +101,12 @@ public:
 private:
     PROCESS_INFORMATION process_ = {};
 };
+
+// Runs `exe_path` with `arguments` in `work_dir` and waits up to EXIT_TIMEOUT_MS for it to end; `output` gets the
+// bytes it wrote to its standard output and standard error, as a file or a pipe receives them. Returns false when
+// it could not be started or did not end (it is then terminated).
+bool RunForOutput(const std::wstring& exe_path, const std::wstring& arguments, const std::wstring& work_dir,
+                  std::string& output, DWORD& exit_status);
 
 // Waits for the program to end and expects exit status 0; `cause` names what should have ended it.
 void ExpectEndsWithStatusZero(RunningProgram& program, const char* cause);

@@ -30,9 +30,10 @@ protected:
     std::wstring folder_;
 };
 
-// Everything sits at the top of the zip, so "Extract All" gives one folder to start the program in.
+// Everything sits at the top of the zip, so "Extract All" gives one folder to start the program in; the bank
+// checker for authors comes with it.
 TEST_F(PackageTest, HoldsTheProgramItsBankAndItsPapersAtTheTop) {
-    for (const wchar_t* name : {L"tessavon.exe", L"questions.json", L"README.md", L"LICENSE",
+    for (const wchar_t* name : {L"tessavon.exe", L"tessavon-check.exe", L"questions.json", L"README.md", L"LICENSE",
                                 L"docs\\question-bank.md", L"docs\\questions.schema.json"}) {
         const DWORD attributes = GetFileAttributesW((folder_ + L"\\" + name).c_str());
         EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))

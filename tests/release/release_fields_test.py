@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Pins what makes a release rebuildable bit for bit: the program's PE header carries no build time, and the zip
+"""Pins what makes a release rebuildable bit for bit: the programs' PE headers carry no build time, and the zip
 lists its files in name order, each stamped with the last commit's time, with no owner or other varying fields;
 SHA256SUMS matches what was built.
 
@@ -24,11 +24,12 @@ def sha256(path):
 
 class ReleaseFields(unittest.TestCase):
     def test_exe_has_no_build_time(self):
-        with open(EXE, "rb") as f:
-            data = f.read()
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        self.assertEqual(data[pe:pe + 4], b"PE\0\0")
-        self.assertEqual(struct.unpack_from("<I", data, pe + 8)[0], 0, "TimeDateStamp of the COFF header")
+        for exe in (EXE, os.path.join(os.path.dirname(EXE), "tessavon-check.exe")):
+            with self.subTest(exe=exe), open(exe, "rb") as f:
+                data = f.read()
+                pe = struct.unpack_from("<I", data, 0x3C)[0]
+                self.assertEqual(data[pe:pe + 4], b"PE\0\0")
+                self.assertEqual(struct.unpack_from("<I", data, pe + 8)[0], 0, "TimeDateStamp of the COFF header")
 
     def test_zip_entries_are_fixed(self):
         commit_time = int(subprocess.check_output(["git", "-C", SOURCE_DIR, "log", "-1", "--format=%ct"]))
@@ -39,6 +40,7 @@ class ReleaseFields(unittest.TestCase):
         names = [e.filename for e in entries]
         self.assertEqual(names, sorted(names))
         self.assertIn("tessavon.exe", names)
+        self.assertIn("tessavon-check.exe", names)
         for e in entries:
             with self.subTest(entry=e.filename):
                 self.assertEqual(e.date_time, stamp)
@@ -50,7 +52,9 @@ class ReleaseFields(unittest.TestCase):
     def test_checksums_match(self):
         with open(SUMS) as f:
             lines = f.read().splitlines()
-        self.assertEqual(lines, ["%s  %s" % (sha256(ZIP), os.path.basename(ZIP)), "%s  tessavon.exe" % sha256(EXE)])
+        checker = os.path.join(os.path.dirname(EXE), "tessavon-check.exe")
+        self.assertEqual(lines, ["%s  %s" % (sha256(ZIP), os.path.basename(ZIP)), "%s  tessavon.exe" % sha256(EXE),
+                                 "%s  tessavon-check.exe" % sha256(checker)])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,108 @@
+// tessavon-check, the bank checker's command line: checks each bank named on it, prints every problem as a line
+// editors and CI jobs understand, a summary for each file, and sets the exit status a CI job acts on.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bank_check.h"
+#include "bank_file.h"
+#include "bank_messages.h"
+#include "question_bank.h"
+#include "utf8_decoding.h"
+
+namespace {
+
+constexpr int STATUS_CLEAN = 0;       // no file has an error; warnings may have been printed
+constexpr int STATUS_ERRORS = 1;      // a file has an error: the exam would refuse it
+constexpr int STATUS_UNREADABLE = 2;  // a file could not be read or checked, or the command line is wrong
+
+const char USAGE[] = "Usage: tessavon-check FILE...\n";
+const char HELP[] =
+    "Checks Tessavon question banks and prints one line per problem, in the form editors and CI jobs read:\n"
+    "  FILE:LINE:COLUMN: error: ...    what the exam refuses, in the exam's own words\n"
+    "  FILE:LINE:COLUMN: warning: ...  what the exam accepts but a candidate would trip over\n"
+    "LINE and COLUMN are where the question's entry starts; a problem of the whole file has none. After its\n"
+    "problems, each file gets one summary line: \"FILE: N questions, E errors, W warnings\".\n"
+    "\n"
+    "Exit status: 0 when no file has an error (warnings allowed), 1 when one has, 2 when a file cannot be read or\n"
+    "the command line is wrong.\n";
+
+// A console gets UTF-16, which it shows whatever its code page; a file or a pipe gets the UTF-8 bytes, which is
+// what editors and CI jobs read. Written in pieces a console of any Windows version takes.
+void Print(DWORD which, const std::string& utf8) {
+    const HANDLE out = GetStdHandle(which);
+    DWORD mode = 0, done = 0;
+    constexpr size_t PIECE = 8192;
+    if (GetConsoleMode(out, &mode)) {
+        const std::wstring wide = Utf8ToWide(utf8);
+        for (size_t at = 0; at < wide.size(); at += PIECE)
+            WriteConsoleW(out, wide.data() + at, static_cast<DWORD>(std::min(PIECE, wide.size() - at)), &done,
+                          nullptr);
+    } else {
+        for (size_t at = 0; at < utf8.size(); at += PIECE)
+            WriteFile(out, utf8.data() + at, static_cast<DWORD>(std::min(PIECE, utf8.size() - at)), &done, nullptr);
+    }
+}
+
+std::string Counted(size_t count, const char* thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+// Checks one file, prints what was found, and returns the exit status it calls for.
+int CheckFile(const std::wstring& path) {
+    const std::string name = Utf8FromWide(path);
+    std::string bank_text;
+    uint64_t file_size = 0;
+    DWORD system_error = ERROR_SUCCESS;
+    std::vector<std::string> lines;
+    size_t questions = 0, errors = 1, warnings = 0;
+    int status = STATUS_ERRORS;
+    const BankFileResult read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT, bank_text, file_size, system_error);
+    if (read == BankFileResult::Read) {
+        const bool checked = CheckBank(name, std::move(bank_text), lines, questions, errors, warnings);
+        status = !checked ? STATUS_UNREADABLE : errors ? STATUS_ERRORS : STATUS_CLEAN;
+    } else {
+        // A bank over the size limit is the bank's fault, which the exam refuses; the rest keep it from being read.
+        if (read != BankFileResult::TooLarge) status = STATUS_UNREADABLE;
+        lines.push_back(name + ": error: " + Utf8FromWide(FileProblem(read, file_size, system_error, name)));
+    }
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    text += name + ": " + Counted(questions, "question") + ", " + Counted(errors, "error") + ", " +
+            Counted(warnings, "warning") + "\n";
+    Print(STD_OUTPUT_HANDLE, text);
+    return status;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::wstring> files;
+    bool options_end = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        if (!options_end && (argument == L"--help" || argument == L"-h" || argument == L"/?")) {
+            Print(STD_OUTPUT_HANDLE, std::string(USAGE) + HELP);
+            return STATUS_CLEAN;
+        }
+        if (!options_end && argument == L"--") {
+            options_end = true;
+        } else if (!options_end && argument.size() > 1 && argument[0] == L'-') {
+            Print(STD_ERROR_HANDLE, "tessavon-check: unknown option " + Utf8FromWide(argument) + "\n" + USAGE +
+                                        "Try tessavon-check --help.\n");
+            return STATUS_UNREADABLE;
+        } else {
+            files.push_back(argument);
+        }
+    }
+    if (files.empty()) {
+        Print(STD_ERROR_HANDLE, std::string("tessavon-check: no file to check\n") + USAGE +
+                                    "Try tessavon-check --help.\n");
+        return STATUS_UNREADABLE;
+    }
+    int status = STATUS_CLEAN;
+    for (const std::wstring& file : files) status = std::max(status, CheckFile(file));
+    return status;
+}
