@@ -13,6 +13,7 @@
 #include "bank_document.h"
 #include "bank_messages.h"
 #include "bank_rules.h"
+#include "page_layout.h"
 #include "question_bank.h"
 #include "utf8_decoding.h"
 
@@ -49,10 +50,29 @@ void TextWarnings(const json::string_t& written, const std::wstring& shown, cons
     }
 }
 
+// What the exam's page makes of a question, laid out in `dc` as the exam lays it out: a question the candidate
+// must scroll, an option cut with "…".
+void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& warnings) {
+    if (FitsAsAlways(dc, question.questionText, question.options)) return;
+    int height = 0;
+    std::vector<RECT> boxes;
+    std::vector<std::wstring> shown;
+    std::vector<bool> shortened;
+    if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened) ==
+        PageFit::QuestionScrolls) {
+        warnings.push_back("\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
+                           "options. Shorten it, or its options.");
+    }
+    for (size_t k = 0; k < shortened.size(); ++k) {
+        if (!shortened[k]) continue;
+        warnings.push_back("option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\": the candidate "
+                           "reads it whole only by resting the mouse on it. Shorten it.");
+    }
+}
+
 // What a candidate would trip over in an entry the exam accepts: `item` as the bank writes it, `question` as the
-// exam shows it. Each text says what to do. The page's own verdict (a question that scrolls, an option cut with
-// "…") belongs here too, measured on `question` as the exam lays it out.
-void EntryWarnings(const json& item, const Question& question, std::vector<std::string>& warnings) {
+// exam shows it, measured in `dc`. Each text says what to do.
+void EntryWarnings(HDC dc, const json& item, const Question& question, std::vector<std::string>& warnings) {
     TextWarnings(item.find("questionText")->get_ref<const json::string_t&>(), question.questionText,
                  "\"questionText\"", "write the question.", warnings);
 
@@ -80,6 +100,7 @@ void EntryWarnings(const json& item, const Question& question, std::vector<std::
                                          : "only options 0 to " + std::to_string(shown - 1) + " are shown.";
         warnings.push_back("\"correctAnswer\" is " + std::to_string(answer) + ", but " + which);
     }
+    PageWarnings(dc, question, warnings);
 }
 
 // The same question for the candidate: the same text and the same options, in any order.
@@ -90,6 +111,19 @@ std::wstring RepeatKey(const Question& question) {
     std::wstring key = question.questionText;
     for (const std::wstring& option : options) key += L'\0' + option;
     return key;
+}
+
+// A hash of RepeatKey without building it: most questions are given once, and copying every text of a large bank
+// to find the few repeats would cost more than the rest of the check.
+size_t RepeatHash(const Question& question) {
+    const std::hash<std::wstring> hash;
+    std::vector<size_t> options;
+    options.reserve(question.options.size());
+    for (const std::wstring& option : question.options) options.push_back(hash(option));
+    std::sort(options.begin(), options.end());
+    size_t combined = hash(question.questionText);
+    for (const size_t option : options) combined = combined * 1000003u ^ option;
+    return combined;
 }
 
 // The line in the form editors read. `line` 0 leaves out the place: the problem is the whole file's.
@@ -111,9 +145,10 @@ std::string WholeFileLine(const std::string& name, const std::string& err_msg) {
     return ProblemLine(name, line, column, true, text);
 }
 
-// Walks every entry: an error for each the exam refuses, warnings for those it accepts.
-void CheckEntries(const json& data, std::vector<Finding>& findings) {
-    std::unordered_map<std::wstring, size_t> first_seen;
+// Walks every entry: an error for each the exam refuses, warnings for those it accepts, measured in `dc`.
+void CheckEntries(HDC dc, const json& data, std::vector<Finding>& findings) {
+    // The first appearance of each question, by the hash of what the candidate sees; a match is compared in full.
+    std::unordered_multimap<size_t, std::pair<size_t, const json*>> first_seen;
     std::vector<std::string> warnings;
     size_t position = 0;
     for (const json& item : data) {
@@ -125,11 +160,20 @@ void CheckEntries(const json& data, std::vector<Finding>& findings) {
         Question question;
         ConvertEntry(item, question);
         warnings.clear();
-        EntryWarnings(item, question, warnings);
+        EntryWarnings(dc, item, question, warnings);
         for (std::string& warning : warnings)
             findings.push_back({position, false, std::move(warning), std::string::npos});
-        const auto seen = first_seen.emplace(RepeatKey(question), position);
-        if (!seen.second) findings.push_back({position, false, std::string(), seen.first->second});
+        const size_t hash = RepeatHash(question);
+        const auto [first, last] = first_seen.equal_range(hash);
+        const auto repeated = std::find_if(first, last, [&](const auto& seen) {
+            Question earlier;
+            ConvertEntry(*seen.second.second, earlier);
+            return RepeatKey(earlier) == RepeatKey(question);
+        });
+        if (repeated == last)
+            first_seen.emplace(hash, std::make_pair(position, &item));
+        else
+            findings.push_back({position, false, std::string(), repeated->second.first});
         ++position;
     }
 }
@@ -170,7 +214,10 @@ bool CheckInArena(const std::string& name, const std::string& bank_text, std::ve
         return true;
     }
     std::vector<Finding> findings;
-    CheckEntries(*data, findings);
+    // Texts are measured as on the screen the exam would use, in a device context of its own: no window needed.
+    const HDC dc = CreateCompatibleDC(nullptr);
+    CheckEntries(dc, *data, findings);
+    DeleteDC(dc);
     questions = data->size();
     documentArena = nullptr;
     for (const Finding& finding : findings) ++(finding.error ? errors : warnings);

@@ -20,20 +20,41 @@ constexpr int ROW_WRAP_MARGIN = 2;
 constexpr size_t QUESTION_MIN_LINES = 4;
 constexpr int PAGE_HEIGHT = PAGE_BOTTOM - QUESTION_TOP;
 
+// The normal size's line height and the width an option row leaves its text, taken once: they never change.
+int normalLineHeight = NORMAL_TEXT_HEIGHT;
+int normalOptionWidth = 0;
+bool fitMetricsTaken = false;
+
 bool HasLineBreakOrTab(const std::wstring& text) { return text.find_first_of(L"\r\n\t") != std::wstring::npos; }
 
 // Whether every text fits the fixed controls at the normal size: the question wrapped in its label, each option
-// on the one line of its row.
-bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& texts) {
-    if (question.size() > NORMAL_MEASURE_LIMIT ||
-        !FitsBox(dc, question, LABEL_FORMAT, QUESTION_WIDTH, QUESTION_HEIGHT, NORMAL_TEXT_HEIGHT))
-        return false;
-    const int width = OptionTextWidth(dc, OPTION_WIDTH, NORMAL_TEXT_HEIGHT);
-    return std::all_of(texts.begin(), texts.end(), [&](const std::wstring& text) {
-        return text.size() <= NORMAL_MEASURE_LIMIT && !HasLineBreakOrTab(text) &&
-               FitsBox(dc, text, ROW_FORMAT, width, OPTION_HEIGHT, NORMAL_TEXT_HEIGHT);
-    });
+// on the one line of its row. Texts are mostly judged from their characters' widths, so a bank of short questions
+// costs no measuring; anything the widths cannot settle is measured as the controls draw it.
+}  // namespace
+
+bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options) {
+    if (question.size() > NORMAL_MEASURE_LIMIT) return false;
+    if (!fitMetricsTaken) {
+        normalLineHeight = LineHeight(dc, NORMAL_TEXT_HEIGHT);
+        normalOptionWidth = OptionTextWidth(dc, OPTION_WIDTH, NORMAL_TEXT_HEIGHT);
+        fitMetricsTaken = true;
+    }
+    // Missing options show as empty rows, which fit.
+    for (size_t k = 0; k < 4 && k < options.size(); ++k) {
+        const std::wstring& text = options[k];
+        if (text.size() > NORMAL_MEASURE_LIMIT || HasLineBreakOrTab(text)) return false;
+        const int judged = JudgedTextWidth(dc, text);
+        if (judged > normalOptionWidth + JUDGED_WIDTH_MARGIN) return false;
+        if ((judged < 0 || judged > normalOptionWidth - JUDGED_WIDTH_MARGIN) &&
+            !FitsBox(dc, text, ROW_FORMAT, normalOptionWidth, OPTION_HEIGHT, NORMAL_TEXT_HEIGHT))
+            return false;
+    }
+    return (question.find_first_of(L"\r\n\t") == std::wstring::npos &&
+            SurelyFitsLines(dc, question, QUESTION_WIDTH, QUESTION_HEIGHT / normalLineHeight)) ||
+           FitsBox(dc, question, LABEL_FORMAT, QUESTION_WIDTH, QUESTION_HEIGHT, NORMAL_TEXT_HEIGHT);
 }
+
+namespace {
 
 // The lines the question takes at `height`, counted up to one more than `room`.
 size_t QuestionLines(HDC dc, const std::wstring& question, int height, size_t room) {
@@ -128,7 +149,7 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     }
     shown = texts;
     shortened.assign(4, false);
-    if (FitsAsAlways(dc, question, texts)) return PageFit::AsAlways;
+    if (FitsAsAlways(dc, question, options)) return PageFit::AsAlways;
 
     // The largest common size at which the question and every option are on the page whole.
     std::vector<size_t> lines(4);

@@ -43,6 +43,10 @@ std::wstring PageText(HDC dc, const std::wstring& text, int height);
 std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
                          size_t& line_count, bool& shortened);
 
+// Whether `question` and its first four options fit the fixed controls at the normal size, so the page is shown as
+// always. Most short texts are judged from their characters' widths, without measuring.
+bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options);
+
 // Lays out `question` and its options (the first four are shown; missing ones count as empty) measured in `dc`,
 // which only needs to be able to select the exam's fonts. `height` is the size all texts are shown at; `boxes` the
 // places of the question label and the four option rows; `shown` the option texts as their rows show them (in a

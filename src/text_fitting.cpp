@@ -17,6 +17,45 @@ constexpr size_t WRAP_PIECE = 512;
 // How far back LineStartAt looks for the start of a paragraph before it wraps from a point inside it.
 constexpr size_t PARAGRAPH_LOOK_BACK = 4096;
 
+// The advance widths of the characters at the normal size, a block of 256 at a time, taken on first need; 0 where
+// a character cannot be judged (a control character, half a surrogate pair, or one the font has no glyph for and
+// another font would draw). Text extents are sums of advance widths, so these give a text's width without asking
+// GDI for it.
+constexpr size_t WIDTH_BLOCK = 256;
+std::vector<int> charWidths;
+std::vector<bool> widthBlocksTaken;
+
+// The width of character `c`, 0 when it cannot be judged.
+int JudgedWidth(HDC dc, wchar_t c) {
+    if (charWidths.empty()) {
+        charWidths.assign(0x10000, 0);
+        widthBlocksTaken.assign(0x10000 / WIDTH_BLOCK, false);
+    }
+    const size_t block = c / WIDTH_BLOCK;
+    if (!widthBlocksTaken[block]) {
+        widthBlocksTaken[block] = true;
+        WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
+            const wchar_t first = static_cast<wchar_t>(block * WIDTH_BLOCK);
+            wchar_t characters[WIDTH_BLOCK];
+            WORD glyphs[WIDTH_BLOCK];
+            for (size_t k = 0; k < WIDTH_BLOCK; ++k) characters[k] = static_cast<wchar_t>(first + k);
+            if (GetCharWidth32W(dc, first, static_cast<UINT>(first + WIDTH_BLOCK - 1), &charWidths[first]) &&
+                GetGlyphIndicesW(dc, characters, WIDTH_BLOCK, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+                for (size_t k = 0; k < WIDTH_BLOCK; ++k) {
+                    const wchar_t character = characters[k];
+                    if (glyphs[k] == 0xFFFF || character < L' ' || IS_HIGH_SURROGATE(character) ||
+                        IS_LOW_SURROGATE(character))
+                        charWidths[first + k] = 0;
+                }
+            } else {
+                std::fill_n(&charWidths[first], WIDTH_BLOCK, 0);
+            }
+            return 0;
+        });
+    }
+    return std::max(0, charWidths[c]);
+}
+
 // Japanese, Chinese and similar scripts break between any two characters.
 bool BreaksAnywhere(wchar_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
@@ -65,6 +104,46 @@ bool FitsBox(HDC dc, const std::wstring& text, UINT format, int width, int heigh
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_CALCRECT);
         return box.right <= width && box.bottom <= height;
     });
+}
+
+bool SurelyFitsLines(HDC dc, const std::wstring& text, int width, int max_lines) {
+    // Units are what no line breaks inside: runs between spaces, cut between two characters of Japanese and similar
+    // scripts. Line breaking may keep a few together (no line starts with "。"), so the widest three in a row count
+    // as one word.
+    long long total = 0, unit = 0, widest = 0;
+    long long last_units[3] = {};
+    const auto end_unit = [&] {
+        last_units[0] = last_units[1];
+        last_units[1] = last_units[2];
+        last_units[2] = unit;
+        widest = std::max(widest, last_units[0] + last_units[1] + last_units[2]);
+        unit = 0;
+    };
+    for (size_t k = 0; k < text.size(); ++k) {
+        const int character_width = JudgedWidth(dc, text[k]);
+        if (character_width == 0) return false;
+        total += character_width;
+        if (text[k] == L' ') {
+            end_unit();
+            last_units[0] = last_units[1] = last_units[2] = 0;
+            continue;
+        }
+        if (k > 0 && BreaksAnywhere(text[k - 1]) && BreaksAnywhere(text[k])) end_unit();
+        unit += character_width;
+    }
+    end_unit();
+    const long long room = width - widest - JUDGED_WIDTH_MARGIN;
+    return room > 0 && 1 + total / room <= max_lines;
+}
+
+int JudgedTextWidth(HDC dc, const std::wstring& text) {
+    long long total = 0;
+    for (wchar_t c : text) {
+        const int character_width = JudgedWidth(dc, c);
+        if (character_width == 0) return -1;
+        total += character_width;
+    }
+    return static_cast<int>(std::min<long long>(total, 1 << 30));
 }
 
 int LineHeight(HDC dc, int height) {

@@ -39,6 +39,17 @@ auto WithFont(HDC dc, int height, Measure measure) {
 
 // Whether `text` fits a `width` x `height` box at font size `font_height` when drawn with `format` (DrawText flags).
 bool FitsBox(HDC dc, const std::wstring& text, UINT format, int width, int height, int font_height);
+// Pixels allowed for rounding when a width is judged from characters' widths rather than measured.
+constexpr int JUDGED_WIDTH_MARGIN = 2;
+// Whether `text` surely wraps into at most `max_lines` lines of `width` pixels at the normal size, as a label draws
+// it, judged without measuring the text itself: from its characters' widths, each taken once per process. A line
+// wastes less than the width of the word that did not fit on it, so a text of total width W whose widest word is
+// M takes fewer than 1 + W / (width - M) lines (in Japanese and similar scripts, a few characters count as a word).
+// False means "measure it".
+bool SurelyFitsLines(HDC dc, const std::wstring& text, int width, int max_lines);
+// The width of `text` at the normal size from its characters' widths; -1 when one of them cannot be judged.
+int JudgedTextWidth(HDC dc, const std::wstring& text);
+
 // The distance between lines of the exam font of `height`.
 int LineHeight(HDC dc, int height);
 // The width a radio button of `row_width` leaves its text at font size `height`: the row less its check box (12

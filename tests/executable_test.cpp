@@ -153,8 +153,8 @@ std::string Upper(std::string text) {
 
 TEST(Executable, IsA64BitProgramImportingOnlyWindowsSystemDlls) {
     // Every DLL imported is loaded at every start, so the common controls, needed only for the tip of a shortened
-    // option, are loaded when that tip is first needed. The checker measures texts in the exam's font, but needs no
-    // window at all.
+    // option, are loaded when that tip is first needed. The checker measures texts in the exam's font as the exam
+    // draws them, but opens no window.
     const struct {
         std::wstring path;
         WORD subsystem;
@@ -162,7 +162,7 @@ TEST(Executable, IsA64BitProgramImportingOnlyWindowsSystemDlls) {
     } programs[] = {
         {ProductExePath(), IMAGE_SUBSYSTEM_WINDOWS_GUI,
          {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "MSVCRT.DLL"}},
-        {CheckerExePath(), IMAGE_SUBSYSTEM_WINDOWS_CUI, {"KERNEL32.DLL", "GDI32.DLL", "MSVCRT.DLL"}},
+        {CheckerExePath(), IMAGE_SUBSYSTEM_WINDOWS_CUI, {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "MSVCRT.DLL"}},
     };
     for (const auto& program : programs) {
         SCOPED_TRACE(WideToUtf8(program.path));

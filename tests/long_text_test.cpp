@@ -402,6 +402,19 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         EXPECT_EQ(Visible(kept), Visible(text));
         EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF and an empty line make five lines";
     }
+    // A text judged from its characters' widths to fit the label's lines fits them as the label draws it.
+    const int label_lines = 120 / LineHeight(dc, NORMAL_TEXT_HEIGHT);
+    size_t judged = 0;
+    for (size_t length = 20; length < 700; length += 20) {
+        for (const std::wstring& text :
+             {Text(ENGLISH, length), Text(L"Mississippi WWW iii", length), Text(JAPANESE, length / 3, false),
+              Text(L"IPアドレスとDNSサーバ「設定」。", length / 2, false)}) {
+            if (!SurelyFitsLines(dc, text, 700, label_lines)) continue;
+            ++judged;
+            EXPECT_TRUE(Fits(label, text, NORMAL_TEXT_HEIGHT, LABEL_FORMAT, false)) << WideToUtf8(text);
+        }
+    }
+    EXPECT_GT(judged, 10u);
     SelectObject(dc, previous);
     ReleaseDC(label, dc);
 }

@@ -349,6 +349,13 @@ std::string Bank(const std::vector<std::string>& entries, const std::string& gap
 
 // The checker lists every bad entry and every entry a candidate would trip over, each where it starts, so an
 // author fixes a bank in one pass; its first error is always the exam's message.
+// Words of English to `length` characters.
+std::string Words(size_t length) {
+    std::string words;
+    while (words.size() < length) words += "the candidate reads every word of it ";
+    return words.substr(0, length);
+}
+
 TEST(CheckBank, ListsEveryProblemAtItsEntry) {
     const std::string four = R"(["a","b","c","d"])";
     const std::string good = Entry("Q", four, "0");
@@ -404,6 +411,14 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
          {R"(q.json:1:77: warning: Question 1: "correctAnswer" is 5, but only options 0 to 3 are shown.)",
           "q.json:1:148: warning: Question 2: the same question and options as Question 1 on line 1: remove one of "
           "them."}},
+        {"a question too long to read on its page without scrolling, an option too long for it",
+         Bank({Entry(Words(3000), four, "0"), Entry("Q", "[\"a\",\"" + Words(2500) + "\",\"c\",\"d\"]", "1"),
+               Entry(Words(1500), "[\"" + Words(150) + "\",\"b\",\"c\",\"d\"]", "0")},
+              "\n"),
+         {R"(q.json:2:1: warning: Question 1: "questionText" scrolls: even at the smallest size it does not fit the )"
+          "page with its options. Shorten it, or its options.",
+          R"(q.json:3:1: warning: Question 2: option 2 of "options" is cut with "…": the candidate reads it whole only )"
+          "by resting the mouse on it. Shorten it."}},
         {"UTF-16", std::string("\xFF\xFE[\0]\0", 6),
          {"q.json: error: The file looks like UTF-16 little-endian text, not UTF-8. Save it as UTF-8 in your editor."}},
     };
