@@ -27,11 +27,11 @@ bool fitMetricsTaken = false;
 
 bool HasLineBreakOrTab(const std::wstring& text) { return text.find_first_of(L"\r\n\t") != std::wstring::npos; }
 
-// Whether every text fits the fixed controls at the normal size: the question wrapped in its label, each option
-// on the one line of its row. Texts are mostly judged from their characters' widths, so a bank of short questions
-// costs no measuring; anything the widths cannot settle is measured as the controls draw it.
 }  // namespace
 
+// Texts are mostly judged from their characters' widths, so a bank of short questions costs no measuring; anything
+// the widths cannot settle is measured as the controls draw it: the question wrapped in its label, each option on
+// the one line of its row.
 bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options) {
     if (question.size() > NORMAL_MEASURE_LIMIT) return false;
     if (!fitMetricsTaken) {
