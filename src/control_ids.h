@@ -13,6 +13,8 @@
 #define IDC_TIMER_LABEL 109
 // Beside the question label, only while a question too long for it is on show.
 #define IDC_QUESTION_SCROLL 110
+// Over the option rows beside their radio marks, only while a question shares the page with its options.
+#define IDC_OPTION_TEXT1 111
 
 #define ID_EXAM_TIMER 1
 

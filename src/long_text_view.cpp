@@ -31,6 +31,12 @@ HWND questionScrollBar = nullptr;
 // Made with the first shortened option; owned by the main window and destroyed with it.
 HWND optionTooltip = nullptr;
 
+// On a shared page, each option's text is drawn by a label over its row, beside the radio mark: a button draws no
+// more than the first 512 characters of its text under Wine, and an option's lines may hold more. The labels let
+// clicks through to the rows beneath (a static control without SS_NOTIFY is transparent to the mouse), and the
+// rows clip themselves against them so a row repainting its mark does not paint over its text.
+HWND optionTextLabels[4] = {};
+
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
 // The tip wraps the full text of a shortened option to this width, in lines of its own so that a long word wraps
@@ -233,6 +239,28 @@ void SetOptionTip(HWND window, HWND row, const std::wstring& full_text) {
     SendMessageW(optionTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+// Shows `text` in option row `k`'s label over the text area of the row's `box` at font size `height`; a null `box`
+// removes the label, so a question that fits has exactly the window's own controls.
+void ShowOptionTextLabel(HWND window, size_t k, const RECT* box, int height, const std::wstring& text) {
+    HWND& label = optionTextLabels[k];
+    if (!box) {
+        if (label) DestroyWindow(label);
+        label = nullptr;
+        return;
+    }
+    if (!label) {
+        label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, window,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_OPTION_TEXT1 + k)), nullptr,
+                                nullptr);
+    }
+    const HDC dc = GetDC(label);
+    const int text_left = box->right - OptionTextWidth(dc, box->right - box->left, height);
+    ReleaseDC(label, dc);
+    SetFontOnChange(label, FittedFont(height));
+    PlaceOnChange(label, RECT{text_left, box->top, box->right, box->bottom});
+    SetWindowTextW(label, text.c_str());
+}
+
 }  // namespace
 
 void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options) {
@@ -260,13 +288,15 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
 
     for (size_t k = 0; k < std::size(OPTION_IDS); ++k) {
         const HWND row = GetDlgItem(window, OPTION_IDS[k]);
-        // On a shared page a row shows its lines from the top, its radio mark beside the first.
-        const LONG_PTR row_style =
-            GetWindowLongPtrW(row, GWL_STYLE) & ~static_cast<LONG_PTR>(BS_MULTILINE | BS_VCENTER);
-        SetStyleOnChange(row, row_style | (as_always ? 0 : BS_MULTILINE | BS_TOP));
+        // On a shared page a row's radio mark sits beside the first of its lines, which its label draws.
+        const LONG_PTR row_style = GetWindowLongPtrW(row, GWL_STYLE) &
+                                   ~static_cast<LONG_PTR>(BS_MULTILINE | BS_VCENTER | WS_CLIPSIBLINGS);
+        SetStyleOnChange(row, row_style | (as_always ? 0 : BS_MULTILINE | BS_TOP | WS_CLIPSIBLINGS));
         SetFontOnChange(row, FittedFont(height));
         PlaceOnChange(row, boxes[k + 1]);
+        // The row keeps its text too, for anything that reads it.
         SetWindowTextW(row, EscapeMnemonics(shown[k]).c_str());
+        ShowOptionTextLabel(window, k, as_always ? nullptr : &boxes[k + 1], height, shown[k]);
         SetOptionTip(window, row, shortened[k] ? options[k] : std::wstring());
     }
 }
@@ -341,6 +371,7 @@ void ReleaseLongTextView() {
     DeleteFittedFonts();
     questionScrollBar = nullptr;
     optionTooltip = nullptr;
+    for (HWND& label : optionTextLabels) label = nullptr;
     std::wstring().swap(expandedText);
     drawnTextSource = &expandedText;
 }

@@ -9,6 +9,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <map>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -462,7 +463,38 @@ TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
         ReleaseDC(tooltip, dc);
         EXPECT_LE(box.right, SendMessageW(tooltip, TTM_GETMAXTIPWIDTH, 0, 0)) << "a line runs past the tip";
         EXPECT_LE(box.bottom, (work_area.bottom - work_area.top) / 2) << "the tip is taller than half the screen";
+
+        // The row's last line, the one that ends in "…", is on screen (a button alone draws only 512 characters).
+        const std::vector<DWORD> pixels = Pixels(exam.Control(IDC_OPTION_TEXT1 + k));
+        const RECT label = Place(exam.Control(IDC_OPTION_TEXT1 + k));
+        const size_t width = static_cast<size_t>(label.right - label.left);
+        std::map<DWORD, size_t> colours;
+        for (DWORD pixel : pixels) ++colours[pixel];
+        const DWORD background =
+            std::max_element(colours.begin(), colours.end(), [](auto& a, auto& b) { return a.second < b.second; })
+                ->first;
+        const size_t last_line = pixels.size() - width * static_cast<size_t>(FontHeight(row));
+        EXPECT_TRUE(std::any_of(pixels.begin() + static_cast<ptrdiff_t>(last_line), pixels.end(),
+                                [&](DWORD pixel) { return pixel != background; }))
+            << "the last line is not drawn";
     }
+
+    // A click on an option's text, drawn over its row, checks the row.
+    RECT text_place = {};
+    GetWindowRect(exam.Control(IDC_OPTION_TEXT1 + 3), &text_place);
+    SetCursorPos(text_place.left + 100, text_place.top + 5);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    for (const ULONGLONG deadline = GetTickCount64() + 5000;
+         SendMessageW(exam.Control(IDC_OPTION4), BM_GETCHECK, 0, 0) != BST_CHECKED && GetTickCount64() < deadline;) {
+        Pump();
+        Sleep(10);
+    }
+    EXPECT_EQ(SendMessageW(exam.Control(IDC_OPTION4), BM_GETCHECK, 0, 0), BST_CHECKED)
+        << "a click on the text did not reach its row";
 
     // The mouse coming to rest on a shortened row (one move, then none) shows the tip after the usual delay.
     RECT place = {};
