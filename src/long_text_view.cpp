@@ -133,7 +133,7 @@ void ScrollQuestionTo(size_t top) {
 void StartDrawing(HWND window, HWND label, const std::wstring& text, int height, bool scrolls) {
     const HDC dc = GetDC(label);
     if (text.size() <= PAGE_MEASURE_LIMIT) {
-        expandedText = PageText(dc, text, height);
+        expandedText = WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); });
         drawnTextSource = &expandedText;
     } else {
         drawnTextSource = &text;

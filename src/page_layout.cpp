@@ -2,7 +2,6 @@
 #include "page_layout.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "text_fitting.h"
 
@@ -101,38 +100,21 @@ std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width
                          size_t& line_count, bool& shortened) {
     return WithFont(dc, height, [&] {
         const std::wstring expanded = ExpandTabs(dc, text, PAGE_MEASURE_LIMIT);
+        // One line more than is shown tells whether the text goes on.
+        auto lines = WrapLines(dc, expanded, height, width, max_lines + 1);
+        shortened = text.size() > PAGE_MEASURE_LIMIT || lines.size() > max_lines;
+        if (lines.size() > max_lines) lines.resize(max_lines);
         std::wstring shown;
-        size_t begin = 0, last_begin = 0, last_end = 0, last_at = 0;
-        line_count = 0;
-        shortened = text.size() > PAGE_MEASURE_LIMIT;
-        while (begin < expanded.size()) {
-            if (line_count == max_lines) {
-                shortened = true;
-                break;
-            }
-            const auto [end, next] = NextLine(dc, expanded, begin, width);
-            if (line_count++ > 0) shown += L"\r\n";
-            last_at = shown.size();
-            last_begin = begin;
-            last_end = end;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            auto [begin, end] = lines[k];
+            if (shortened && k + 1 == lines.size()) end = CutForEllipsis(dc, expanded, begin, end, width);
+            if (k > 0) shown += L"\r\n";
             shown.append(expanded, begin, end - begin);
-            begin = next;
         }
-        if (shortened) {
-            shown.resize(last_at);
-            shown.append(expanded, last_begin, CutForEllipsis(dc, expanded, last_begin, last_end, width) - last_begin);
-            shown += ELLIPSIS;
-        }
-        line_count = std::max<size_t>(line_count, 1);
+        if (shortened) shown += ELLIPSIS;
+        line_count = std::max<size_t>(lines.size(), 1);
         return shown;
     });
-}
-
-std::wstring PageText(HDC dc, const std::wstring& text, int height) {
-    if (text.size() <= PAGE_MEASURE_LIMIT) return WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); });
-    std::wstring spaced = text;
-    std::replace(spaced.begin(), spaced.end(), L'\t', L' ');
-    return spaced;
 }
 
 PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,

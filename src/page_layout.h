@@ -33,11 +33,6 @@ enum class PageFit {
     QuestionScrolls,  // at the floor size the options take what they need and the question scrolls in the rest
 };
 
-// `text` as a shared page draws it at font size `height`, measured in `dc`: tabs expanded as the question label
-// expands them. In a text too long to be measured each tab is one space, so the cost stays in proportion to its
-// length.
-std::wstring PageText(HDC dc, const std::wstring& text, int height);
-
 // `text` at font size `height` wrapped to `width` (tabs expanded) in at most `max_lines` lines joined by CR LF; a
 // text that takes more ends its last line in "…" and sets `shortened`. `line_count` is the lines shown, at least one.
 std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
