@@ -14,7 +14,7 @@
 #include "bank_messages.h"
 #include "bank_rules.h"
 #include "page_layout.h"
-#include "question_bank.h"
+#include "question.h"
 #include "utf8_decoding.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "question_bank.h"
+#include "question.h"
 #include "utf8_decoding.h"
 
 namespace {

@@ -13,6 +13,10 @@
 // The name the exam reads its bank from, and gives it in its messages; the checker gives the name it was handed.
 inline constexpr char BANK_FILE_NAME[] = "questions.json";
 
+// The first line of every message that refuses what a bank holds (its syntax, encoding or shape); the rest says
+// what is wrong. A bank refused for its size, or for the memory it needs, is told so in words of their own.
+inline constexpr char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
+
 // "questions.json is too large: ...": a bank of `size` bytes over the limit of `limit` bytes.
 std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& name = BANK_FILE_NAME);
 // A bank of `size` bytes that did not fit in the memory available.

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "bank_document.h"
-#include "question_bank.h"
+#include "question.h"
 
 // Parses a bank's text (as read in text mode) into a document in documentArena, after checking its size against
 // `size_limit` and its encoding; a top value that cannot hold entries is refused too. Returns nullptr with

@@ -9,7 +9,7 @@
 #include "bank_check.h"
 #include "bank_file.h"
 #include "bank_messages.h"
-#include "question_bank.h"
+#include "question.h"
 #include "utf8_decoding.h"
 
 namespace {

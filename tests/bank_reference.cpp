@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bank_messages.h"
+
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "exam_window_support.h"
+#include "bank_messages.h"
 #include "question_bank.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bank_reference.h"
+#include "bank_messages.h"
 #include "question_bank.h"
 #include "test_support.h"
 

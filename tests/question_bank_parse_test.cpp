@@ -10,6 +10,7 @@
 
 #include "bank_check.h"
 #include "bank_reference.h"
+#include "bank_messages.h"
 #include "question_bank.h"
 #include "test_support.h"
 #include "utf8_decoding.h"
