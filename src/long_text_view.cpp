@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "control_ids.h"
@@ -34,8 +35,11 @@ HWND optionTooltip = nullptr;
 // On a shared page, each option's text is drawn by a label over its row, beside the radio mark: a button draws no
 // more than the first 512 characters of its text under Wine, and an option's lines may hold more. The labels let
 // clicks through to the rows beneath (a static control without SS_NOTIFY is transparent to the mouse), and the
-// rows clip themselves against them so a row repainting its mark does not paint over its text.
+// rows clip themselves against them, so neither a row's own drawing of its text nor its focus rectangle ever shows.
+// The labels draw their lines themselves and hold no window text: the option is read once, from its row.
 HWND optionTextLabels[4] = {};
+// The lines each label draws: wrapped, tabs expanded, "…" where shortened.
+std::wstring optionLines[4];
 
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
@@ -239,26 +243,41 @@ void SetOptionTip(HWND window, HWND row, const std::wstring& full_text) {
     SendMessageW(optionTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-// Shows `text` in option row `k`'s label over the text area of the row's `box` at font size `height`; a null `box`
+// Shows `lines` in option row `k`'s label over the text area of the row's `box` at font size `height`; a null `box`
 // removes the label, so a question that fits has exactly the window's own controls.
-void ShowOptionTextLabel(HWND window, size_t k, const RECT* box, int height, const std::wstring& text) {
+void ShowOptionTextLabel(HWND window, size_t k, const RECT* box, int height, const std::wstring& lines) {
     HWND& label = optionTextLabels[k];
     if (!box) {
         if (label) DestroyWindow(label);
         label = nullptr;
+        std::wstring().swap(optionLines[k]);
         return;
     }
     if (!label) {
-        label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, window,
+        label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_OWNERDRAW, 0, 0, 0, 0, window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_OPTION_TEXT1 + k)), nullptr,
                                 nullptr);
+        // Just above its row: a row clips its drawing only against the siblings above it.
+        SetWindowPos(label, GetWindow(GetDlgItem(window, OPTION_IDS[k]), GW_HWNDPREV), 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     const HDC dc = GetDC(label);
     const int text_left = box->right - OptionTextWidth(dc, box->right - box->left, height);
     ReleaseDC(label, dc);
     SetFontOnChange(label, FittedFont(height));
     PlaceOnChange(label, RECT{text_left, box->top, box->right, box->bottom});
-    SetWindowTextW(label, text.c_str());
+    optionLines[k] = lines;
+    InvalidateRect(label, nullptr, FALSE);
+}
+
+// Paints an owner-drawn label's background as the label's own drawing does, with the brush its parent gives it
+// (which also sets the text's colours).
+void FillLabelBackground(const DRAWITEMSTRUCT* item) {
+    const HDC dc = item->hDC;
+    const auto background =
+        reinterpret_cast<HBRUSH>(SendMessageW(GetParent(item->hwndItem), WM_CTLCOLORSTATIC,
+                                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item->hwndItem)));
+    FillRect(dc, &item->rcItem, background ? background : GetSysColorBrush(COLOR_BTNFACE));
 }
 
 }  // namespace
@@ -294,8 +313,10 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
         SetStyleOnChange(row, row_style | (as_always ? 0 : BS_MULTILINE | BS_TOP | WS_CLIPSIBLINGS));
         SetFontOnChange(row, FittedFont(height));
         PlaceOnChange(row, boxes[k + 1]);
-        // The row keeps its text too, for anything that reads it.
-        SetWindowTextW(row, EscapeMnemonics(shown[k]).c_str());
+        // The row holds the option as the bank wrote it, for anything that reads it. On a shared page the row's own
+        // drawing of that text stays under its label, which draws the lines.
+        const std::wstring written = k < options.size() ? options[k].substr(0, LABEL_TEXT_LIMIT) : std::wstring();
+        SetWindowTextW(row, EscapeMnemonics(written).c_str());
         ShowOptionTextLabel(window, k, as_always ? nullptr : &boxes[k + 1], height, shown[k]);
         SetOptionTip(window, row, shortened[k] ? options[k] : std::wstring());
     }
@@ -304,11 +325,7 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
 void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
     const HDC dc = item->hDC;
     const RECT& box = item->rcItem;
-    // Colours and background as the label's own drawing takes them from its parent.
-    const auto background =
-        reinterpret_cast<HBRUSH>(SendMessageW(GetParent(item->hwndItem), WM_CTLCOLORSTATIC,
-                                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(item->hwndItem)));
-    FillRect(dc, &box, background ? background : GetSysColorBrush(COLOR_BTNFACE));
+    FillLabelBackground(item);
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
     WithFont(dc, drawnHeight, [&] {
         size_t begin = drawnTop;
@@ -323,6 +340,19 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
         return 0;
     });
     SetBkMode(dc, previous_mode);
+}
+
+void DrawOptionLines(const DRAWITEMSTRUCT* item) {
+    const auto label = std::find(std::begin(optionTextLabels), std::end(optionTextLabels), item->hwndItem);
+    if (label == std::end(optionTextLabels)) return;
+    FillLabelBackground(item);
+    // Drawn the way a left-aligned static control without prefixes draws its text, so the lines look as they did.
+    const HGDIOBJ previous =
+        SelectObject(item->hDC, reinterpret_cast<HFONT>(SendMessageW(item->hwndItem, WM_GETFONT, 0, 0)));
+    RECT box = item->rcItem;
+    DrawTextW(item->hDC, optionLines[label - std::begin(optionTextLabels)].c_str(), -1, &box,
+              DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(item->hDC, previous);
 }
 
 void ScrollQuestion(UINT action) {
@@ -372,6 +402,7 @@ void ReleaseLongTextView() {
     questionScrollBar = nullptr;
     optionTooltip = nullptr;
     for (HWND& label : optionTextLabels) label = nullptr;
+    for (std::wstring& lines : optionLines) std::wstring().swap(lines);
     std::wstring().swap(expandedText);
     drawnTextSource = &expandedText;
 }

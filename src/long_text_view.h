@@ -1,8 +1,9 @@
 // Showing a question and its options so every word can be read. A question whose texts fit the fixed controls at
 // the normal size is shown exactly as always; otherwise the question and its options share the page at one size
 // (page_layout.h): the question label draws its wrapped lines itself, scrolling when even the smallest size leaves
-// it too little room, and the option rows show their wrapped lines, an option too long even then ending in "…"
-// with its full text in a tip.
+// it too little room, and labels over the option rows draw their wrapped lines, an option too long even then ending
+// in "…" with its full text in a tip. The question label and the option rows hold their texts as the bank wrote
+// them, for anything that reads them; the option labels hold none.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +11,8 @@
 #include <string>
 #include <vector>
 
-// The question label holds at most this much of the question as its window text, for anything that reads it:
-// handing a window a text costs time in proportion to its length at every visit, and no reader wants more.
+// The question label and each option row hold at most this much of their text as window text, for anything that
+// reads it: handing a window a text costs time in proportion to its length at every visit, and no reader wants more.
 constexpr size_t LABEL_TEXT_LIMIT = 1000000;
 
 // Shows `question` and the first four `options` (as written in the bank) in the question label and the option rows.
@@ -20,6 +21,8 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
 
 // Draws the lines in view of a question laid out on a shared page; the label is owner-drawn only then.
 void DrawQuestionLines(const DRAWITEMSTRUCT* item);
+// Draws the lines of an option on a shared page in the label over its row; other controls are left alone.
+void DrawOptionLines(const DRAWITEMSTRUCT* item);
 // A scroll bar action (SB_LINEDOWN, SB_THUMBTRACK, ...) on the question's scroll bar.
 void ScrollQuestion(UINT action);
 // A turn of the mouse wheel with the pointer at `screen_point`: scrolls the question when the pointer is over it.

@@ -103,9 +103,13 @@ void OnCommand(HWND window, int id, HWND, UINT) { NavigateExam(window, id); }
 // The once-a-second exam tick.
 void OnTimer(HWND window, UINT id) { ExamTick(window, id); }
 
-// The question label draws a question itself only while the question shares the page with its options.
+// Labels that draw their texts themselves: the question's while it shares the page with its options, and the
+// options' lines over their rows.
 void OnDrawItem(HWND, const DRAWITEMSTRUCT* item) {
-    if (item->CtlID == IDC_QUESTION_TEXT) DrawQuestionLines(item);
+    if (item->CtlID == IDC_QUESTION_TEXT)
+        DrawQuestionLines(item);
+    else
+        DrawOptionLines(item);
 }
 
 // The scroll bar of a question too long for its label.

@@ -278,13 +278,15 @@ TEST(ExamWindow, SixtyQuestionsOfALargerBankAreNumberedOneToSixty) {
 
 // Texts as the bank author wrote them: "&" is shown, not taken as a mnemonic (the option buttons get it
 // doubled), Japanese comes through unchanged, a question with fewer than four options leaves the remaining
-// rows empty, and one with more shows its first four. Each bank holds one short question among longer ones,
-// so it is always reached from a question that filled every row, and the walk forwards and back reaches every
-// question from both sides.
+// rows empty, and one with more shows its first four; so also on a shared page, with code answers and with an
+// option drawn shortened, where the labels drawing the options hold no text. Each bank holds one short question
+// among longer ones, so it is always reached from a question that filled every row, and the walk forwards and back
+// reaches every question from both sides.
 TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
     struct Shown {
         BankEntry entry;
         std::array<std::wstring, 4> option_texts;  // the buttons' window texts
+        bool shared = false;                        // the question shares the page with its options
     };
     const Shown ampersands = {{"R&D && Q&A: which is right?", {"R&D", "A&&B", "&", "Tom & Jerry"}},
                               {L"R&&D", L"A&&&&B", L"&&", L"Tom && Jerry"}};
@@ -293,7 +295,14 @@ TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
     const Shown six = {{"Six options", {"s1", "s2", "s3", "s4", "s5", "s6"}}, {L"s1", L"s2", L"s3", L"s4"}};
     const Shown two = {{"Two options", {"Yes", "No"}}, {L"Yes", L"No", L"", L""}};
     const Shown none = {{"No options", {}}, {L"", L"", L"", L""}};
-    const std::vector<std::vector<Shown>> banks = {{ampersands, two, japanese}, {six, none, ampersands}};
+    const Shown shared = {{"A\tlong " + std::string(1500, 'q'), {"R&D", "b", "c", "d"}},
+                          {L"R&&D", L"b", L"c", L"d"}, true};
+    const Shown code = {{"Which is right?", {"if x:\n\treturn 1", "a = 1\r\nb = 2", "tab\there", "d"}},
+                        {L"if x:\n\treturn 1", L"a = 1\r\nb = 2", L"tab\there", L"d"}, true};
+    const Shown shortened = {{"Which one?", {std::string(20000, 'x') + "&", "b", "c", "d"}},
+                             {std::wstring(20000, L'x') + L"&&", L"b", L"c", L"d"}, true};
+    const std::vector<std::vector<Shown>> banks = {{ampersands, shared, two, code, japanese},
+                                                   {six, shortened, none, ampersands}};
 
     for (const std::vector<Shown>& questions : banks) {
         std::vector<BankEntry> bank;
@@ -316,6 +325,10 @@ TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
                 if (q.entry.question == question) expected = &q;
             ASSERT_NE(expected, nullptr) << "unknown question on show: " << view;
             EXPECT_EQ(view.options, expected->option_texts) << view;
+            for (int k = 0; k < 4; ++k) {  // a shared page's option labels, which hold no text
+                const HWND label = exam.Control(IDC_OPTION_TEXT1 + k);
+                EXPECT_EQ(label ? exam.Send(WM_GETTEXTLENGTH, 0, 0, label) : -1, expected->shared ? 0 : -1) << view;
+            }
         }
         CloseAndExpectStatusZero(exam.program(), exam.window());
     }

@@ -18,6 +18,7 @@
 #include "exam_flow.h"
 #include "long_text_view.h"
 #include "main_window.h"
+#include "page_layout.h"
 #include "question_bank.h"
 #include "test_support.h"
 #include "text_fitting.h"
@@ -127,27 +128,26 @@ std::wstring Visible(const std::wstring& text) {
     return shown;
 }
 
-// A button's text as written, its doubled "&" undone.
-std::wstring Unescaped(const std::wstring& shown) {
-    std::wstring text;
-    for (size_t k = 0; k < shown.size(); ++k) {
-        text += shown[k];
-        if (shown[k] == L'&' && k + 1 < shown.size() && shown[k + 1] == L'&') ++k;
-    }
-    return text;
+// The lines the labels over the option rows draw for `q`: the options as the page lays them out in the window.
+std::vector<std::wstring> DrawnOptionLines(HWND window, const Question& q) {
+    const HDC dc = GetDC(GetDlgItem(window, IDC_QUESTION_TEXT));
+    int height = 0;
+    std::vector<RECT> boxes;
+    std::vector<std::wstring> lines;
+    std::vector<bool> shortened;
+    LayOutPage(dc, q.questionText, q.options, height, boxes, lines, shortened);
+    ReleaseDC(GetDlgItem(window, IDC_QUESTION_TEXT), dc);
+    return lines;
 }
 
-// Whether `text` fits `box` drawn with `format` in the exam font of `height`, measured here in the control's DC.
-// An option row's box is its width less the 13-pixel check box and half a "0", and its height.
-bool Fits(HWND control, const std::wstring& text, int height, UINT format, bool option_row) {
+// Whether `text` fits the control's client area drawn with `format` in the exam font of `height`, measured here in
+// the control's DC.
+bool Fits(HWND control, const std::wstring& text, int height, UINT format) {
     const HDC dc = GetDC(control);
     const HFONT font = CreateExamFont(height, FW_NORMAL);
     const HGDIOBJ previous = SelectObject(dc, font);
     RECT box = {};
     GetClientRect(control, &box);
-    SIZE zero = {};
-    GetTextExtentPoint32W(dc, L"0", 1, &zero);
-    if (option_row) box.right -= 13 + zero.cx / 2;
     const RECT limit = box;
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_CALCRECT);
     SelectObject(dc, previous);
@@ -156,9 +156,9 @@ bool Fits(HWND control, const std::wstring& text, int height, UINT format, bool 
     return box.right <= limit.right && box.bottom <= limit.bottom;
 }
 
-// The pixels of a control's client area as it shows them on screen.
-std::vector<DWORD> Pixels(HWND control) {
-    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+// The pixels of a control's client area as it shows them on screen, after drawing it anew unless told not to.
+std::vector<DWORD> Pixels(HWND control, bool redraw = true) {
+    if (redraw) RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
     Pump();
     RECT client = {};
     GetClientRect(control, &client);
@@ -262,8 +262,8 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
 
 // A question that does not fit as always shares the page with its options at one size, the largest from 20 down to
 // 15 at which all of it fits; every text is then inside the page, in order and without overlap, at the old x and
-// width; every option row holds all its lines (code answers line by line); and the question scrolls only when even
-// the floor size leaves it too little room.
+// width; every option's label over its row holds all its lines (code answers line by line); and the question
+// scrolls only when even the floor size leaves it too little room.
 TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
     const std::wstring code = L"def total(values):\n    result = 0\n    for v in values:\n\tresult += v\n    return result";
     const struct {
@@ -297,6 +297,7 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
             << "the label does not hold the text";
         RECT above = Place(label);
         EXPECT_TRUE(above.left == 40 && above.top == 60 && above.right == 740);
+        const std::vector<std::wstring> lines = DrawnOptionLines(exam.window(), cases[q].question);
         for (int k = 0; k < 4; ++k) {
             const HWND row = exam.Control(IDC_OPTION1 + k);
             const RECT place = Place(row);
@@ -304,22 +305,21 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
             EXPECT_TRUE(place.left == 60 && place.right == 720 && place.top > above.bottom && place.bottom <= 490)
                 << "row " << k + 1 << " is out of place";
             above = place;
-            // All of the row's lines, as the button wraps them, are inside it; whatever it shows is the option's
+            // All of the label's lines, as a label wraps them, are inside it; whatever it shows is the option's
             // text, all of it unless it ends in "…".
-            const std::wstring shown = TextOf(row);
-            EXPECT_TRUE(Fits(row, shown, height, DT_WORDBREAK | DT_NOPREFIX, true));
+            const std::wstring& shown = lines[k];
+            EXPECT_TRUE(Fits(exam.Control(IDC_OPTION_TEXT1 + k), shown, height, DT_WORDBREAK | DT_NOPREFIX));
             const std::wstring written = Visible(cases[q].question.options[k]);
-            const std::wstring seen = Visible(Unescaped(shown));
+            const std::wstring seen = Visible(shown);
             if (!seen.empty() && seen.back() == ELLIPSIS[0])
                 EXPECT_EQ(written.compare(0, seen.size() - 1, seen, 0, seen.size() - 1), 0) << "row " << k + 1;
             else
                 EXPECT_EQ(seen, written) << "row " << k + 1 << " does not show its whole text";
-            EXPECT_EQ(shown.find(L'\t'), std::wstring::npos) << "a tab left for the button to draw as a box";
+            EXPECT_EQ(shown.find(L'\t'), std::wstring::npos) << "a tab left for the label to expand on its own";
         }
     }
     // The code answer shows as its five lines, the indentation kept.
-    exam.Show(1);
-    const std::wstring code_row = TextOf(exam.Control(IDC_OPTION1));
+    const std::wstring code_row = DrawnOptionLines(exam.window(), exam.QuestionAt(1))[0];
     EXPECT_EQ(std::count(code_row.begin(), code_row.end(), L'\n'), 4);
     EXPECT_NE(code_row.find(L"\r\n    result = 0"), std::wstring::npos);
 }
@@ -412,7 +412,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
               Text(L"IPアドレスとDNSサーバ「設定」。", length / 2, false)}) {
             if (!SurelyFitsLines(dc, text, 700, label_lines)) continue;
             ++judged;
-            EXPECT_TRUE(Fits(label, text, NORMAL_TEXT_HEIGHT, LABEL_FORMAT, false)) << WideToUtf8(text);
+            EXPECT_TRUE(Fits(label, text, NORMAL_TEXT_HEIGHT, LABEL_FORMAT)) << WideToUtf8(text);
         }
     }
     EXPECT_GT(judged, 10u);
@@ -424,7 +424,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
 // characters, never half a character) in lines that fit the tip, in the exam's font, no taller than half the screen.
 TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
     const std::wstring url = L"https://example.com/" + std::wstring(3000, L'x');
-    const std::wstring breaks = Text(L"line\n", 300, false);
+    const std::wstring breaks = Text(L"a\tline\n", 300, false);
     const std::wstring emoji = std::wstring(999, L'a') + L"😀😀";
     ExamWindow exam({MakeQuestion(L"Which one?", {L"Short", url, breaks, emoji}), MakeQuestion(L"Short options")});
     HWND tooltip = nullptr;
@@ -438,10 +438,11 @@ TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
     EXPECT_STREQ(font.lfFaceName, L"Yu Gothic UI");
     RECT work_area = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work_area, 0);
+    const std::vector<std::wstring> lines = DrawnOptionLines(exam.window(), exam.QuestionAt(0));
     for (int k = 1; k < 4; ++k) {
         SCOPED_TRACE("row " + std::to_string(k + 1));
         const HWND row = exam.Control(IDC_OPTION1 + k);
-        EXPECT_EQ(TextOf(row).back(), ELLIPSIS[0]);
+        EXPECT_EQ(lines[k].back(), ELLIPSIS[0]);
         std::vector<wchar_t> tip(4096, L'\0');
         TTTOOLINFOW tool = {};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -477,6 +478,11 @@ TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
         EXPECT_TRUE(std::any_of(pixels.begin() + static_cast<ptrdiff_t>(last_line), pixels.end(),
                                 [&](DWORD pixel) { return pixel != background; }))
             << "the last line is not drawn";
+        // The row drawing itself and its focus anew leaves the label as it is: the row's own text, thousands of
+        // characters, lines and tabs, stays under the label.
+        SetFocus(row);
+        RedrawWindow(row, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+        EXPECT_TRUE(Pixels(exam.Control(IDC_OPTION_TEXT1 + k), false) == pixels) << "the row draws over its label";
     }
 
     // A click on an option's text, drawn over its row, checks the row.
