@@ -277,11 +277,10 @@ TEST(ExamWindow, SixtyQuestionsOfALargerBankAreNumberedOneToSixty) {
 }
 
 // Texts as the bank author wrote them: "&" is shown, not taken as a mnemonic (the option buttons get it
-// doubled), Japanese comes through unchanged, a question with fewer than four options leaves the remaining
-// rows empty, and one with more shows its first four; so also on a shared page, with code answers and with an
-// option drawn shortened, where the labels drawing the options hold no text. Each bank holds one short question
-// among longer ones, so it is always reached from a question that filled every row, and the walk forwards and back
-// reaches every question from both sides.
+// doubled), Japanese comes through unchanged, a question with fewer than four options leaves the remaining rows
+// empty, one with more shows its first four, and on a shared page code answers and shortened options are read as
+// written from their rows, never from the labels that draw them. Each bank holds one short question among longer
+// ones, so it is always reached from a question that filled every row; the walk reaches each from both sides.
 TEST(ExamWindow, ShowsTextsAsWrittenAndEmptyRowsForMissingOptions) {
     struct Shown {
         BankEntry entry;

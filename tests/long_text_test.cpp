@@ -478,8 +478,7 @@ TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
         EXPECT_TRUE(std::any_of(pixels.begin() + static_cast<ptrdiff_t>(last_line), pixels.end(),
                                 [&](DWORD pixel) { return pixel != background; }))
             << "the last line is not drawn";
-        // The row drawing itself and its focus anew leaves the label as it is: the row's own text, thousands of
-        // characters, lines and tabs, stays under the label.
+        // The row drawing its own text (thousands of characters, lines, tabs) and its focus anew leaves its label be.
         SetFocus(row);
         RedrawWindow(row, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
         EXPECT_TRUE(Pixels(exam.Control(IDC_OPTION_TEXT1 + k), false) == pixels) << "the row draws over its label";
