@@ -35,11 +35,6 @@ std::string Counted(size_t count, const char* thing) {
     return (count == 0 ? std::string("no") : std::to_string(count)) + " " + thing + (count == 1 ? "" : "s");
 }
 
-// Blank to the candidate: nothing, or nothing but white space.
-bool IsBlank(const std::wstring& text) {
-    return text.find_first_not_of(L" \t\r\n\f\v\u00A0\u3000") == std::wstring::npos;
-}
-
 // A text the exam shows only up to its NUL, or shows blank. `label` names it as the exam's messages do.
 void TextWarnings(const json::string_t& written, const std::wstring& shown, const std::string& label,
                   const char* blank_advice, std::vector<std::string>& warnings) {
