@@ -106,7 +106,9 @@ size_t FittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end,
             DrawTextW(dc, text.data() + begin, static_cast<int>(count), &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
             return static_cast<int>(box.right - box.left);
         };
-        size_t low = 0, high = end - begin;  // low fits; high + 1 does not
+        // Another font draws them at most about twice as wide or as narrow as the font's own box: the search starts
+        // there, so each line costs measuring only about as much text as it holds.
+        size_t low = 0, high = std::min(end - begin, 2 * length + 8);  // low fits; high + 1 does not
         while (low < high) {
             const size_t middle = low + (high - low + 1) / 2;
             if (drawn_width(middle) <= width)
