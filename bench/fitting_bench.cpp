@@ -79,6 +79,16 @@ PageFit Fit(HDC dc, const std::wstring& question, const std::vector<std::wstring
     return LayOutPage(dc, question, options, height, boxes, shown, shortened);
 }
 
+// Which of `options` the page shortens beside `question`.
+std::vector<bool> Shortened(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options) {
+    int height = 0;
+    std::vector<RECT> boxes;
+    std::vector<std::wstring> shown;
+    std::vector<bool> shortened;
+    LayOutPage(dc, question, options, height, boxes, shown, shortened);
+    return shortened;
+}
+
 // The lengths at which the page changes, for English and Japanese texts: the figures the bank guide gives.
 void ReportThresholds(HDC dc, const std::wstring& english, const std::wstring& japanese) {
     const std::vector<std::wstring> short_options = {L"Yes", L"No", L"Maybe", L"Never"};
@@ -109,12 +119,14 @@ void ReportThresholds(HDC dc, const std::wstring& english, const std::wstring& j
              return Fit(dc, L"Which?", {o, L"b", L"c", L"d"}, height) == PageFit::AsAlways;
          }},
         {"option whole beside a short question", [](HDC dc, const std::wstring& o) {
-             int height = 0;
-             std::vector<RECT> boxes;
-             std::vector<std::wstring> shown;
-             std::vector<bool> shortened;
-             LayOutPage(dc, L"Which?", {o, L"b", L"c", L"d"}, height, boxes, shown, shortened);
-             return !shortened[0];
+             return !Shortened(dc, L"Which?", {o, L"b", L"c", L"d"})[0];
+         }},
+        {"option whole beside a question that scrolls", [](HDC dc, const std::wstring& o) {
+             return !Shortened(dc, std::wstring(4000, L'x'), {o, L"b", L"c", L"d"})[0];
+         }},
+        {"four options, each whole, short question", [](HDC dc, const std::wstring& o) {
+             const auto shortened = Shortened(dc, L"Which?", {o, o, o, o});
+             return std::find(shortened.begin(), shortened.end(), true) == shortened.end();
          }},
     };
     std::printf("\nLongest text shown so (characters)            English  Japanese\n");
@@ -171,6 +183,8 @@ int main() {
         {"scrolls: 4,000 characters", Repeated(english, 4000), short_options},
         {"1,000,000 characters, options of 100,000", Repeated(english, 1000000), huge_options},
         {"1,000,000 Japanese characters", Repeated(japanese, 1000000), short_options},
+        {"1,000,000 characters, an emoji in each sentence", Repeated(english + L"\U0001F600 ", 1000000),
+         std::vector<std::wstring>(4, Repeated(L"\U0001F600\U0002000B", 10000))},
         {"10,000,000 characters", Repeated(english, 10000000), short_options},
         {"100,000,000 characters", Repeated(english, 100000000), short_options},
     };

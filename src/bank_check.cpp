@@ -15,6 +15,7 @@
 #include "bank_rules.h"
 #include "page_layout.h"
 #include "question.h"
+#include "text_fitting.h"
 #include "utf8_decoding.h"
 
 namespace {
@@ -33,11 +34,6 @@ struct Finding {
 
 std::string Counted(size_t count, const char* thing) {
     return (count == 0 ? std::string("no") : std::to_string(count)) + " " + thing + (count == 1 ? "" : "s");
-}
-
-// Blank to the candidate: nothing, or nothing but white space.
-bool IsBlank(const std::wstring& text) {
-    return text.find_first_not_of(L" \t\r\n\f\v\u00A0\u3000") == std::wstring::npos;
 }
 
 // A text the exam shows only up to its NUL, or shows blank. `label` names it as the exam's messages do.
@@ -63,10 +59,16 @@ void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& wa
         warnings.push_back("\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
                            "options. Shorten it, or its options.");
     }
+    const int line_height = LineHeight(dc, height);
     for (size_t k = 0; k < shortened.size(); ++k) {
         if (!shortened[k]) continue;
-        warnings.push_back("option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\": the candidate "
-                           "reads it whole only by resting the mouse on it. Shorten it.");
+        const int lines = (boxes[k + 1].bottom - boxes[k + 1].top) / line_height;
+        warnings.push_back("option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
+                           Counted(static_cast<size_t>(lines), "line") +
+                           ": beside the question's first lines the four options need more than the page at the "
+                           "smallest size (one option of about 2,200 characters beside short ones, or four of about "
+                           "550), and the longest gives up lines first. The candidate reads its end only by resting "
+                           "the mouse on it. Shorten it.");
     }
 }
 

@@ -2,8 +2,8 @@
 // the normal size is shown exactly as always; otherwise the question and its options share the page at one size
 // (page_layout.h): the question label draws its wrapped lines itself, scrolling when even the smallest size leaves
 // it too little room, and labels over the option rows draw their wrapped lines, an option too long even then ending
-// in "…" with its full text in a tip. The question label and the option rows hold their texts as the bank wrote
-// them, for anything that reads them; the option labels hold none.
+// in "…" with its full text (up to 1,000 characters) in a tip that lies on screen. The question label and the option
+// rows hold their texts as the bank wrote them, for anything that reads them; the option labels hold none.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +18,10 @@ constexpr size_t LABEL_TEXT_LIMIT = 1000000;
 // Shows `question` and the first four `options` (as written in the bank) in the question label and the option rows.
 // A question too long to be measured is drawn in place: it must outlive the page.
 void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options);
+
+// Before a shortened option's tip shows: keeps it wholly inside the work area at the size it really has. Whether
+// `notice` was that, so the tip is where it must be.
+bool PlaceOptionTip(const NMHDR* notice);
 
 // Draws the lines in view of a question laid out on a shared page; the label is owner-drawn only then.
 void DrawQuestionLines(const DRAWITEMSTRUCT* item);

@@ -115,6 +115,10 @@ void OnDrawItem(HWND, const DRAWITEMSTRUCT* item) {
 // The scroll bar of a question too long for its label.
 void OnVScroll(HWND, HWND, UINT action, int) { ScrollQuestion(action); }
 
+// A shortened option's tip is about to show: it is kept on screen (TRUE says it is placed). Other notices need
+// nothing, as the default handling does.
+LRESULT OnNotify(HWND, int, NMHDR* notice) { return PlaceOptionTip(notice) ? TRUE : FALSE; }
+
 // The mouse wheel reaches the main window from whichever control has the focus; it scrolls a long question
 // when the pointer is over it.
 void OnMouseWheel(HWND, int x, int y, int delta, UINT) { ScrollQuestionByWheel(POINT{x, y}, delta); }
@@ -144,6 +148,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             HANDLE_MSG(window, WM_DRAWITEM, OnDrawItem);
             HANDLE_MSG(window, WM_VSCROLL, OnVScroll);
             HANDLE_MSG(window, WM_MOUSEWHEEL, OnMouseWheel);
+            // windowsx.h has no cracker for it.
+            case WM_NOTIFY:
+                return OnNotify(window, static_cast<int>(wParam), reinterpret_cast<NMHDR*>(lParam));
         }
     } catch (const std::exception&) {
         return OnOutOfMemory(window, message);

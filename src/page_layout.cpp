@@ -2,6 +2,7 @@
 #include "page_layout.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "text_fitting.h"
 
@@ -96,6 +97,10 @@ void PlaceBoxes(size_t question_lines, const std::vector<size_t>& lines, int lin
 
 }  // namespace
 
+bool IsBlank(const std::wstring& text) {
+    return text.find_first_not_of(L" \t\r\n\f\v\u00A0\u3000") == std::wstring::npos;
+}
+
 std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
                          size_t& line_count, bool& shortened) {
     return WithFont(dc, height, [&] {
@@ -132,6 +137,10 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     shown = texts;
     shortened.assign(4, false);
     if (FitsAsAlways(dc, question, options)) return PageFit::AsAlways;
+    // An option of nothing but white space is an empty row: there is nothing in it to read or to shorten.
+    for (size_t k = 0; k < 4 && k < options.size(); ++k) {
+        if (IsBlank(options[k])) texts[k].clear();
+    }
 
     // The largest common size at which the question and every option are on the page whole.
     std::vector<size_t> lines(4);
@@ -152,18 +161,25 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
         }
     }
 
-    // At the floor size the options keep their whole text up to a limit, and give up lines, the longest first,
-    // until the question has a few lines of its own; the question takes the rest and scrolls when it needs more.
+    // At the floor size the question keeps the lines it needs, up to a few, and the options take the rest. While
+    // they need more, the longest option gives up one line at a time, down to one, before the next longest gives up
+    // any: the page shortens as few lines, and as few options, as it can, and the options that fit stay whole.
+    // The last size tried was the floor: `lines` are the options' lines there, up to a page each.
     height = QUESTION_FLOOR_HEIGHT;
     const int line_height = LineHeight(dc, height);
-    std::vector<size_t> caps(4, OPTION_LINE_LIMIT);
-    const int least_room = static_cast<int>(QUESTION_MIN_LINES) * line_height;
-    while (true) {
-        WrapOptions(dc, texts, height, caps, shown, shortened, lines);
-        const size_t longest = *std::max_element(lines.begin(), lines.end());
-        if (PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP) >= least_room || longest == 1) break;
-        for (size_t k = 0; k < 4; ++k) caps[k] = std::min(caps[k], longest - 1);
+    const std::vector<size_t> whole_lines = lines;
+    std::vector<std::tuple<bool, size_t, size_t, size_t>> longest_first;
+    for (size_t k = 0; k < 4; ++k) longest_first.emplace_back(shortened[k], lines[k], texts[k].size(), k);
+    std::sort(longest_first.rbegin(), longest_first.rend());
+    const int question_room =
+        static_cast<int>(std::min(QuestionLines(dc, question, height, QUESTION_MIN_LINES), QUESTION_MIN_LINES)) *
+        line_height;
+    for (const auto& option : longest_first) {
+        size_t& option_lines = lines[std::get<3>(option)];
+        while (option_lines > 1 && PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP) < question_room)
+            --option_lines;
     }
+    if (lines != whole_lines) WrapOptions(dc, texts, height, std::vector<size_t>(lines), shown, shortened, lines);
     const size_t room_lines = static_cast<size_t>(
         std::max(1, (PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP)) / line_height));
     const size_t question_lines = QuestionLines(dc, question, height, room_lines);

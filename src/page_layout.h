@@ -19,8 +19,6 @@ constexpr int OPTION_LEFT = 60, OPTION_TOP = 200, OPTION_WIDTH = 660, OPTION_HEI
 constexpr int PAGE_BOTTOM = 490;
 constexpr int PAGE_GAP = 10;
 constexpr int TIGHT_PAGE_GAP = 2;
-// An option longer than this many lines at the floor size is shortened with "…", its full text in a tip.
-constexpr size_t OPTION_LINE_LIMIT = 8;
 // No text this long fits the page even at the floor size (the narrowest characters are 3-4 pixels wide there, so
 // the whole page holds fewer than 7,000), so no more of a text than this is ever measured for the page.
 constexpr size_t PAGE_MEASURE_LIMIT = 8000;
@@ -29,9 +27,13 @@ constexpr size_t PAGE_MEASURE_LIMIT = 8000;
 enum class PageFit {
     AsAlways,         // every text fits the fixed controls at the normal size: nothing moves or changes
     Shared,           // the question and its options share the page at one size, every word on show but for
-                      // options too long even for a page of their own, shortened with "…"
-    QuestionScrolls,  // at the floor size the options take what they need and the question scrolls in the rest
+                      // options that need more than the page at the floor size, shortened with "…"
+    QuestionScrolls,  // at the floor size the options take what they need, leaving the question a few lines, and
+                      // the question scrolls in the rest
 };
+
+// Blank to the candidate: nothing, or nothing but white space. A blank option shows as an empty row.
+bool IsBlank(const std::wstring& text);
 
 // `text` at font size `height` wrapped to `width` (tabs expanded) in at most `max_lines` lines joined by CR LF; a
 // text that takes more ends its last line in "…" and sets `shortened`. `line_count` is the lines shown, at least one.

@@ -24,12 +24,16 @@ constexpr size_t PARAGRAPH_LOOK_BACK = 4096;
 constexpr size_t WIDTH_BLOCK = 256;
 std::vector<int> charWidths;
 std::vector<bool> widthBlocksTaken;
+// The characters the exam's font has no glyph for, taken with their widths: another font, or a box, draws them,
+// and only drawing them tells how wide they are.
+std::vector<bool> glyphsLacking;
 
 // The width of character `c`, 0 when it cannot be judged.
 int JudgedWidth(HDC dc, wchar_t c) {
     if (charWidths.empty()) {
         charWidths.assign(0x10000, 0);
         widthBlocksTaken.assign(0x10000 / WIDTH_BLOCK, false);
+        glyphsLacking.assign(0x10000, false);
     }
     const size_t block = c / WIDTH_BLOCK;
     if (!widthBlocksTaken[block]) {
@@ -43,6 +47,7 @@ int JudgedWidth(HDC dc, wchar_t c) {
                 GetGlyphIndicesW(dc, characters, WIDTH_BLOCK, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
                 for (size_t k = 0; k < WIDTH_BLOCK; ++k) {
                     const wchar_t character = characters[k];
+                    glyphsLacking[first + k] = glyphs[k] == 0xFFFF;
                     if (glyphs[k] == 0xFFFF || character < L' ' || IS_HIGH_SURROGATE(character) ||
                         IS_LOW_SURROGATE(character))
                         charWidths[first + k] = 0;
@@ -72,6 +77,51 @@ int TextWidth(HDC dc, const wchar_t* text, size_t length) {
     SIZE extent = {};
     GetTextExtentPoint32W(dc, text, static_cast<int>(length), &extent);
     return extent.cx;
+}
+
+// Whether text[begin, end) holds a character drawn otherwise than its font's own widths say: half of a surrogate
+// pair (emoji, rare kanji), or one the exam's font lacks.
+bool DrawnInAnotherFont(HDC dc, const std::wstring& text, size_t begin, size_t end) {
+    for (size_t k = begin; k < end; ++k) {
+        const wchar_t c = text[k];
+        if (IS_HIGH_SURROGATE(c) || IS_LOW_SURROGATE(c)) return true;
+        JudgedWidth(dc, c);
+        if (glyphsLacking[c]) return true;
+    }
+    return false;
+}
+
+// How many characters from text[begin] on fit `width` pixels, at most `end - begin`, with the font selected in
+// `dc`, never ending inside a surrogate pair. Text with characters the font lacks is measured as the controls draw
+// it, whose widths may differ from the font's own (another font draws them, one glyph for the pair).
+size_t FittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
+    INT fit = 0;
+    SIZE extent = {};
+    GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(end - begin), std::max(width, 0), &fit, nullptr,
+                          &extent);
+    size_t length = static_cast<size_t>(fit);
+    if (DrawnInAnotherFont(dc, text, begin, end)) {
+        const auto drawn_width = [&](size_t count) {
+            RECT box = {0, 0, 0, 0};
+            DrawTextW(dc, text.data() + begin, static_cast<int>(count), &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            return static_cast<int>(box.right - box.left);
+        };
+        // Another font draws them at most about twice as wide or as narrow as the font's own box: the search starts
+        // there, so each line costs measuring only about as much text as it holds.
+        size_t low = 0, high = std::min(end - begin, 2 * length + 8);  // low fits; high + 1 does not
+        while (low < high) {
+            const size_t middle = low + (high - low + 1) / 2;
+            if (drawn_width(middle) <= width)
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        length = low;
+    }
+    if (length > 0 && begin + length < end && IS_LOW_SURROGATE(text[begin + length]) &&
+        IS_HIGH_SURROGATE(text[begin + length - 1]))
+        --length;
+    return length;
 }
 
 }  // namespace
@@ -197,11 +247,7 @@ std::pair<size_t, size_t> NextLine(HDC dc, const std::wstring& text, size_t begi
     const size_t piece_limit = std::min(text.size(), begin + WRAP_PIECE);
     size_t piece_end = begin;
     while (piece_end < piece_limit && !IsLineBreak(text[piece_end])) ++piece_end;
-    INT fit = 0;
-    SIZE extent = {};
-    GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(piece_end - begin), std::max(width, 1), &fit,
-                          nullptr, &extent);
-    size_t end = begin + static_cast<size_t>(fit);
+    size_t end = begin + FittingLength(dc, text, begin, piece_end, std::max(width, 1));
     size_t next = end;
     if (end >= piece_end) {
         end = next = piece_end;
@@ -268,11 +314,7 @@ std::vector<std::pair<size_t, size_t>> WrapLines(HDC dc, const std::wstring& tex
 
 size_t CutForEllipsis(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
     const int room = width - TextWidth(dc, ELLIPSIS, 1);
-    INT fit = 0;
-    SIZE extent = {};
-    GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(end - begin), std::max(room, 0), &fit, nullptr,
-                          &extent);
-    size_t cut = begin + static_cast<size_t>(fit);
+    size_t cut = begin + FittingLength(dc, text, begin, end, room);
     if (cut >= end) return end;
     size_t word_cut = cut;
     while (word_cut > begin && !IsWordBoundary(text, word_cut)) --word_cut;

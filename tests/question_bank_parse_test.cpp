@@ -418,8 +418,11 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
               "\n"),
          {R"(q.json:2:1: warning: Question 1: "questionText" scrolls: even at the smallest size it does not fit the )"
           "page with its options. Shorten it, or its options.",
-          R"(q.json:3:1: warning: Question 2: option 2 of "options" is cut with "…": the candidate reads it whole only )"
-          "by resting the mouse on it. Shorten it."}},
+          // 27 lines of options fit under a one-line question at 15 pixels; the three short ones take 3.
+          R"(q.json:3:1: warning: Question 2: option 2 of "options" is cut with "…" after 24 lines: beside the )"
+          "question's first lines the four options need more than the page at the smallest size (one option of "
+          "about 2,200 characters beside short ones, or four of about 550), and the longest gives up lines first. "
+          "The candidate reads its end only by resting the mouse on it. Shorten it."}},
         {"UTF-16", std::string("\xFF\xFE[\0]\0", 6),
          {"q.json: error: The file looks like UTF-16 little-endian text, not UTF-8. Save it as UTF-8 in your editor."}},
     };
