@@ -136,8 +136,7 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     shown = texts;
     shortened.assign(4, false);
     if (FitsAsAlways(dc, question, options)) {
-        if (!WithFont(dc, NORMAL_TEXT_HEIGHT, [&] { return LabelBreaksWhereForbidden(dc, question, QUESTION_WIDTH); }))
-            return PageFit::AsAlways;
+        if (!LabelBreaksWhereForbidden(dc, question, NORMAL_TEXT_HEIGHT, QUESTION_WIDTH)) return PageFit::AsAlways;
         const size_t label_lines = static_cast<size_t>(QUESTION_HEIGHT / LineHeight(dc, NORMAL_TEXT_HEIGHT));
         if (QuestionLines(dc, question, NORMAL_TEXT_HEIGHT, label_lines) <= label_lines)
             return PageFit::AsAlwaysOwnLines;

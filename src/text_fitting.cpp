@@ -141,6 +141,37 @@ int TextWidth(HDC dc, const wchar_t* text, size_t length) {
     return extent.cx;
 }
 
+// LabelBreaksWhereForbidden with the exam font already selected: the label's lines as Wine's DrawText breaks them.
+bool LabelBreaksWhereForbiddenInFont(HDC dc, const std::wstring& text, int width) {
+    for (size_t begin = 0; begin < text.size();) {
+        size_t line_end = begin;
+        while (line_end < text.size() && text[line_end] != L'\r' && text[line_end] != L'\n') ++line_end;
+        INT fit = 0;
+        SIZE extent = {};
+        GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(line_end - begin), width, &fit, nullptr,
+                              &extent);
+        if (begin + static_cast<size_t>(fit) >= line_end) {
+            begin = line_end;
+            if (begin < text.size() && text[begin] == L'\r') ++begin;
+            if (begin < text.size() && text[begin] == L'\n') ++begin;
+            continue;
+        }
+        // The label breaks before the last opportunity the system gives that fits, dropping one space there.
+        size_t cut = begin + static_cast<size_t>(fit);
+        const std::vector<SCRIPT_LOGATTR> system = SystemBreaks(text, begin, std::min(line_end, cut + 2));
+        if (system.empty()) return false;
+        while (cut > begin && !system[cut - begin].fSoftBreak) --cut;
+        // With none, the label runs the word past its width, which measuring it finds.
+        if (cut == begin) return false;
+        // A break the page would not make, unless the page too must break where it can in this line.
+        if (!std::iswspace(text[cut - 1]) && !IsWordBoundary(text, cut) &&
+            LastBreak(text, begin, begin + static_cast<size_t>(fit), line_end) > begin)
+            return true;
+        begin = cut + (text[cut] == L' ' ? 1 : 0);
+    }
+    return false;
+}
+
 }  // namespace
 
 HFONT CreateExamFont(int height, int weight) {
@@ -352,33 +383,7 @@ size_t CutForEllipsis(HDC dc, const std::wstring& text, size_t begin, size_t end
     return cut;
 }
 
-bool LabelBreaksWhereForbidden(HDC dc, const std::wstring& text, int width) {
+bool LabelBreaksWhereForbidden(HDC dc, const std::wstring& text, int height, int width) {
     if (std::none_of(text.begin(), text.end(), BreaksAnywhere) || text.find(L'\t') != std::wstring::npos) return false;
-    for (size_t begin = 0; begin < text.size();) {
-        size_t line_end = begin;
-        while (line_end < text.size() && text[line_end] != L'\r' && text[line_end] != L'\n') ++line_end;
-        INT fit = 0;
-        SIZE extent = {};
-        GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(line_end - begin), width, &fit, nullptr,
-                              &extent);
-        if (begin + static_cast<size_t>(fit) >= line_end) {
-            begin = line_end;
-            if (begin < text.size() && text[begin] == L'\r') ++begin;
-            if (begin < text.size() && text[begin] == L'\n') ++begin;
-            continue;
-        }
-        // The label breaks before the last opportunity the system gives that fits, dropping one space there.
-        const std::vector<SCRIPT_LOGATTR> system = SystemBreaks(text, begin, line_end);
-        if (system.empty()) return false;
-        size_t cut = begin + static_cast<size_t>(fit);
-        while (cut > begin && !system[cut - begin].fSoftBreak) --cut;
-        // With none, the label runs the word past its width, which measuring it finds.
-        if (cut == begin) return false;
-        // A break the page would not make, unless the page too must break where it can in this line.
-        if (!std::iswspace(text[cut - 1]) && !IsWordBoundary(text, cut) &&
-            LastBreak(text, begin, begin + static_cast<size_t>(fit), line_end) > begin)
-            return true;
-        begin = cut + (text[cut] == L' ' ? 1 : 0);
-    }
-    return false;
+    return WithFont(dc, height, [&] { return LabelBreaksWhereForbiddenInFont(dc, text, width); });
 }

@@ -77,11 +77,11 @@ size_t LineStartAbove(HDC dc, const std::wstring& text, size_t from, size_t coun
 // At most `max_lines` lines of `text` wrapped to `width` at font size `height`, as [begin, end) positions.
 std::vector<std::pair<size_t, size_t>> WrapLines(HDC dc, const std::wstring& text, int height, int width,
                                                  size_t max_lines);
-// Whether a label's own wrapping of `text` to `width` (DrawText with DT_WORDBREAK, the font selected in `dc`)
+// Whether a label's own wrapping of `text` to `width` at font size `height` (DrawText with DT_WORDBREAK)
 // would end a line where NextLine does not: the label breaks at the system's line-break opportunities, which under
 // Wine keep Japanese punctuation and small kana right but allow breaks inside a URL or between full-width digits.
 // Only texts with characters of Japanese and similar scripts are looked at, and none with a tab.
-bool LabelBreaksWhereForbidden(HDC dc, const std::wstring& text, int width);
+bool LabelBreaksWhereForbidden(HDC dc, const std::wstring& text, int height, int width);
 // The longest start of text[begin, end) that, followed by ELLIPSIS, fits `width` with the font selected in `dc`,
 // cut at a word boundary when one allows it: its end position.
 size_t CutForEllipsis(HDC dc, const std::wstring& text, size_t begin, size_t end, int width);
