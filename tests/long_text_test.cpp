@@ -393,10 +393,7 @@ std::wstring Kinsoku() {
 }
 
 // Latin letters, digits and signs, half-width or full-width.
-bool IsLatin(wchar_t c) {
-    return (c > L' ' && c < 0x7F) || (c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) ||
-           (c >= 0xFF41 && c <= 0xFF5A);
-}
+bool IsLatin(wchar_t c) { return (c > L' ' && c < 0x7F) || (c >= 0xFF10 && c <= 0xFF5A && std::iswalnum(c)); }
 
 // The page's own line breaking keeps every character and lets no line run past the width, for words, Japanese, a
 // word longer than a line, surrogate pairs, and every kind of line break; in Japanese no line starts or ends where
@@ -413,54 +410,52 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     const struct {
         std::wstring text;
         int narrowest, widest;
-        size_t lines;  // 0 for any number
     } rows[] = {
-        {Text(ENGLISH, 3000), 700, 700, 0},
-        {Text(JAPANESE, 3000, false), 700, 700, 0},
-        {Text(L"𠀋", 800, false), 700, 700, 0},
-        {L"before " + std::wstring(900, L'x') + L" after", 700, 700, 0},
-        {L"1\r\n2\r3\n\n5", 700, 700, 5},  // CR LF, CR, LF and an empty line
-        {L"1\u20282\u20293", 700, 700, 3},  // the line and paragraph separators
-        {Kinsoku(), 100, 400, 0},
-        {latin, 150, 400, 0},
+        {Text(ENGLISH, 3000), 700, 700},
+        {Text(JAPANESE, 3000, false), 700, 700},
+        {Text(L"𠀋", 800, false), 700, 700},
+        {L"before " + std::wstring(900, L'x') + L" after", 700, 700},
+        {L"1\r\n2\r3\n\n5", 700, 700},
+        {L"1\u20282\u20293\n\n5", 700, 700},
+        {Kinsoku(), 100, 400},
+        {latin, 150, 400},
     };
-    for (const auto& row : rows) {
-      for (int width = row.narrowest; width <= row.widest; width += 3) {
-        const std::wstring& text = row.text;
-        SCOPED_TRACE(WideToUtf8(text.substr(0, 40)) + " at " + std::to_string(width));
-        const auto lines = WrapLines(dc, text, QUESTION_FLOOR_HEIGHT, width, SIZE_MAX);
-        std::wstring kept;
-        for (size_t line = 0; line < lines.size(); ++line) {
-            const auto [begin, end] = lines[line];
-            ASSERT_TRUE(begin <= end && (line == 0 || begin >= lines[line - 1].second));
-            SIZE extent = {};
-            GetTextExtentPoint32W(dc, text.data() + begin, static_cast<int>(end - begin), &extent);
-            EXPECT_LE(extent.cx, width) << "line " << line;
-            EXPECT_FALSE(end > begin && IS_HIGH_SURROGATE(text[end - 1])) << "a surrogate pair split";
-            kept += text.substr(begin, end - begin);
-            EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, width), begin) << "line " << line;
-            if (line > 0) {
-                EXPECT_EQ(LineStartAbove(dc, text, begin, 1, width), lines[line - 1].first);
+    for (const auto& row : rows)
+        for (int width = row.narrowest; width <= row.widest; width += 3) {
+            const std::wstring& text = row.text;
+            SCOPED_TRACE(WideToUtf8(text.substr(0, 40)) + " at " + std::to_string(width));
+            const auto lines = WrapLines(dc, text, QUESTION_FLOOR_HEIGHT, width, SIZE_MAX);
+            std::wstring kept;
+            for (size_t line = 0; line < lines.size(); ++line) {
+                const auto [begin, end] = lines[line];
+                ASSERT_TRUE(begin <= end && (line == 0 || begin >= lines[line - 1].second));
+                SIZE extent = {};
+                GetTextExtentPoint32W(dc, text.data() + begin, static_cast<int>(end - begin), &extent);
+                EXPECT_LE(extent.cx, width) << "line " << line;
+                EXPECT_FALSE(end > begin && IS_HIGH_SURROGATE(text[end - 1])) << "a surrogate pair split";
+                kept += text.substr(begin, end - begin);
+                EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, width), begin) << "line " << line;
+                if (line > 0) {
+                    EXPECT_EQ(LineStartAbove(dc, text, begin, 1, width), lines[line - 1].first);
+                }
+                // A break inside the text, with nothing between the lines.
+                if (line + 1 == lines.size() || lines[line + 1].first != end) continue;
+                const wchar_t last = text[end - 1], first = text[end];
+                if (IsLatin(last) && IsLatin(first)) {
+                    size_t run_begin = end, run_end = end;
+                    while (run_begin > 0 && IsLatin(text[run_begin - 1])) --run_begin;
+                    while (run_end < text.size() && IsLatin(text[run_end])) ++run_end;
+                    GetTextExtentPoint32W(dc, text.data() + run_begin, static_cast<int>(run_end - run_begin), &extent);
+                    EXPECT_GT(extent.cx, width) << "a word broken on line " << line;
+                    continue;  // one wider than the line breaks where it must
+                }
+                EXPECT_EQ(NO_LINE_START.find(first), std::wstring::npos) << "line " << line + 1 << " starts badly";
+                EXPECT_EQ(NO_LINE_END.find(last), std::wstring::npos) << "line " << line << " ends badly";
+                EXPECT_FALSE(last == first && (last == L'…' || last == L'―')) << "line " << line;
             }
-            // A break inside the text, with nothing between the lines.
-            if (line + 1 == lines.size() || lines[line + 1].first != end) continue;
-            const wchar_t last = text[end - 1], first = text[end];
-            if (IsLatin(last) && IsLatin(first)) {
-                size_t run_begin = end, run_end = end;
-                while (run_begin > 0 && IsLatin(text[run_begin - 1])) --run_begin;
-                while (run_end < text.size() && IsLatin(text[run_end])) ++run_end;
-                GetTextExtentPoint32W(dc, text.data() + run_begin, static_cast<int>(run_end - run_begin), &extent);
-                EXPECT_GT(extent.cx, width) << "a word broken on line " << line;
-                continue;  // one wider than the line breaks where it must
-            }
-            EXPECT_EQ(NO_LINE_START.find(first), std::wstring::npos) << "line " << line + 1 << " starts badly";
-            EXPECT_EQ(NO_LINE_END.find(last), std::wstring::npos) << "line " << line << " ends badly";
-            EXPECT_FALSE(last == first && (last == L'…' || last == L'―')) << "line " << line;
+            EXPECT_EQ(Visible(kept), Visible(text));
+            EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF, U+2028, U+2029 and an empty line";
         }
-        EXPECT_EQ(Visible(kept), Visible(text));
-        EXPECT_TRUE(row.lines == 0 || lines.size() == row.lines);
-      }
-    }
     // A text judged from its characters' widths to fit the label's lines fits them as the label draws it.
     const int label_lines = 120 / LineHeight(dc, NORMAL_TEXT_HEIGHT);
     size_t judged = 0;
