@@ -4,6 +4,7 @@
 #include <usp10.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 
 namespace {
@@ -92,15 +93,33 @@ bool IsWordBoundary(const std::wstring& text, size_t at) {
 bool IsLineBreak(wchar_t c) { return c == L'\n' || c == L'\r' || c == 0x2028 || c == 0x2029; }
 
 // Uniscribe's ScriptBreak, loaded on first need: a bank whose texts fit the controls never breaks a line itself.
-// Null when it cannot be had; lines then break by the page's own rules alone.
+// Null when it cannot be had, or when it does not break between two kanji asked as the label's wrapping asks (text
+// of no particular script); lines then break by the page's own rules and a table of Japanese punctuation.
 using ScriptBreakFunction = HRESULT(WINAPI*)(const WCHAR*, int, const SCRIPT_ANALYSIS*, SCRIPT_LOGATTR*);
 ScriptBreakFunction SystemLineBreaking() {
     static const ScriptBreakFunction function = [] {
         const HMODULE library = LoadLibraryW(L"usp10.dll");
-        return reinterpret_cast<ScriptBreakFunction>(
+        const auto script_break = reinterpret_cast<ScriptBreakFunction>(
             reinterpret_cast<void (*)()>(library ? GetProcAddress(library, "ScriptBreak") : nullptr));
+        SCRIPT_ANALYSIS analysis = {};
+        analysis.eScript = SCRIPT_UNDEFINED;
+        SCRIPT_LOGATTR attributes[2] = {};
+        const bool breaks_japanese =
+            script_break && SUCCEEDED(script_break(L"日本", 2, &analysis, attributes)) && attributes[1].fSoftBreak;
+        return breaks_japanese ? script_break : nullptr;
     }();
     return function;
+}
+
+// Whether Japanese forbids a line to end before `at` by the rules any line breaking of Unicode's knows (closing
+// marks, "?", "!", iteration marks and "…" never start a line, opening brackets never end one, "――" stays whole):
+// asked only when the system cannot tell.
+bool ForbiddenByTable(const std::wstring& text, size_t at) {
+    static constexpr wchar_t NO_START[] = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ゝゞヽヾ々…‥〜";
+    static constexpr wchar_t NO_END[] = L"「『（【〔｛〈《［｢([{";
+    const wchar_t before = text[at - 1], after = text[at];
+    return std::wcschr(NO_START, after) || std::wcschr(NO_END, before) ||
+           (before == after && (after == L'―' || after == L'—'));
 }
 
 // The system's line-break opportunities in text[begin, end), as the label's own wrapping asks for them: one item of
@@ -130,7 +149,7 @@ size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t lim
             system = SystemBreaks(text, begin, std::min(limit, from + 2));
             asked = true;
         }
-        if (system.empty() || system[cut - begin].fSoftBreak) return cut;
+        if (system.empty() ? !ForbiddenByTable(text, cut) : system[cut - begin].fSoftBreak) return cut;
     }
     return begin;
 }
