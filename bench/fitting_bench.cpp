@@ -187,6 +187,9 @@ int main() {
          std::vector<std::wstring>(4, Repeated(L"\U0001F600\U0002000B", 10000))},
         {"10,000,000 characters", Repeated(english, 10000000), short_options},
         {"100,000,000 characters", Repeated(english, 100000000), short_options},
+        {"fits: 190 Japanese characters, short options", Repeated(japanese, 190), short_options},
+        {"shared: 900 Japanese characters, options of 60", Repeated(japanese, 900),
+         std::vector<std::wstring>(4, Repeated(japanese, 60))},
     };
     examQuestions.clear();
     for (const auto& c : cases) {

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Takes the README's pictures of the exam window: one on the sample bank, and others each on a bank holding a single
 # question (so those pictures are the same every time): a Japanese one, a long scenario, and, taken from the sample
-# bank, a long fact pattern and a question whose answers are code. Each is taken in a Wine virtual desktop, so Wine draws the
+# bank, a long fact pattern, a Japanese one whose lines break where Japanese allows, and a question whose answers
+# are code. Each is taken in a Wine virtual desktop, so Wine draws the
 # title bar, and cropped to that desktop. Run it on a private X display (make screenshot does), or the picture
 # may catch whatever else is on the screen.
 # Usage: screenshot.sh BUILD_DIR OUT_DIR
@@ -151,4 +152,5 @@ PY
     shoot "$scratch/$1" "$out_dir/screenshot-$1.png"
 }
 only_question fact "A mid-sized accounting firm"
+only_question japanese-fact "ある地方の通販会社"
 only_question code "A developer needs a Python function"

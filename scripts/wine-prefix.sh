@@ -23,6 +23,8 @@ multi_sz() {
     { printf '%s\0' "$@"; printf '\0'; } | od -An -v -tx1 | tr -s ' \n' '  ' | sed 's/^ //; s/ $//; s/ /,/g'
 }
 # Message boxes showed Japanese as squares; DejaVu Sans leads the links because Wine draws a missing font in its first.
+# IPAPGothic, standing in for Yu Gothic UI, lacks a few characters a bank may hold (≤, ≥ and others): it is linked to
+# DejaVu Sans, which draws them.
 dialog_link=$(multi_sz "DejaVuSans.ttf,DejaVu Sans" "ipagp.ttf,IPAPGothic")
 reg_file="$build_dir/wine-settings.reg"
 cat > "$reg_file" <<REG
@@ -44,6 +46,7 @@ REGEDIT4
 "Microsoft Sans Serif"=hex(7):$dialog_link
 "Segoe UI"=hex(7):$dialog_link
 "DejaVu Sans"=hex(7):$(multi_sz "ipagp.ttf,IPAPGothic")
+"IPAPGothic"=hex(7):$(multi_sz "DejaVuSans.ttf,DejaVu Sans")
 REG
 wine regedit /S "$(winepath -w "$reg_file" 2>/dev/null)" >/dev/null 2>&1
 wineserver -w

@@ -367,19 +367,21 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
     const HDC dc = GetDC(label);
     const PageFit fit = LayOutPage(dc, question, options, height, boxes, shown, shortened);
     ReleaseDC(label, dc);
-    const bool as_always = fit == PageFit::AsAlways;
+    // The option rows as always also when only the question's lines are broken by the page.
+    const bool as_always = fit == PageFit::AsAlways || fit == PageFit::AsAlwaysOwnLines;
+    const bool label_draws = fit == PageFit::AsAlways;
 
     const LONG_PTR label_style = GetWindowLongPtrW(label, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
-    SetStyleOnChange(label, label_style | (as_always ? SS_LEFT : SS_OWNERDRAW));
+    SetStyleOnChange(label, label_style | (label_draws ? SS_LEFT : SS_OWNERDRAW));
     SetFontOnChange(label, FittedFont(height));
     PlaceOnChange(label, boxes[0]);
-    if (as_always)
+    if (label_draws)
         StopDrawing();
     else
         StartDrawing(window, label, question, height, fit == PageFit::QuestionScrolls);
     // The label keeps the text even while it draws it itself, for anything that reads it.
     SetWindowTextW(label, question.substr(0, LABEL_TEXT_LIMIT).c_str());
-    if (!as_always) InvalidateRect(label, nullptr, FALSE);
+    if (!label_draws) InvalidateRect(label, nullptr, FALSE);
 
     for (size_t k = 0; k < std::size(OPTION_IDS); ++k) {
         const HWND row = GetDlgItem(window, OPTION_IDS[k]);

@@ -25,7 +25,9 @@ int normalLineHeight = NORMAL_TEXT_HEIGHT;
 int normalOptionWidth = 0;
 bool fitMetricsTaken = false;
 
-bool HasLineBreakOrTab(const std::wstring& text) { return text.find_first_of(L"\r\n\t") != std::wstring::npos; }
+bool HasLineBreakOrTab(const std::wstring& text) {
+    return text.find_first_of(L"\r\n\t\u2028\u2029") != std::wstring::npos;
+}
 
 }  // namespace
 
@@ -33,7 +35,9 @@ bool HasLineBreakOrTab(const std::wstring& text) { return text.find_first_of(L"\
 // the widths cannot settle is measured as the controls draw it: the question wrapped in its label, each option on
 // the one line of its row.
 bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options) {
-    if (question.size() > NORMAL_MEASURE_LIMIT) return false;
+    // The label draws U+2028 and U+2029 as boxes, not as the line breaks they are.
+    if (question.size() > NORMAL_MEASURE_LIMIT || question.find_first_of(L"\u2028\u2029") != std::wstring::npos)
+        return false;
     if (!fitMetricsTaken) {
         normalLineHeight = LineHeight(dc, NORMAL_TEXT_HEIGHT);
         normalOptionWidth = OptionTextWidth(dc, OPTION_WIDTH, NORMAL_TEXT_HEIGHT);
@@ -136,7 +140,12 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     }
     shown = texts;
     shortened.assign(4, false);
-    if (FitsAsAlways(dc, question, options)) return PageFit::AsAlways;
+    if (FitsAsAlways(dc, question, options)) {
+        if (!LabelBreaksWhereForbidden(dc, question, NORMAL_TEXT_HEIGHT, QUESTION_WIDTH)) return PageFit::AsAlways;
+        const size_t label_lines = static_cast<size_t>(QUESTION_HEIGHT / LineHeight(dc, NORMAL_TEXT_HEIGHT));
+        if (QuestionLines(dc, question, NORMAL_TEXT_HEIGHT, label_lines) <= label_lines)
+            return PageFit::AsAlwaysOwnLines;
+    }
     // An option of nothing but white space is an empty row: there is nothing in it to read or to shorten.
     for (size_t k = 0; k < 4 && k < options.size(); ++k) {
         if (IsBlank(options[k])) texts[k].clear();

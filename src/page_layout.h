@@ -26,6 +26,8 @@ constexpr size_t PAGE_MEASURE_LIMIT = 8000;
 // How a question's page is shown.
 enum class PageFit {
     AsAlways,         // every text fits the fixed controls at the normal size: nothing moves or changes
+    AsAlwaysOwnLines, // the same, but the question label would break a line where Japanese does not allow it: the
+                      // page breaks the question's lines itself, in the label's place and size
     Shared,           // the question and its options share the page at one size, every word on show but for
                       // options that need more than the page at the floor size, shortened with "…"
     QuestionScrolls,  // at the floor size the options take what they need, leaving the question a few lines, and

@@ -124,7 +124,8 @@ RECT Place(HWND control) {
 // The characters of `text` that leave a mark: what must be on screen whichever way it is wrapped.
 std::wstring Visible(const std::wstring& text) {
     std::wstring shown;
-    std::copy_if(text.begin(), text.end(), std::back_inserter(shown), [](wchar_t c) { return !std::iswspace(c); });
+    std::copy_if(text.begin(), text.end(), std::back_inserter(shown),
+                 [](wchar_t c) { return !std::iswspace(c) && c != 0x2028 && c != 0x2029; });
     return shown;
 }
 
@@ -329,6 +330,8 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
                                             Text(ENGLISH, 150)}), 15, 15, false, 0},
         {MakeQuestion(L"Pick one.", {Text(ENGLISH, 800), Text(ENGLISH, 300), Text(ENGLISH, 300), L"d"}), 15, 19, false, 0},
         {MakeQuestion(Text(JAPANESE, 900, false), {JAPANESE.substr(0, 80), L"b", L"c", L"d"}), 15, 17, false, 0},
+        // Fits the label, which would break inside an address: the page breaks it in the label's place.
+        {MakeQuestion(Text(L"資料はhttps://example.com/a/b/c/d/eにあり、", 200, false)), 20, 20, false, 0},
         {MakeQuestion(Text(ENGLISH, 4000), {Text(ENGLISH, 150), L"b", L"c", L"d"}), 15, 15, true, 0},
         {MakeQuestion(Text(ENGLISH, 10000000), {Text(ENGLISH, 100000), L"b", L"c", L"d"}), 15, 15, true, 1},
         // Beside a question that scrolls, an option of 1,500 characters (about 17 lines) stays whole.
@@ -370,7 +373,9 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
             // All of the label's lines, as a label wraps them, are inside it; whatever it shows is the option's
             // text, all of it unless it ends in "…".
             const std::wstring& shown = lines[k];
-            EXPECT_TRUE(Fits(exam.Control(IDC_OPTION_TEXT1 + k), shown, height, DT_WORDBREAK | DT_NOPREFIX));
+            // (A question that only has its lines broken by the page keeps the rows as always, with no labels.)
+            const HWND text_label = exam.Control(IDC_OPTION_TEXT1 + k);
+            EXPECT_TRUE(Fits(text_label ? text_label : row, shown, height, DT_WORDBREAK | DT_NOPREFIX));
             const std::wstring written = Visible(cases[q].question.options[k]);
             const std::wstring seen = Visible(shown);
             const std::wstring tip = TipOf(exam.window(), row);
@@ -391,6 +396,8 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
         }
         EXPECT_EQ(shortened, cases[q].shortened);
     }
+    exam.Show(6);
+    EXPECT_TRUE(Place(label).bottom == 180 && Place(exam.Control(IDC_OPTION1)).top == 200) << "not as always";
     // The code answer shows as its five lines, the indentation kept.
     const std::wstring code_row = DrawnOptionLines(exam.window(), exam.QuestionAt(1))[0];
     EXPECT_EQ(std::count(code_row.begin(), code_row.end(), L'\n'), 4);
@@ -446,36 +453,84 @@ TEST(LongTexts, TheWheelAndTheScrollBarScrollALongQuestion) {
     EXPECT_EQ(SendMessageW(label, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(hFontNormal));
 }
 
+// Characters no line starts with and characters no line ends with, in Japanese.
+const std::wstring NO_LINE_START = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ーｰゝゞヽヾ々…"
+                                   L"ぁぃぅぇぉっゃゅょゎゕゖァィゥェォッャュョヮヵヶｧｨｩｪｫｬｭｮｯ";
+const std::wstring NO_LINE_END = L"「『（【〔｛〈《［｢([{";
+
+// Japanese in which every character that may not start a line follows a letter, and every opening bracket stands
+// before one, so that among many widths some line would otherwise break at each of them.
+std::wstring Kinsoku() {
+    std::wstring text = L"ローマとヨーロッパ、ケンブリッジのベビーシッターであった……彼女は――そう言った。";
+    for (const wchar_t c : NO_LINE_START) text += std::wstring(L"字") + c;
+    for (const wchar_t c : NO_LINE_END) text += std::wstring(L"字") + c + L"字";
+    return text;
+}
+
+// Latin letters, digits and signs, half-width or full-width.
+bool IsLatin(wchar_t c) { return (c > L' ' && c < 0x7F) || (c >= 0xFF10 && c <= 0xFF5A && std::iswalnum(c)); }
+
 // The page's own line breaking keeps every character and lets no line run past the width, for words, Japanese, a
-// word longer than a line, surrogate pairs, and the three kinds of line break; and finding the line that holds a
-// position, or the line above one, gives the same lines as wrapping from the start.
+// word longer than a line, surrogate pairs, and every kind of line break; in Japanese no line starts or ends where
+// Japanese forbids, "……" and "――" stay whole, and a word, number or URL is not broken unless it alone is wider
+// than the line. Finding the line that holds a position, or the line above one, gives the same lines as wrapping
+// from the start.
 TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     ExamWindow exam({MakeQuestion(L"Q")});
     const HWND label = exam.Control(IDC_QUESTION_TEXT);
     const HDC dc = GetDC(label);
     const HGDIOBJ previous = SelectObject(dc, FittedFont(QUESTION_FLOOR_HEIGHT));
-    for (const std::wstring& text :
-         {Text(ENGLISH, 3000), Text(JAPANESE, 3000, false), Text(L"𠀋", 800, false),
-          L"before " + std::wstring(900, L'x') + L" after", std::wstring(L"1\r\n2\r3\n\n5")}) {
-        SCOPED_TRACE(WideToUtf8(text.substr(0, 40)));
-        const auto lines = WrapLines(dc, text, QUESTION_FLOOR_HEIGHT, 700, SIZE_MAX);
-        std::wstring kept;
-        for (size_t line = 0; line < lines.size(); ++line) {
-            const auto [begin, end] = lines[line];
-            ASSERT_TRUE(begin <= end && (line == 0 || begin >= lines[line - 1].second));
-            SIZE extent = {};
-            GetTextExtentPoint32W(dc, text.data() + begin, static_cast<int>(end - begin), &extent);
-            EXPECT_LE(extent.cx, 700) << "line " << line;
-            EXPECT_FALSE(end > begin && IS_HIGH_SURROGATE(text[end - 1])) << "a surrogate pair split";
-            kept += text.substr(begin, end - begin);
-            EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, 700), begin) << "line " << line;
-            if (line > 0) {
-                EXPECT_EQ(LineStartAbove(dc, text, begin, 1, 700), lines[line - 1].first);
+    const std::wstring latin = L"設定はhttps://example.com/setup-guide.htmlにある。IPアドレス192.168.10.25、"
+                               L"料金は3.14ドル、成功率は99.95%、版は2.0.1で、全角の１２３４５とＡＢＣも一語。";
+    const struct {
+        std::wstring text;
+        int narrowest, widest;
+    } rows[] = {
+        {Text(ENGLISH, 3000), 700, 700},
+        {Text(JAPANESE, 3000, false), 700, 700},
+        {Text(L"𠀋", 800, false), 700, 700},
+        {L"before " + std::wstring(900, L'x') + L" after", 700, 700},
+        {L"1\r\n2\r3\n\n5", 700, 700},
+        {L"1\u20282\u20293\n\n5", 700, 700},
+        {Kinsoku(), 100, 400},
+        {latin, 150, 400},
+    };
+    for (const auto& row : rows)
+        for (int width = row.narrowest; width <= row.widest; width += 3) {
+            const std::wstring& text = row.text;
+            SCOPED_TRACE(WideToUtf8(text.substr(0, 40)) + " at " + std::to_string(width));
+            const auto lines = WrapLines(dc, text, QUESTION_FLOOR_HEIGHT, width, SIZE_MAX);
+            std::wstring kept;
+            for (size_t line = 0; line < lines.size(); ++line) {
+                const auto [begin, end] = lines[line];
+                ASSERT_TRUE(begin <= end && (line == 0 || begin >= lines[line - 1].second));
+                SIZE extent = {};
+                GetTextExtentPoint32W(dc, text.data() + begin, static_cast<int>(end - begin), &extent);
+                EXPECT_LE(extent.cx, width) << "line " << line;
+                EXPECT_FALSE(end > begin && IS_HIGH_SURROGATE(text[end - 1])) << "a surrogate pair split";
+                kept += text.substr(begin, end - begin);
+                EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, width), begin) << "line " << line;
+                if (line > 0) {
+                    EXPECT_EQ(LineStartAbove(dc, text, begin, 1, width), lines[line - 1].first);
+                }
+                // A break inside the text, with nothing between the lines.
+                if (line + 1 == lines.size() || lines[line + 1].first != end) continue;
+                const wchar_t last = text[end - 1], first = text[end];
+                if (IsLatin(last) && IsLatin(first)) {
+                    size_t run_begin = end, run_end = end;
+                    while (run_begin > 0 && IsLatin(text[run_begin - 1])) --run_begin;
+                    while (run_end < text.size() && IsLatin(text[run_end])) ++run_end;
+                    GetTextExtentPoint32W(dc, text.data() + run_begin, static_cast<int>(run_end - run_begin), &extent);
+                    EXPECT_GT(extent.cx, width) << "a word broken on line " << line;
+                    continue;  // one wider than the line breaks where it must
+                }
+                EXPECT_EQ(NO_LINE_START.find(first), std::wstring::npos) << "line " << line + 1 << " starts badly";
+                EXPECT_EQ(NO_LINE_END.find(last), std::wstring::npos) << "line " << line << " ends badly";
+                EXPECT_FALSE(last == first && (last == L'…' || last == L'―')) << "line " << line;
             }
+            EXPECT_EQ(Visible(kept), Visible(text));
+            EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF, U+2028, U+2029 and an empty line";
         }
-        EXPECT_EQ(Visible(kept), Visible(text));
-        EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF and an empty line make five lines";
-    }
     // A text judged from its characters' widths to fit the label's lines fits them as the label draws it.
     const int label_lines = 120 / LineHeight(dc, NORMAL_TEXT_HEIGHT);
     size_t judged = 0;
