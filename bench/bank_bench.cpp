@@ -136,16 +136,24 @@ ChildFigures OneStart(const std::wstring& exe, const std::wstring& work_dir, con
     return figures;
 }
 
-// Median start-up of each program (exe, window class) in the same folder, START_RUNS runs each, taken in turn one
-// of each at a time after one untimed start of each, so that the machine's changing load touches all alike; with
-// the median peak memory.
+// Median start-up of each program (exe, window class) in each of `work_dirs`, START_RUNS runs each, taken in turn
+// one of each at a time after one untimed start of each, so that the machine's changing load touches all alike;
+// with the median peak memory. The figures are listed folder by folder, each folder's programs in order. With
+// `bare_parse_ms`, each turn also parses the working folder's bank bare in a fresh process, and the median is set.
 std::vector<ChildFigures> StartToWindow(const std::vector<std::pair<std::wstring, const wchar_t*>>& programs,
-                                        const std::wstring& work_dir) {
-    std::vector<std::vector<ChildFigures>> runs(programs.size());
+                                        const std::vector<std::wstring>& work_dirs, double* bare_parse_ms = nullptr) {
+    std::vector<std::vector<ChildFigures>> runs(programs.size() * work_dirs.size());
+    std::vector<double> bare;
     for (int run = -1; run < START_RUNS; ++run) {
-        for (size_t k = 0; k < programs.size(); ++k) {
-            const ChildFigures figures = OneStart(programs[k].first, work_dir, programs[k].second);
-            if (run >= 0) runs[k].push_back(figures);
+        if (bare_parse_ms) {
+            const double ms = RunChild(L"parse").ms;
+            if (run >= 0) bare.push_back(ms);
+        }
+        for (size_t d = 0; d < work_dirs.size(); ++d) {
+            for (size_t k = 0; k < programs.size(); ++k) {
+                const ChildFigures figures = OneStart(programs[k].first, work_dirs[d], programs[k].second);
+                if (run >= 0) runs[d * programs.size() + k].push_back(figures);
+            }
         }
     }
     std::vector<ChildFigures> medians;
@@ -162,6 +170,7 @@ std::vector<ChildFigures> StartToWindow(const std::vector<std::pair<std::wstring
         median.commit_mb = Median(commit);
         medians.push_back(median);
     }
+    if (bare_parse_ms) *bare_parse_ms = Median(bare);
     return medians;
 }
 
@@ -230,13 +239,6 @@ std::string MemoryFigure(double mb, double before_mb, double file_mb) {
     return text;
 }
 
-// Median fresh-process bare parse of the questions.json in the working folder, `runs` children.
-double FreshBareParseMs(int runs) {
-    std::vector<double> ms;
-    for (int run = 0; run < runs; ++run) ms.push_back(RunChild(L"parse").ms);
-    return Median(ms);
-}
-
 // The program itself as a candidate meets it, each start a fresh process: from CreateProcess to its visible window
 // on a bank of 60 questions and on larger ones, its load being the difference, against a bare parse of the same
 // bank in a fresh process and a window program that does nothing else; and its peak memory above the 60-question
@@ -255,28 +257,33 @@ void ReportStartUp(TempWorkFolder& folder, bool larger_banks) {
     }
     for (const std::wstring& exe : other_exes) programs.emplace_back(exe, CLASS_NAME);
 
-    folder.Write(L"questions.json", GenerateBank(BANK_SEED, EXAM_QUESTION_LIMIT));
-    const std::vector<ChildFigures> small = StartToWindow(programs, folder.path());
+    // The 60-question bank in a folder of its own, started in turn with each larger bank, so both meet the same
+    // moment of the machine.
+    const std::wstring small_dir = folder.path() + L"\\small";
+    CreateDirectoryW(small_dir.c_str(), nullptr);
+    WriteWholeFile(small_dir + L"\\questions.json", GenerateBank(BANK_SEED, EXAM_QUESTION_LIMIT));
     std::printf("\nThe program from CreateProcess to its visible window, a fresh process each start, median of %d runs,\n"
-                "programs started in turn; \"load\" is the window's time less that of the 60-question bank, against a\n"
-                "bare parse of the same bank in a fresh process; peak memory above the 60-question start, per byte of\n"
-                "the file:\n", START_RUNS);
+                "programs, banks and a bare parse of the larger bank in a fresh process started in turn; \"load\" is the\n"
+                "window's time less that of the 60-question bank, against that bare parse; peak memory above the\n"
+                "60-question start, per byte of the file:\n", START_RUNS);
     std::printf("%-18s %9s %9s %8s %8s %10s %12s %12s\n", "", "questions", "file MB", "window", "load", "load/parse",
                 "working set", "commit");
-    std::printf("%-18s %9d %9s %8.1f\n", "trivial window", EXAM_QUESTION_LIMIT, "", small[0].ms);
     std::vector<size_t> sizes = {100000};
     if (larger_banks) sizes = {1000, 10000, 100000};
-    for (size_t k = 1; k < programs.size(); ++k) {
-        const std::string name = k == 1 ? "tessavon.exe" : "other build " + std::to_string(k - 1);
-        std::printf("%-18s %9d %9s %8.1f\n", name.c_str(), EXAM_QUESTION_LIMIT, "", small[k].ms);
-    }
     for (const size_t questions : sizes) {
         const std::string bank = GenerateBank(BANK_SEED, questions);
         const double file_mb = bank.size() / 1048576.0;
         folder.Write(L"questions.json", bank);
-        const std::vector<ChildFigures> large = StartToWindow(programs, folder.path());
-        const double bare = FreshBareParseMs(COLD_RUNS);
+        double bare = 0;
+        const std::vector<ChildFigures> both = StartToWindow(programs, {small_dir, folder.path()}, &bare);
+        const std::vector<ChildFigures> small(both.begin(), both.begin() + programs.size());
+        const std::vector<ChildFigures> large(both.begin() + programs.size(), both.end());
         std::printf("%-18s %9zu %9.2f %8s %8.1f  (bare parse)\n", "", questions, file_mb, "", bare);
+        std::printf("%-18s %9d %9s %8.1f\n", "trivial window", EXAM_QUESTION_LIMIT, "", small[0].ms);
+        for (size_t k = 1; k < programs.size(); ++k) {
+            const std::string name = k == 1 ? "tessavon.exe" : "other build " + std::to_string(k - 1);
+            std::printf("%-18s %9d %9s %8.1f\n", name.c_str(), EXAM_QUESTION_LIMIT, "", small[k].ms);
+        }
         for (size_t k = 1; k < programs.size(); ++k) {
             const std::string name = k == 1 ? "tessavon.exe" : "other build " + std::to_string(k - 1);
             const double load = large[k].ms - small[k].ms;
