@@ -1,8 +1,10 @@
 // The loader benchmark behind `make bench`: synthetic banks of 1,000, 10,000 and 100,000 questions are loaded with
 // the real LoadQuestions from a real questions.json, and compared in the same run with a bare parse of the same
 // bytes from memory and with merely reading the file. It also reports PrepareExam's time, the peak memory of a
-// process that loads the bank, and how long the real tessavon.exe takes from start to a visible window. The bank
-// checker is timed on the 2,000- and 100,000-question banks against the exam's load of the same file.
+// process that loads the bank, and how long the real tessavon.exe takes from start to a visible window, and its own
+// peak memory, on banks of 60 to 100,000 questions, beside other builds when asked: that fresh-process figure of
+// the exe is the one a candidate waits for. The bank checker is timed on the 2,000- and 100,000-question banks
+// against the exam's load of the same file.
 // Figures are medians of several runs; ratios within one run are what to compare between machines.
 #include <windows.h>
 #include <psapi.h>
@@ -113,31 +115,62 @@ ChildFigures RunChild(const wchar_t* kind) {
     return figures;
 }
 
-// Milliseconds from CreateProcess to the first visible window of `window_class`, looked for every millisecond.
-double OneStartMs(const std::wstring& exe, const std::wstring& work_dir, const wchar_t* window_class) {
+// Milliseconds from CreateProcess to the first visible window of `window_class`, looked for every millisecond, and
+// the program's peak memory up to then (its load is over once the window shows).
+ChildFigures OneStart(const std::wstring& exe, const std::wstring& work_dir, const wchar_t* window_class) {
+    ChildFigures figures;
     const double start = NowMs();
     RunningProgram program(exe, work_dir);
-    if (!program.started()) return -1;
+    if (!program.started()) return figures;
     while (ProcessWindows(program.pid(), window_class, true).empty()) {
-        if (NowMs() - start > 30000) return -1;
+        if (NowMs() - start > 30000) return figures;
         Sleep(1);
     }
-    return NowMs() - start;
+    figures.ms = NowMs() - start;
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    if (GetProcessMemoryInfo(program.handle(), &memory, sizeof memory)) {
+        figures.working_set_mb = memory.PeakWorkingSetSize / 1048576.0;
+        figures.commit_mb = memory.PeakPagefileUsage / 1048576.0;
+    }
+    return figures;
 }
 
-// Median start-up of each program (exe, window class) in the same folder, START_RUNS runs each, taken in turn one
-// of each at a time after one untimed start of each, so that the machine's changing load touches all alike.
-std::vector<double> StartToWindowMs(const std::vector<std::pair<std::wstring, const wchar_t*>>& programs,
-                                    const std::wstring& work_dir) {
-    std::vector<std::vector<double>> runs(programs.size());
+// Median start-up of each program (exe, window class) in each of `work_dirs`, START_RUNS runs each, taken in turn
+// one of each at a time after one untimed start of each, so that the machine's changing load touches all alike;
+// with the median peak memory. The figures are listed folder by folder, each folder's programs in order. With
+// `bare_parse_ms`, each turn also parses the working folder's bank bare in a fresh process, and the median is set.
+std::vector<ChildFigures> StartToWindow(const std::vector<std::pair<std::wstring, const wchar_t*>>& programs,
+                                        const std::vector<std::wstring>& work_dirs, double* bare_parse_ms = nullptr) {
+    std::vector<std::vector<ChildFigures>> runs(programs.size() * work_dirs.size());
+    std::vector<double> bare;
     for (int run = -1; run < START_RUNS; ++run) {
-        for (size_t k = 0; k < programs.size(); ++k) {
-            const double ms = OneStartMs(programs[k].first, work_dir, programs[k].second);
-            if (run >= 0) runs[k].push_back(ms);
+        if (bare_parse_ms) {
+            const double ms = RunChild(L"parse").ms;
+            if (run >= 0) bare.push_back(ms);
+        }
+        for (size_t d = 0; d < work_dirs.size(); ++d) {
+            for (size_t k = 0; k < programs.size(); ++k) {
+                const ChildFigures figures = OneStart(programs[k].first, work_dirs[d], programs[k].second);
+                if (run >= 0) runs[d * programs.size() + k].push_back(figures);
+            }
         }
     }
-    std::vector<double> medians;
-    for (const auto& program_runs : runs) medians.push_back(Median(program_runs));
+    std::vector<ChildFigures> medians;
+    for (const auto& program_runs : runs) {
+        std::vector<double> ms, working_set, commit;
+        for (const ChildFigures& figures : program_runs) {
+            ms.push_back(figures.ms);
+            working_set.push_back(figures.working_set_mb);
+            commit.push_back(figures.commit_mb);
+        }
+        ChildFigures median;
+        median.ms = Median(ms);
+        median.working_set_mb = Median(working_set);
+        median.commit_mb = Median(commit);
+        medians.push_back(median);
+    }
+    if (bare_parse_ms) *bare_parse_ms = Median(bare);
     return medians;
 }
 
@@ -206,29 +239,63 @@ std::string MemoryFigure(double mb, double before_mb, double file_mb) {
     return text;
 }
 
-// Start-up of the program against a window program that does nothing else, and on larger banks.
-void ReportStartUp(TempWorkFolder& folder) {
-    std::printf("\nStart to visible window, median of %d runs (ms), programs started in turn\n", START_RUNS);
-    folder.Write(L"questions.json", GenerateBank(BANK_SEED, 100));
+// The program itself as a candidate meets it, each start a fresh process: from CreateProcess to its visible window
+// on a bank of 60 questions and on larger ones, its load being the difference, against a bare parse of the same
+// bank in a fresh process and a window program that does nothing else; and its peak memory above the 60-question
+// start, per byte of the file. TESSAVON_BENCH_OTHER_EXE adds other builds (an older one, say; several separated by
+// ';') to the same run, started in turn with this one so that the machine's changing load touches all alike. Only
+// a fresh process shows what a start pays: in one process a load reuses what an earlier one has freed.
+void ReportStartUp(TempWorkFolder& folder, bool larger_banks) {
     std::vector<std::pair<std::wstring, const wchar_t*>> programs = {
         {OwnExeFolder() + L"\\bench_trivial_window.exe", L"Trivial Window"}, {ProductExePath(), CLASS_NAME}};
-    // Another build of the program (an older one, say) in the same run, to compare start-ups.
-    const wchar_t* other = _wgetenv(L"TESSAVON_BENCH_OTHER_EXE");
-    if (other) programs.emplace_back(other, CLASS_NAME);
-    const std::vector<double> starts = StartToWindowMs(programs, folder.path());
-    std::printf("  trivial window program:            %6.1f\n", starts[0]);
-    std::printf("  tessavon.exe,    100 questions:    %6.1f  %5.2fx the trivial program\n", starts[1],
-                starts[1] / starts[0]);
-    if (other) {
-        std::printf("  other build,     100 questions:    %6.1f  %5.2fx the trivial program (%s)\n", starts[2],
-                    starts[2] / starts[0], WideToUtf8(other).c_str());
+    const wchar_t* others = _wgetenv(L"TESSAVON_BENCH_OTHER_EXE");
+    std::vector<std::wstring> other_exes;
+    for (std::wstring rest = others ? others : L""; !rest.empty();) {
+        const size_t end = std::min(rest.find(L';'), rest.size());
+        if (end > 0) other_exes.push_back(rest.substr(0, end));
+        rest.erase(0, end + 1);
     }
-    for (size_t questions : {static_cast<size_t>(1000), static_cast<size_t>(10000), static_cast<size_t>(100000)}) {
-        folder.Write(L"questions.json", GenerateBank(BANK_SEED, questions));
-        std::printf("  tessavon.exe, %6zu questions:    %6.1f\n", questions,
-                    StartToWindowMs({{ProductExePath(), CLASS_NAME}}, folder.path())[0]);
+    for (const std::wstring& exe : other_exes) programs.emplace_back(exe, CLASS_NAME);
+
+    // The 60-question bank in a folder of its own, started in turn with each larger bank, so both meet the same
+    // moment of the machine.
+    const std::wstring small_dir = folder.path() + L"\\small";
+    CreateDirectoryW(small_dir.c_str(), nullptr);
+    WriteWholeFile(small_dir + L"\\questions.json", GenerateBank(BANK_SEED, EXAM_QUESTION_LIMIT));
+    std::printf("\nThe program from CreateProcess to its visible window, a fresh process each start, median of %d runs,\n"
+                "programs, banks and a bare parse of the larger bank in a fresh process started in turn; \"load\" is the\n"
+                "window's time less that of the 60-question bank, against that bare parse; peak memory above the\n"
+                "60-question start, per byte of the file:\n", START_RUNS);
+    std::printf("%-18s %9s %9s %8s %8s %10s %12s %12s\n", "", "questions", "file MB", "window", "load", "load/parse",
+                "working set", "commit");
+    std::vector<size_t> sizes = {100000};
+    if (larger_banks) sizes = {1000, 10000, 100000};
+    for (const size_t questions : sizes) {
+        const std::string bank = GenerateBank(BANK_SEED, questions);
+        const double file_mb = bank.size() / 1048576.0;
+        folder.Write(L"questions.json", bank);
+        double bare = 0;
+        const std::vector<ChildFigures> both = StartToWindow(programs, {small_dir, folder.path()}, &bare);
+        const std::vector<ChildFigures> small(both.begin(), both.begin() + programs.size());
+        const std::vector<ChildFigures> large(both.begin() + programs.size(), both.end());
+        std::printf("%-18s %9zu %9.2f %8s %8.1f  (bare parse)\n", "", questions, file_mb, "", bare);
+        std::printf("%-18s %9d %9s %8.1f\n", "trivial window", EXAM_QUESTION_LIMIT, "", small[0].ms);
+        for (size_t k = 1; k < programs.size(); ++k) {
+            const std::string name = k == 1 ? "tessavon.exe" : "other build " + std::to_string(k - 1);
+            std::printf("%-18s %9d %9s %8.1f\n", name.c_str(), EXAM_QUESTION_LIMIT, "", small[k].ms);
+        }
+        for (size_t k = 1; k < programs.size(); ++k) {
+            const std::string name = k == 1 ? "tessavon.exe" : "other build " + std::to_string(k - 1);
+            const double load = large[k].ms - small[k].ms;
+            std::printf("%-18s %9zu %9.2f %8.1f %8.1f %9.2fx %11.2fx %11.2fx\n", name.c_str(), questions, file_mb,
+                        large[k].ms, load, load / bare, (large[k].working_set_mb - small[k].working_set_mb) / file_mb,
+                        (large[k].commit_mb - small[k].commit_mb) / file_mb);
+        }
         std::fflush(stdout);
     }
+    for (size_t k = 0; k < other_exes.size(); ++k)
+        std::printf("  other build %zu: %s\n", k + 1, WideToUtf8(other_exes[k]).c_str());
+    std::fflush(stdout);
 }
 
 // A generated bank with every text cut short (at a character): questions of 120 bytes, options of 30.
@@ -249,16 +316,19 @@ std::string ShortTextBank(size_t questions) {
 }
 
 // The checker against the exam on the same questions.json, alternating so both meet the same cache: the exam's
-// LoadQuestions, the checker's read and CheckBank in this process, and the real tessavon-check.exe from start to end.
+// LoadQuestions, the checker's read and CheckBank in this process, and the real tessavon-check.exe from start to end;
+// TESSAVON_BENCH_OTHER_CHECK_EXE adds another build of the checker (an older one, say), run in turn with this one.
 void ReportChecker(TempWorkFolder& folder) {
+    const wchar_t* other = _wgetenv(L"TESSAVON_BENCH_OTHER_CHECK_EXE");
     std::printf("\nBank checker on generated banks, median of 9 runs (ms): \"load\" is the exam's LoadQuestions, \"check\"\n"
                 "the checker's read and check in one process, \"exe\" tessavon-check.exe from start to end; \"short\"\n"
                 "banks hold the same entries cut to questions of 120 bytes and options of 30, which fit the usual layout:\n");
-    std::printf("%16s %8s %8s %11s %8s\n", "questions", "load", "check", "check/load", "exe");
+    std::printf("%16s %8s %8s %11s %8s%s\n", "questions", "load", "check", "check/load", "exe",
+                other ? "    other exe" : "");
     for (const bool short_texts : {false, true})
     for (size_t questions : {static_cast<size_t>(2000), static_cast<size_t>(100000)}) {
         folder.Write(L"questions.json", short_texts ? ShortTextBank(questions) : GenerateBank(BANK_SEED, questions));
-        std::vector<double> load, check, exe;
+        std::vector<double> load, check, exe, other_exe;
         bool clean = true;
         for (int run = 0; run < 9; ++run) {
             allQuestions.clear();
@@ -286,10 +356,16 @@ void ReportChecker(TempWorkFolder& folder) {
             RunForOutput(CheckerExePath(), L"questions.json", folder.path(), output, status);
             exe.push_back(NowMs() - t);
             clean = clean && status == 0;
+            if (other) {
+                t = NowMs();
+                RunForOutput(other, L"questions.json", folder.path(), output, status);
+                other_exe.push_back(NowMs() - t);
+            }
         }
-        std::printf("%10zu%6s %8.1f %8.1f %10.2fx %8.1f%s\n", questions, short_texts ? "short" : "", Median(load),
-                    Median(check),
-                    Median(check) / Median(load), Median(exe), clean ? "" : "  (the checker did not find the bank clean)");
+        std::printf("%10zu%6s %8.1f %8.1f %10.2fx %8.1f", questions, short_texts ? "short" : "", Median(load),
+                    Median(check), Median(check) / Median(load), Median(exe));
+        if (other) std::printf(" %8.1f (%.2fx)", Median(other_exe), Median(exe) / Median(other_exe));
+        std::printf("%s\n", clean ? "" : "  (the checker did not find the bank clean)");
         std::fflush(stdout);
     }
 }
@@ -302,7 +378,7 @@ int main(int argc, char** argv) {
     TempWorkFolder folder;
     // Only the start-up or only the checker's figures, which are quick to take.
     if (argc > 1 && std::strcmp(argv[1], "--start-up") == 0) {
-        ReportStartUp(folder);
+        ReportStartUp(folder, argc > 2 && std::strcmp(argv[2], "--all-sizes") == 0);
         return 0;
     }
     if (argc > 1 && std::strcmp(argv[1], "--checker") == 0) {
@@ -342,6 +418,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     ReportChecker(folder);
-    ReportStartUp(folder);
+    ReportStartUp(folder, true);
     return 0;
 }

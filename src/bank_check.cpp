@@ -1,5 +1,5 @@
-// The bank checker's rules. The text and every entry go through the loader's own steps, but a bad entry does not
-// stop the walk; entries the exam accepts are then looked at as the candidate will see them. Where an entry starts
+// The bank checker's rules. The text and every entry go through the loader's own walk, but a bad entry does not
+// stop it; entries the exam accepts are then looked at as the candidate will see them. Where an entry starts
 // is worked out only when something is to be said about it, in one pass over the text for all of them.
 #include "bank_check.h"
 
@@ -10,7 +10,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "bank_document.h"
 #include "bank_messages.h"
 #include "bank_rules.h"
 #include "page_layout.h"
@@ -19,8 +18,6 @@
 #include "utf8_decoding.h"
 
 namespace {
-
-using json = BankJson;
 
 // The rows the exam shows for a question's options.
 constexpr size_t SHOWN_OPTIONS = 4;
@@ -36,10 +33,11 @@ std::string Counted(size_t count, const char* thing) {
     return (count == 0 ? std::string("no") : std::to_string(count)) + " " + thing + (count == 1 ? "" : "s");
 }
 
-// A text the exam shows only up to its NUL, or shows blank. `label` names it as the exam's messages do.
-void TextWarnings(const json::string_t& written, const std::wstring& shown, const std::string& label,
-                  const char* blank_advice, std::vector<std::string>& warnings) {
-    if (written.find('\0') != json::string_t::npos) {
+// A text the exam shows only up to its NUL (`nul`: the bank writes one in it), or shows blank. `label` names it as
+// the exam's messages do.
+void TextWarnings(bool nul, const std::wstring& shown, const std::string& label, const char* blank_advice,
+                  std::vector<std::string>& warnings) {
+    if (nul) {
         warnings.push_back(label + " holds a NUL character (\\u0000): the exam shows it only up to there. Remove it.");
     } else if (IsBlank(shown)) {
         warnings.push_back(label + " is blank: " + blank_advice);
@@ -72,11 +70,11 @@ void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& wa
     }
 }
 
-// What a candidate would trip over in an entry the exam accepts: `item` as the bank writes it, `question` as the
-// exam shows it, measured in `dc`. Each text says what to do.
-void EntryWarnings(HDC dc, const json& item, const Question& question, std::vector<std::string>& warnings) {
-    TextWarnings(item.find("questionText")->get_ref<const json::string_t&>(), question.questionText,
-                 "\"questionText\"", "write the question.", warnings);
+// What a candidate would trip over in an entry the exam accepts: `question` as the exam shows it, `nul_texts` which
+// of its texts the bank writes with a NUL, measured in `dc`. Each text says what to do.
+void EntryWarnings(HDC dc, const Question& question, unsigned nul_texts, std::vector<std::string>& warnings) {
+    TextWarnings(nul_texts & NUL_IN_QUESTION_TEXT, question.questionText, "\"questionText\"", "write the question.",
+                 warnings);
 
     const size_t count = question.options.size();
     if (count < SHOWN_OPTIONS) {
@@ -86,12 +84,9 @@ void EntryWarnings(HDC dc, const json& item, const Question& question, std::vect
         warnings.push_back("has " + Counted(count, "option") + ", but the exam shows only the first four: remove the "
                            "other " + std::to_string(count - SHOWN_OPTIONS) + ".");
     }
-    size_t position = 0;
-    for (const json& option : *item.find("options")) {
-        if (position == SHOWN_OPTIONS) break;
-        TextWarnings(option.get_ref<const json::string_t&>(), question.options[position],
-                     "option " + std::to_string(position + 1) + " of \"options\"", "write its text.", warnings);
-        ++position;
+    for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
+        TextWarnings(nul_texts & (NUL_IN_QUESTION_TEXT << (k + 1)), question.options[k],
+                     "option " + std::to_string(k + 1) + " of \"options\"", "write its text.", warnings);
     }
 
     const size_t shown = std::min(count, SHOWN_OPTIONS);
@@ -147,37 +142,40 @@ std::string WholeFileLine(const std::string& name, const std::string& err_msg) {
     return ProblemLine(name, line, column, true, text);
 }
 
-// Walks every entry: an error for each the exam refuses, warnings for those it accepts, measured in `dc`.
-void CheckEntries(HDC dc, const json& data, std::vector<Finding>& findings) {
+// What the checker keeps of the walk: an error for each entry the exam refuses, warnings for those it accepts,
+// measured in `dc`, and the questions seen, to find one given twice.
+struct CheckState {
+    HDC dc;
+    std::vector<Finding>& findings;
     // The first appearance of each question, by the hash of what the candidate sees; a match is compared in full.
-    std::unordered_multimap<size_t, std::pair<size_t, const json*>> first_seen;
+    std::unordered_multimap<size_t, std::pair<size_t, size_t>> first_seen;  // entry, index in `seen`
+    std::vector<Question> seen;
     std::vector<std::string> warnings;
-    size_t position = 0;
-    for (const json& item : data) {
-        const std::string problem = EntryProblem(item);
-        if (!problem.empty()) {
-            findings.push_back({position++, true, problem, std::string::npos});
-            continue;
-        }
-        Question question;
-        ConvertEntry(item, question);
-        warnings.clear();
-        EntryWarnings(dc, item, question, warnings);
-        for (std::string& warning : warnings)
-            findings.push_back({position, false, std::move(warning), std::string::npos});
-        const size_t hash = RepeatHash(question);
-        const auto [first, last] = first_seen.equal_range(hash);
-        const auto repeated = std::find_if(first, last, [&](const auto& seen) {
-            Question earlier;
-            ConvertEntry(*seen.second.second, earlier);
-            return RepeatKey(earlier) == RepeatKey(question);
-        });
-        if (repeated == last)
-            first_seen.emplace(hash, std::make_pair(position, &item));
-        else
-            findings.push_back({position, false, std::string(), repeated->second.first});
-        ++position;
+};
+
+// Looks at one entry as the walk hands it over.
+bool CheckEntry(CheckState& state, size_t position, Question& question, const std::string& problem,
+                unsigned nul_texts) {
+    if (!problem.empty()) {
+        state.findings.push_back({position, true, problem, std::string::npos});
+        return true;
     }
+    state.warnings.clear();
+    EntryWarnings(state.dc, question, nul_texts, state.warnings);
+    for (std::string& warning : state.warnings)
+        state.findings.push_back({position, false, std::move(warning), std::string::npos});
+    const size_t hash = RepeatHash(question);
+    const auto [first, last] = state.first_seen.equal_range(hash);
+    const auto repeated = std::find_if(first, last, [&](const auto& earlier) {
+        return RepeatKey(state.seen[earlier.second.second]) == RepeatKey(question);
+    });
+    if (repeated == last) {
+        state.first_seen.emplace(hash, std::make_pair(position, state.seen.size()));
+        state.seen.push_back(std::move(question));
+    } else {
+        state.findings.push_back({position, false, std::string(), repeated->second.first});
+    }
+    return true;
 }
 
 // Turns the findings into lines, each at the line and column where its entry starts.
@@ -203,25 +201,28 @@ void PlaceFindings(const std::string& name, const std::string& bank_text, const 
     }
 }
 
-bool CheckInArena(const std::string& name, const std::string& bank_text, std::vector<std::string>& lines,
-                  size_t& questions, size_t& errors, size_t& warnings) {
-    std::pmr::monotonic_buffer_resource arena(FirstArenaBlock(bank_text.size()));
-    documentArena = &arena;
+bool CheckText(const std::string& name, const std::string& bank_text, std::vector<std::string>& lines,
+               size_t& questions, size_t& errors, size_t& warnings) {
+    std::vector<Finding> findings;
+    // Texts are measured as on the screen the exam would use, in a device context of its own: no window needed.
+    CheckState state{CreateCompatibleDC(nullptr), findings, {}, {}, {}};
+    size_t walked = 0;
     std::string err_msg;
-    const json* data = ParseBankDocument(bank_text, BANK_SIZE_LIMIT, err_msg);
-    if (!data) {
-        documentArena = nullptr;
+    const bool sound = WalkBankText(
+        bank_text, BANK_SIZE_LIMIT,
+        [&](size_t position, Question& question, const std::string& problem, unsigned nul_texts) {
+            walked = position + 1;
+            return CheckEntry(state, position, question, problem, nul_texts);
+        },
+        err_msg);
+    DeleteDC(state.dc);
+    if (!sound) {
+        // What was found in the entries before the text was refused is not said: the exam says only this.
         lines.push_back(WholeFileLine(name, err_msg));
         ++errors;
         return true;
     }
-    std::vector<Finding> findings;
-    // Texts are measured as on the screen the exam would use, in a device context of its own: no window needed.
-    const HDC dc = CreateCompatibleDC(nullptr);
-    CheckEntries(dc, *data, findings);
-    DeleteDC(dc);
-    questions = data->size();
-    documentArena = nullptr;
+    questions = walked;
     for (const Finding& finding : findings) ++(finding.error ? errors : warnings);
     if (!findings.empty()) PlaceFindings(name, bank_text, findings, lines);
     return true;
@@ -235,11 +236,10 @@ bool CheckBank(const std::string& name, std::string bank_text, std::vector<std::
     const size_t first_line = lines.size();
     const uint64_t size = bank_text.size();
     try {
-        return CheckInArena(name, bank_text, lines, questions, errors, warnings);
+        return CheckText(name, bank_text, lines, questions, errors, warnings);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
-    documentArena = nullptr;
     std::string().swap(bank_text);
     lines.resize(first_line);
     questions = warnings = 0;

@@ -31,70 +31,83 @@ BankFileResult OpenFailure(const wchar_t* path, DWORD error) {
     }
 }
 
-// The first CR or Ctrl-Z at or after `from`, or the size. A bank of 50 MB may hold none at all; the runtime's
+// The first CR or Ctrl-Z at or after `from`, or `size`. A bank of 50 MB may hold none at all; the runtime's
 // memchr goes byte by byte and took longer than reading the file, so this looks at eight bytes at a time.
-size_t NextTextModeByte(const std::string& bytes, size_t from) {
+size_t NextTextModeByte(const char* bytes, size_t size, size_t from) {
     constexpr uint64_t ONES = 0x0101010101010101ull, HIGHS = 0x8080808080808080ull;
     const auto has_byte = [](uint64_t word, uint64_t repeated) {
         const uint64_t x = word ^ repeated;
         return ((x - ONES) & ~x & HIGHS) != 0;
     };
     size_t i = from;
-    for (; i + 8 <= bytes.size(); i += 8) {
+    for (; i + 8 <= size; i += 8) {
         uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
+        std::memcpy(&word, bytes + i, 8);
         if (has_byte(word, ONES * '\r') || has_byte(word, ONES * '\x1A')) break;
     }
-    while (i < bytes.size() && bytes[i] != '\r' && bytes[i] != '\x1A') ++i;
+    while (i < size && bytes[i] != '\r' && bytes[i] != '\x1A') ++i;
     return i;
 }
 
-// What a text-mode read makes of the bytes: a Ctrl-Z ends the data, and a CR directly before an LF is dropped.
-void ApplyTextMode(std::string& bytes) {
-    size_t in = NextTextModeByte(bytes, 0);
+// What a text-mode read makes of `size` bytes, in place: a Ctrl-Z ends the data (`ended` is then set), and a CR
+// directly before an LF is dropped. Returns how many bytes are left.
+size_t ApplyTextMode(char* bytes, size_t size, bool& ended) {
+    size_t in = NextTextModeByte(bytes, size, 0);
     size_t out = in;
-    while (in < bytes.size() && bytes[in] != '\x1A') {
-        if (bytes[in] == '\r' && in + 1 < bytes.size() && bytes[in + 1] == '\n') ++in;
+    while (in < size && bytes[in] != '\x1A') {
+        if (bytes[in] == '\r' && in + 1 < size && bytes[in + 1] == '\n') ++in;
         // Keep everything up to the next CR or Ctrl-Z.
-        const size_t next = NextTextModeByte(bytes, in + 1);
-        std::memmove(&bytes[out], &bytes[in], next - in);
+        const size_t next = NextTextModeByte(bytes, size, in + 1);
+        std::memmove(bytes + out, bytes + in, next - in);
         out += next - in;
         in = next;
     }
-    bytes.resize(out);
+    ended = in < size;
+    return out;
 }
 
-// Reads up to `size` bytes, fewer if the file has become shorter; false with the system's error when reading fails.
-bool ReadUpTo(HANDLE file, uint64_t size, std::string& bytes, DWORD& system_error) {
-    bytes.resize(static_cast<size_t>(size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+// Reads into `bytes` until `size` bytes are there or the file ends; false with the system's error when reading
+// fails. `done` counts what was read, also on failure.
+bool ReadInto(HANDLE file, char* bytes, size_t size, size_t& done, DWORD& system_error) {
+    done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
         DWORD got = 0;
-        if (!ReadFile(file, &bytes[done], chunk, &got, nullptr)) {
+        if (!ReadFile(file, bytes + done, chunk, &got, nullptr)) {
             system_error = GetLastError();
             return false;
         }
         if (got == 0) break;
         done += got;
     }
-    bytes.resize(done);
     return true;
 }
 
-}  // namespace
+// Reads up to `size` bytes, fewer if the file has become shorter; false with the system's error when reading fails.
+bool ReadUpTo(HANDLE file, uint64_t size, std::string& bytes, DWORD& system_error) {
+    bytes.resize(static_cast<size_t>(size));
+    size_t done = 0;
+    const bool read = ReadInto(file, &bytes[0], bytes.size(), done, system_error);
+    bytes.resize(done);
+    return read;
+}
 
-BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
+// A failed read of a region another program has locked is the file being in use.
+BankFileResult ReadFailure(DWORD system_error) {
+    return system_error == ERROR_LOCK_VIOLATION ? BankFileResult::InUse : BankFileResult::ReadFailed;
+}
+
+// Opens the file at `path` and makes sure it is a plain file of at most `size_limit` bytes; on anything but Read
+// the file is closed again.
+BankFileResult OpenBankFile(const wchar_t* path, uint64_t size_limit, HANDLE& file, uint64_t& file_size,
                             DWORD& system_error) {
-    std::string().swap(bank_text);
     system_error = ERROR_SUCCESS;
-    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         system_error = GetLastError();
         return OpenFailure(path, system_error);
     }
-
     BankFileResult result = BankFileResult::Read;
     BY_HANDLE_FILE_INFORMATION info = {};
     // A pipe or a device (a console, a link to an endless device) has no size to stop at: only plain files are read.
@@ -103,23 +116,79 @@ BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::strin
         result = BankFileResult::NotAFile;
     } else {
         file_size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-        if (file_size > size_limit) {
-            result = BankFileResult::TooLarge;
-        } else {
-            try {
-                // A region another program has locked fails the read rather than the open.
-                if (!ReadUpTo(file, file_size, bank_text, system_error))
-                    result = system_error == ERROR_LOCK_VIOLATION ? BankFileResult::InUse : BankFileResult::ReadFailed;
-            } catch (const std::bad_alloc&) {
-                result = BankFileResult::OutOfMemory;
-            }
-        }
+        if (file_size > size_limit) result = BankFileResult::TooLarge;
+    }
+    if (result != BankFileResult::Read) {
+        CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+    }
+    return result;
+}
+
+}  // namespace
+
+BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
+                            DWORD& system_error) {
+    std::string().swap(bank_text);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    BankFileResult result = OpenBankFile(path, size_limit, file, file_size, system_error);
+    if (result != BankFileResult::Read) return result;
+    try {
+        if (!ReadUpTo(file, file_size, bank_text, system_error)) result = ReadFailure(system_error);
+    } catch (const std::bad_alloc&) {
+        result = BankFileResult::OutOfMemory;
     }
     CloseHandle(file);
     if (result == BankFileResult::Read) {
-        ApplyTextMode(bank_text);
+        bool ended = false;
+        bank_text.resize(ApplyTextMode(&bank_text[0], bank_text.size(), ended));
     } else {
         std::string().swap(bank_text);  // what a failed read left
     }
     return result;
+}
+
+BankFileResult OpenBankPieces(const wchar_t* path, uint64_t size_limit, BankPieces& pieces, uint64_t& file_size,
+                              DWORD& system_error) {
+    const BankFileResult result = OpenBankFile(path, size_limit, pieces.file, file_size, system_error);
+    if (result != BankFileResult::Read) return result;
+    pieces.left = file_size;
+    try {
+        // One byte more than a piece, for a CR held back from the piece before.
+        pieces.buffer.resize(static_cast<size_t>(std::min<uint64_t>(file_size, BANK_PIECE_SIZE)) + 1);
+    } catch (const std::bad_alloc&) {
+        CloseBankPieces(pieces);
+        return BankFileResult::OutOfMemory;
+    }
+    return result;
+}
+
+bool ReadBankPiece(BankPieces& pieces) {
+    pieces.length = 0;
+    while (pieces.length == 0 && (pieces.left > 0 || pieces.held_cr) && !pieces.ended && !pieces.failed) {
+        char* bytes = &pieces.buffer[0];
+        size_t have = pieces.held_cr ? 1 : 0;
+        if (pieces.held_cr) bytes[0] = '\r';
+        pieces.held_cr = false;
+        size_t got = 0;
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(pieces.left, pieces.buffer.size() - have));
+        if (!ReadInto(pieces.file, bytes + have, want, got, pieces.system_error)) pieces.failed = true;
+        // A file that has become shorter ends here.
+        pieces.left = got < want ? 0 : pieces.left - got;
+        have += got;
+        // Whether a CR at the end is followed by an LF is for the next piece to say.
+        if (have > 0 && bytes[have - 1] == '\r' && pieces.left > 0) {
+            pieces.held_cr = true;
+            --have;
+        }
+        pieces.length = ApplyTextMode(bytes, have, pieces.ended);
+        pieces.delivered += pieces.length;
+    }
+    return pieces.length > 0;
+}
+
+void CloseBankPieces(BankPieces& pieces) {
+    if (pieces.file != INVALID_HANDLE_VALUE) CloseHandle(pieces.file);
+    pieces.file = INVALID_HANDLE_VALUE;
+    std::string().swap(pieces.buffer);
 }

@@ -1,5 +1,5 @@
-// Reading the bank's file as the loader needs it: whole, in text mode, without locking other programs out, and
-// saying why when it cannot.
+// Reading the bank's file as the loader needs it: in text mode, whole or in pieces, without locking other programs
+// out, and saying why when it cannot.
 #pragma once
 
 #include <windows.h>
@@ -25,3 +25,28 @@ enum class BankFileResult {
 // read endless. `file_size` is set to that size once known; `system_error` to the Windows error code of a failure.
 BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
                             DWORD& system_error);
+
+// How much of a bank is read at a time when it is read in pieces: the loader then holds one piece, not the file.
+constexpr size_t BANK_PIECE_SIZE = 1u << 20;
+
+// A bank file being read in pieces, each given the text-mode rules as the whole file would be.
+struct BankPieces {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    uint64_t left = 0;            // bytes still to read, of the size the file had when opened
+    std::string buffer;           // the current piece is its first `length` bytes
+    size_t length = 0;
+    uint64_t delivered = 0;       // text-mode bytes of every piece so far
+    bool held_cr = false;         // a CR at a piece's end waits for the next piece to show whether an LF follows
+    bool ended = false;           // a Ctrl-Z has ended the data
+    bool failed = false;          // a read failed; system_error says why
+    DWORD system_error = ERROR_SUCCESS;
+};
+
+// Opens the file at `path` to be read in pieces: the same checks as ReadBankFile's before any byte is read. On
+// anything but Read nothing is left open.
+BankFileResult OpenBankPieces(const wchar_t* path, uint64_t size_limit, BankPieces& pieces, uint64_t& file_size,
+                              DWORD& system_error);
+// Reads the next piece into `pieces`; false once nothing is left, or when reading failed (`pieces.failed`).
+bool ReadBankPiece(BankPieces& pieces);
+// Closes the file and gives back the piece's memory.
+void CloseBankPieces(BankPieces& pieces);

@@ -1,127 +1,102 @@
-// The bank's rules, shared by the loader and the checker: what refuses a bank's text as a whole, what keeps an
-// entry from becoming a Question, and how an entry that passes becomes one.
+// The bank's rules, shared by the loader and the checker, applied to the JSON library's parse events as they come
+// (its SAX interface: same lexer, same strictness as its parse), with no document built: each entry is taken apart
+// only as far as its rules need, and its texts go from UTF-8 to UTF-16 once, straight into its Question. Only what
+// the events cannot decide on their own is kept: the entries of a top-level object until its keys are all known,
+// and an "options" object's values until its keys are.
 #include "bank_rules.h"
 
-#include <new>
+#include <iterator>
+#include <map>
 #include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "bank_messages.h"
 #include "utf8_decoding.h"
 
 namespace {
 
-using json = BankJson;
+using json = nlohmann::json;
 
-const char* TypeNameWithArticle(const json& value) {
-    switch (value.type()) {
-        case json::value_t::null: return "null";
-        case json::value_t::boolean: return "a boolean";
-        case json::value_t::string: return "a string";
-        case json::value_t::array: return "an array";
-        case json::value_t::object: return "an object";
+// What a value is, as far as the messages name it.
+enum class Kind : char { Null, Boolean, Number, String, Array, Object };
+
+const char* TypeNameWithArticle(Kind kind) {
+    switch (kind) {
+        case Kind::Null: return "null";
+        case Kind::Boolean: return "a boolean";
+        case Kind::String: return "a string";
+        case Kind::Array: return "an array";
+        case Kind::Object: return "an object";
         default: return "a number";
     }
 }
 
-// Reads "correctAnswer": an integer keeps its low 32 bits, true and false count as 1 and 0, and a number with a
-// fraction or exponent is truncated toward zero, but only when the result fits (converting anything larger to
-// int is undefined behaviour). An integer beyond the 64-bit range is read by the library as such a number.
-bool ReadCorrectAnswer(const json& value, int& answer) {
-    switch (value.type()) {
-        case json::value_t::boolean:
-            answer = value.get<bool>() ? 1 : 0;
-            return true;
-        case json::value_t::number_integer:
-            answer = static_cast<int32_t>(static_cast<uint32_t>(value.get<int64_t>()));
-            return true;
-        case json::value_t::number_unsigned:
-            answer = static_cast<int32_t>(static_cast<uint32_t>(value.get<uint64_t>()));
-            return true;
-        case json::value_t::number_float: {
-            const double d = value.get<double>();
-            if (!(d > -2147483649.0 && d < 2147483648.0)) return false;
-            answer = static_cast<int>(d);
-            return true;
-        }
-        default:
-            return false;
-    }
+bool IsContainer(Kind kind) { return kind == Kind::Array || kind == Kind::Object; }
+
+// The keys of an entry that its rules read; every other key is read over.
+enum class Field : char { Other, Text, Options, Answer };
+
+Field FieldOf(const std::string& key) {
+    if (key == "questionText") return Field::Text;
+    if (key == "options") return Field::Options;
+    if (key == "correctAnswer") return Field::Answer;
+    return Field::Other;
 }
 
-// Parses a bank's text into a document in the arena, or says what is wrong with the text. The caller releases the
-// arena, and with it the document, once done with it.
-const json* ParseDocument(const std::string& bank_text, std::string& err_msg) {
-    try {
-        // Strict: exceptions on, no comments, nothing but white space after the value. The lexer treats a NUL
-        // byte outside a string as the end of the input. The document is never destroyed: all of its memory is in
-        // the arena.
-        void* place = documentArena->allocate(sizeof(json), alignof(json));
-        return new (place) json(json::parse(bank_text.data(), bank_text.data() + bank_text.size(), nullptr, true,
-                                            false));
-    } catch (const json::parse_error& e) {
-        err_msg = FORMAT_ERROR_PREFIX + ReadableLibraryMessage(e.what(), bank_text, e.byte);
-    } catch (const json::exception& e) {
-        // out_of_range for a number no double can hold (1e999).
-        err_msg = FORMAT_ERROR_PREFIX + ReadableLibraryMessage(e.what(), bank_text, 0);
-    }
-    return nullptr;
-}
+// An option given as a member of an "options" object, kept until the object's keys are all known.
+struct OptionMember {
+    Kind kind;
+    std::wstring text;
+    bool nul;
+};
 
-}  // namespace
+// One entry taken apart as far as its rules need, a later key replacing an earlier one.
+struct EntryParts {
+    Kind kind = Kind::Null;
+    bool has_text = false, has_options = false, has_answer = false;
+    Kind text_kind = Kind::Null, options_kind = Kind::Null, answer_kind = Kind::Null;
+    size_t option_count = 0;                 // options walked so far
+    size_t bad_option = 0;                   // the first option that is not a string, from 1 (0: none)
+    Kind bad_option_kind = Kind::Null;
+    bool answer_fits = false;
+    unsigned nul_texts = 0;
+    std::map<std::string, OptionMember> option_members;  // an "options" object's values by key
+    Question question;
+};
 
-const BankJson* ParseBankDocument(const std::string& bank_text, uint64_t size_limit, std::string& err_msg) {
-    if (bank_text.size() > size_limit) {
-        err_msg = TooLargeMessage(bank_text.size(), size_limit);
-        return nullptr;
-    }
-    if (const char* encoding = WideEncoding(bank_text)) {
-        err_msg = FORMAT_ERROR_PREFIX + NotUtf8Message(encoding);
-        return nullptr;
-    }
-    const json* data = ParseDocument(bank_text, err_msg);
-    // An object at the top is walked over its member values, null over nothing.
-    if (data && !data->is_array() && !data->is_object() && !data->is_null()) {
-        err_msg = FORMAT_ERROR_PREFIX + (std::string("The file must hold an array of questions, not ") +
-                                         TypeNameWithArticle(*data) + ".");
-        return nullptr;
-    }
-    return data;
-}
+// An entry of a top-level object, kept until the object's keys are all known.
+struct MemberEntry {
+    Question question;
+    std::string problem;
+    unsigned nul_texts;
+};
 
-std::string EntryProblem(const json& item) {
-    if (!item.is_object()) {
+// What keeps an entry from becoming a Question, in the order the author is told: its kind, a missing key, then
+// each key's value; an empty text when nothing does.
+std::string EntryProblem(const EntryParts& e) {
+    if (e.kind != Kind::Object) {
         return std::string("must be an object with \"questionText\", \"options\" and \"correctAnswer\", not ") +
-               TypeNameWithArticle(item) + ".";
+               TypeNameWithArticle(e.kind) + ".";
     }
-    const auto text_it = item.find("questionText");
-    const auto options_it = item.find("options");
-    const auto answer_it = item.find("correctAnswer");
-    for (const auto& [key, it] : {std::make_pair("questionText", text_it), std::make_pair("options", options_it),
-                                  std::make_pair("correctAnswer", answer_it)}) {
-        if (it == item.end()) return std::string("\"") + key + "\" is missing.";
+    if (!e.has_text) return "\"questionText\" is missing.";
+    if (!e.has_options) return "\"options\" is missing.";
+    if (!e.has_answer) return "\"correctAnswer\" is missing.";
+    if (e.text_kind != Kind::String) return "\"questionText\" must be a string.";
+    // "options" is read as the library walks any value: null gives nothing, a string gives itself, an object gives
+    // its member values. Only a number or a boolean cannot hold options.
+    if (e.options_kind == Kind::Number || e.options_kind == Kind::Boolean)
+        return "\"options\" must be an array of strings.";
+    if (e.bad_option) {
+        return "option " + std::to_string(e.bad_option) + " of \"options\" must be a string, not " +
+               TypeNameWithArticle(e.bad_option_kind) + ".";
     }
-    if (!text_it->is_string()) return "\"questionText\" must be a string.";
-
-    // "options" is walked as the library walks any value: null gives nothing, a string gives itself, an object
-    // gives its member values. Only a number or a boolean cannot hold options.
-    const json& options = *options_it;
-    if (options.is_number() || options.is_boolean()) return "\"options\" must be an array of strings.";
-    size_t option_position = 0;
-    for (const json& option : options) {
-        ++option_position;
-        if (!option.is_string()) {
-            return "option " + std::to_string(option_position) + " of \"options\" must be a string, not " +
-                   TypeNameWithArticle(option) + ".";
-        }
+    if (e.answer_kind != Kind::Number && e.answer_kind != Kind::Boolean) {
+        return std::string("\"correctAnswer\" must be a number, true or false, not ") +
+               TypeNameWithArticle(e.answer_kind) + ".";
     }
-
-    const json& answer = *answer_it;
-    int unused;
-    if (!answer.is_number() && !answer.is_boolean()) {
-        return std::string("\"correctAnswer\" must be a number, true or false, not ") + TypeNameWithArticle(answer) +
-               ".";
-    }
-    if (!ReadCorrectAnswer(answer, unused)) {
+    if (!e.answer_fits) {
         return "\"correctAnswer\" is out of range: write a whole number from -9223372036854775808 to "
                "18446744073709551615 (its low 32 bits are kept), or a number with a fraction or exponent whose whole "
                "part is from -2147483648 to 2147483647.";
@@ -129,11 +104,282 @@ std::string EntryProblem(const json& item) {
     return std::string();
 }
 
-void ConvertEntry(const json& item, Question& q) {
-    q.questionText = WideFromCheckedUtf8(item.find("questionText")->get_ref<const json::string_t&>());
-    const json& options = *item.find("options");
-    q.options.reserve(options.size());
-    for (const json& option : options)
-        q.options.push_back(WideFromCheckedUtf8(option.get_ref<const json::string_t&>()));
-    ReadCorrectAnswer(*item.find("correctAnswer"), q.correctAnswer);
+// The parser's events for a bank, turned into entries as they come. Depth 0 is the top value, 1 an entry, 2 an
+// entry's member value, 3 an option; deeper values only count their nesting, so a deeply nested bank costs a
+// counter here (the parser itself keeps one bit a level).
+struct BankWalk {
+    const EntrySink& sink;
+    size_t depth = 0;
+    Kind top = Kind::Null;
+    bool building = true;        // the sink still wants entries
+    size_t handed = 0;           // entries handed to the sink
+    std::string member_key;      // the top-level object's key of the entry being read
+    std::map<std::string, MemberEntry> members;
+    EntryParts entry;
+    Field field = Field::Other;  // which key of the entry the value at depth 2 is for
+    std::string option_key;      // the "options" object's key of the option being read
+    std::string error_what;      // the library's message for a refused text
+    size_t error_byte = 0;       // where it stopped, from 1 (0 when it does not say)
+
+    explicit BankWalk(const EntrySink& entry_sink) : sink(entry_sink) {}
+
+    // An option of the "options" array or object being read?
+    bool InOptions() const {
+        return depth == 3 && entry.kind == Kind::Object && field == Field::Options && IsContainer(entry.options_kind);
+    }
+
+    void Hand(Question& question, const std::string& problem, unsigned nul_texts) {
+        if (building) building = sink(handed++, question, problem, nul_texts);
+    }
+
+    void FinishEntry() {
+        // Once the sink wants no more, the rest of an array is only read for its syntax.
+        if (top == Kind::Array && !building) return;
+        const std::string problem = EntryProblem(entry);
+        if (top == Kind::Array) {
+            Hand(entry.question, problem, entry.nul_texts);
+        } else {
+            members[member_key] = MemberEntry{std::move(entry.question), problem, entry.nul_texts};
+        }
+    }
+
+    // An option's value, in the order the options are walked.
+    void AddOption(Kind kind, std::wstring&& text, bool nul) {
+        ++entry.option_count;
+        if (kind != Kind::String) {
+            if (!entry.bad_option) {
+                entry.bad_option = entry.option_count;
+                entry.bad_option_kind = kind;
+            }
+            return;
+        }
+        if (nul && entry.option_count <= 4) entry.nul_texts |= 1u << entry.option_count;
+        entry.question.options.push_back(std::move(text));
+    }
+
+    // Every value, scalar or container, where it starts.
+    void Value(Kind kind) {
+        if (depth == 0) {
+            top = kind;
+        } else if (depth == 1) {
+            entry = EntryParts();
+            entry.kind = kind;
+            field = Field::Other;
+        } else if (depth == 2 && entry.kind == Kind::Object) {
+            if (field == Field::Text) entry.text_kind = kind;
+            if (field == Field::Answer) entry.answer_kind = kind;
+            if (field == Field::Options) {
+                entry.options_kind = kind;
+                if (kind == Kind::Array) entry.question.options.reserve(4);
+            }
+        } else if (InOptions() && kind != Kind::String) {
+            if (entry.options_kind == Kind::Array)
+                AddOption(kind, std::wstring(), false);
+            else
+                entry.option_members[option_key] = OptionMember{kind, std::wstring(), false};
+        }
+    }
+
+    // After a scalar: one at depth 1 is a whole entry.
+    void EndScalar() {
+        if (depth == 1) FinishEntry();
+    }
+
+    void Answer(bool fits, int answer) {
+        if (depth == 2 && field == Field::Answer && entry.kind == Kind::Object) {
+            entry.answer_fits = fits;
+            entry.question.correctAnswer = answer;
+        }
+    }
+
+    bool null() {
+        Value(Kind::Null);
+        EndScalar();
+        return true;
+    }
+    // "correctAnswer": true and false count as 1 and 0.
+    bool boolean(bool value) {
+        Value(Kind::Boolean);
+        Answer(true, value ? 1 : 0);
+        EndScalar();
+        return true;
+    }
+    // An integer keeps its low 32 bits.
+    bool number_integer(json::number_integer_t value) {
+        Value(Kind::Number);
+        Answer(true, static_cast<int32_t>(static_cast<uint32_t>(value)));
+        EndScalar();
+        return true;
+    }
+    bool number_unsigned(json::number_unsigned_t value) {
+        Value(Kind::Number);
+        Answer(true, static_cast<int32_t>(static_cast<uint32_t>(value)));
+        EndScalar();
+        return true;
+    }
+    // A number with a fraction or exponent (or an integer beyond 64 bits, which the library reads as one) is
+    // truncated toward zero, but only when the result fits: converting anything larger to int is undefined.
+    bool number_float(json::number_float_t value, const json::string_t&) {
+        Value(Kind::Number);
+        const bool fits = value > -2147483649.0 && value < 2147483648.0;
+        Answer(fits, fits ? static_cast<int>(value) : 0);
+        EndScalar();
+        return true;
+    }
+    bool string(json::string_t& value) {
+        Value(Kind::String);
+        const bool wanted = building && entry.kind == Kind::Object;
+        if (wanted && depth == 2 && field == Field::Text) {
+            entry.question.questionText = WideFromCheckedUtf8(value);
+            entry.nul_texts = (entry.nul_texts & ~NUL_IN_QUESTION_TEXT) |
+                              (value.find('\0') != std::string::npos ? NUL_IN_QUESTION_TEXT : 0);
+        } else if (wanted && depth == 2 && field == Field::Options) {
+            AddOption(Kind::String, WideFromCheckedUtf8(value), value.find('\0') != std::string::npos);
+        } else if (wanted && InOptions() && entry.options_kind == Kind::Array) {
+            AddOption(Kind::String, WideFromCheckedUtf8(value), value.find('\0') != std::string::npos);
+        } else if (wanted && InOptions()) {
+            entry.option_members[option_key] =
+                OptionMember{Kind::String, WideFromCheckedUtf8(value), value.find('\0') != std::string::npos};
+        }
+        EndScalar();
+        return true;
+    }
+    bool binary(json::binary_t&) { return true; }  // never in JSON text
+
+    bool start_object(size_t) {
+        Value(Kind::Object);
+        ++depth;
+        return true;
+    }
+    bool start_array(size_t) {
+        Value(Kind::Array);
+        ++depth;
+        return true;
+    }
+    bool key(json::string_t& key) {
+        if (depth == 1) {
+            member_key.swap(key);
+        } else if (depth == 2 && entry.kind == Kind::Object) {
+            field = FieldOf(key);
+            // A key given twice keeps its later value: what the earlier one gave is forgotten.
+            if (field == Field::Text) {
+                entry.has_text = true;
+                entry.question.questionText.clear();
+                entry.nul_texts &= ~NUL_IN_QUESTION_TEXT;
+            } else if (field == Field::Options) {
+                entry.has_options = true;
+                entry.question.options.clear();
+                entry.option_count = entry.bad_option = 0;
+                entry.option_members.clear();
+                entry.nul_texts &= NUL_IN_QUESTION_TEXT;
+            } else if (field == Field::Answer) {
+                entry.has_answer = true;
+                entry.answer_fits = false;
+                entry.question.correctAnswer = 0;
+            }
+        } else if (InOptions()) {
+            option_key.swap(key);
+        }
+        return true;
+    }
+    bool end_array() { return End(); }
+    bool end_object() { return End(); }
+
+    bool End() {
+        --depth;
+        if (depth == 2 && entry.kind == Kind::Object && field == Field::Options && entry.options_kind == Kind::Object) {
+            // The options object's values, in its keys' order.
+            std::map<std::string, OptionMember> members_by_key;
+            members_by_key.swap(entry.option_members);
+            for (auto& member : members_by_key)
+                AddOption(member.second.kind, std::move(member.second.text), member.second.nul);
+        } else if (depth == 1) {
+            FinishEntry();
+        } else if (depth == 0 && top == Kind::Object) {
+            // The top-level object's entries, in its keys' order.
+            for (auto& member : members) Hand(member.second.question, member.second.problem, member.second.nul_texts);
+            members.clear();
+        }
+        return true;
+    }
+
+    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception& error) {
+        error_what = error.what();
+        // out_of_range, for a number no double can hold (1e999), does not say where.
+        const auto* parse_error = dynamic_cast<const json::parse_error*>(&error);
+        error_byte = parse_error ? parse_error->byte : 0;
+        return false;
+    }
+};
+
+// What the exam says of a sound text whose top value cannot hold entries; an object is walked over its member
+// values, null over nothing.
+bool TopValueHoldsEntries(Kind top, std::string& err_msg) {
+    if (IsContainer(top) || top == Kind::Null) return true;
+    err_msg = FORMAT_ERROR_PREFIX + (std::string("The file must hold an array of questions, not ") +
+                                     TypeNameWithArticle(top) + ".");
+    return false;
+}
+
+// The lexer's view of a bank read in pieces: one byte at a time, the next piece read when one runs out.
+struct PieceCursor {
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    BankPieces* pieces;
+    const char* at;
+    const char* end;
+
+    char operator*() const { return *at; }
+    PieceCursor& operator++() {
+        ++at;
+        return *this;
+    }
+};
+
+// The parser asks "not at the end?" before every byte; that is when the next piece is read.
+bool operator!=(PieceCursor& cursor, const PieceCursor&) {
+    if (cursor.at != cursor.end) return true;
+    if (!cursor.pieces || !ReadBankPiece(*cursor.pieces)) return false;
+    cursor.at = cursor.pieces->buffer.data();
+    cursor.end = cursor.at + cursor.pieces->length;
+    return true;
+}
+
+}  // namespace
+
+bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const EntrySink& sink, std::string& err_msg) {
+    if (bank_text.size() > size_limit) {
+        err_msg = TooLargeMessage(bank_text.size(), size_limit);
+        return false;
+    }
+    if (const char* encoding = WideEncoding(bank_text)) {
+        err_msg = FORMAT_ERROR_PREFIX + NotUtf8Message(encoding);
+        return false;
+    }
+    BankWalk walk(sink);
+    // Strict: nothing but white space after the value, no comments. The lexer treats a NUL byte outside a string
+    // as the end of the input.
+    if (!json::sax_parse(bank_text.data(), bank_text.data() + bank_text.size(), &walk, json::input_format_t::json,
+                         true, false)) {
+        err_msg = FORMAT_ERROR_PREFIX + ReadableLibraryMessage(walk.error_what, bank_text, walk.error_byte);
+        return false;
+    }
+    return TopValueHoldsEntries(walk.top, err_msg);
+}
+
+bool WalkBankPieces(BankPieces& pieces, const EntrySink& sink) {
+    // The encoding is told by the first four bytes; a first piece shorter than that is left to the whole text.
+    if (!ReadBankPiece(pieces) && pieces.failed) return false;
+    const std::string first(pieces.buffer.data(), std::min<size_t>(pieces.length, 4));
+    if ((first.size() < 4 && !(pieces.left == 0 && !pieces.held_cr)) || WideEncoding(first)) return false;
+    BankWalk walk(sink);
+    PieceCursor cursor{&pieces, pieces.buffer.data(), pieces.buffer.data() + pieces.length};
+    std::string unused;
+    return json::sax_parse(cursor, PieceCursor{nullptr, nullptr, nullptr}, &walk, json::input_format_t::json, true,
+                           false) &&
+           !pieces.failed && TopValueHoldsEntries(walk.top, unused);
 }

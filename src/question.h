@@ -15,6 +15,7 @@ struct Question {
 // The most questions one exam holds.
 constexpr int EXAM_QUESTION_LIMIT = 60;
 
-// The largest bank read, in bytes. Loading takes four to ten times the bank's size in memory at its peak, so a
-// bank at the limit still fits a PC with a few GB free; 256 MB is half a million questions of usual length.
+// The largest bank read, in bytes. Loading takes about twice the bank's size in memory at its peak (its questions
+// and a piece of the file), so a bank at the limit still fits a PC with a few GB free; 256 MB is half a million
+// questions of usual length.
 constexpr uint64_t BANK_SIZE_LIMIT = 256ull << 20;

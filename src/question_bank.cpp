@@ -1,19 +1,17 @@
-// The question bank: checks the bank with the rules it shares with the bank checker (bank_rules.h), so that a bad
-// bank is refused with a message naming its first bad entry and key, turns its entries into questions, and draws
-// the exam from them.
+// The question bank: walks the bank with the rules it shares with the bank checker (bank_rules.h), building its
+// questions as the file's pieces are read, so that a bad bank is refused with a message naming its first bad entry
+// and key; and draws the exam from the questions.
 #include "question_bank.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <new>
 #include <numeric>
 #include <random>
 #include <stdexcept>
 #include <utility>
 
-#include <nlohmann/json.hpp>
-
-#include "bank_document.h"
 #include "bank_file.h"
 #include "bank_messages.h"
 #include "bank_rules.h"
@@ -24,72 +22,112 @@ std::vector<Question> examQuestions;
 
 namespace {
 
-using json = BankJson;
+// Relative on purpose: the bank is looked up in the folder the program is started in, not beside the exe.
+const wchar_t BANK_PATH[] = L"questions.json";
 
-// Checks every entry of a parsed bank before any becomes a Question, while the text is still there to say where a
-// bad entry is; says what is wrong with the first bad one.
-bool CheckEntries(const json& data, const std::string& bank_text, std::string& err_msg) {
-    size_t position = 0;
-    for (const json& item : data) {
-        const std::string problem = EntryProblem(item);
-        if (!problem.empty()) {
-            err_msg = FORMAT_ERROR_PREFIX + ("Question " + std::to_string(position + 1) + " (" +
-                                             EntryLocation(bank_text, position) + "): " + problem);
+// Appends a load's questions to `questions`, which moving in cannot make fail: room first, so that running out of
+// memory leaves `questions` as it was.
+void AppendQuestions(std::vector<Question>& loaded, std::vector<Question>& questions) {
+    if (questions.empty()) {
+        questions = std::move(loaded);
+        return;
+    }
+    questions.reserve(questions.size() + loaded.size());
+    std::move(loaded.begin(), loaded.end(), std::back_inserter(questions));
+}
+
+// Collects every entry's Question, and stops at the first bad entry, remembering which it is and why.
+EntrySink Collect(std::vector<Question>& loaded, size_t& bad_position, std::string& problem) {
+    return [questions = &loaded, bad = &bad_position, why = &problem](size_t position, Question& question,
+                                                                        const std::string& entry_problem, unsigned) {
+        if (!entry_problem.empty()) {
+            *bad = position;
+            *why = entry_problem;
             return false;
         }
-        ++position;
+        questions->push_back(std::move(question));
+        return true;
+    };
+}
+
+bool WalkAndConvert(const std::string& bank_text, uint64_t size_limit, std::vector<Question>& questions,
+                    std::string& err_msg) {
+    std::vector<Question> loaded;
+    size_t bad_position = 0;
+    std::string problem;
+    if (!WalkBankText(bank_text, size_limit, Collect(loaded, bad_position, problem), err_msg)) return false;
+    if (!problem.empty()) {
+        // The text is still here to say where the bad entry starts.
+        err_msg = FORMAT_ERROR_PREFIX + ("Question " + std::to_string(bad_position + 1) + " (" +
+                                         EntryLocation(bank_text, bad_position) + "): " + problem);
+        return false;
     }
+    AppendQuestions(loaded, questions);
     return true;
 }
 
-// Turns every entry of a checked bank into a Question and appends them to `questions`.
-void ConvertEntries(const json& data, std::vector<Question>& questions) {
-    std::vector<Question> loaded(data.size());
-    size_t position = 0;
-    for (const json& item : data) ConvertEntry(item, loaded[position++]);
-    if (questions.empty()) {
-        questions = std::move(loaded);
-    } else {
-        // Room first: moving the questions in cannot fail, so running out of memory leaves `questions` as it was.
-        questions.reserve(questions.size() + loaded.size());
-        std::move(loaded.begin(), loaded.end(), std::back_inserter(questions));
-    }
+// Shows a refused bank's message in its box: what is wrong inside the bank is a parse error to the author; its size
+// is not.
+void ShowRefusal(HWND window, const std::string& err_msg) {
+    const bool format = err_msg.rfind(FORMAT_ERROR_PREFIX, 0) == 0;
+    MessageBoxW(window, Utf8ToWide(err_msg).c_str(), format ? L"JSON Parse Error" : L"Error", MB_ICONERROR | MB_OK);
 }
 
-// Parses and checks the text, lets it go, and converts the entries; the document lives in an arena for the call.
-bool ParseCheckAndConvert(std::string& bank_text, uint64_t size_limit, std::vector<Question>& questions,
-                          std::string& err_msg) {
-    std::pmr::monotonic_buffer_resource arena(FirstArenaBlock(bank_text.size()));
-    documentArena = &arena;
-    const json* data = ParseBankDocument(bank_text, size_limit, err_msg);
-    const bool good = data && CheckEntries(*data, bank_text, err_msg);
-    // The text is no longer needed: give its memory back before the questions take theirs.
-    std::string().swap(bank_text);
-    if (good) ConvertEntries(*data, questions);
-    // The document dies with the arena, unwalked.
-    documentArena = nullptr;
-    return good;
+// Shows why the bank's file could not be read; false, for the load that fails.
+bool ShowFileProblem(HWND window, BankFileResult result, uint64_t file_size, DWORD system_error) {
+    MessageBoxW(window, FileProblem(result, file_size, system_error).c_str(), L"Error", MB_ICONERROR | MB_OK);
+    return false;
 }
 
-bool ReadAndReport(HWND window) {
+// The bank read whole and walked in memory: the way to say why a bank is refused, since only the whole text can
+// say where.
+bool ReadWholeAndReport(HWND window) {
     std::string bank_text;
     uint64_t file_size = 0;
     DWORD system_error = ERROR_SUCCESS;
-    // Relative on purpose: the bank is looked up in the folder the program is started in, not beside the exe.
-    const BankFileResult read = ReadBankFile(L"questions.json", BANK_SIZE_LIMIT, bank_text, file_size, system_error);
-    if (read != BankFileResult::Read) {
-        MessageBoxW(window, FileProblem(read, file_size, system_error).c_str(), L"Error", MB_ICONERROR | MB_OK);
-        return false;
-    }
+    const BankFileResult read = ReadBankFile(BANK_PATH, BANK_SIZE_LIMIT, bank_text, file_size, system_error);
+    if (read != BankFileResult::Read) return ShowFileProblem(window, read, file_size, system_error);
     std::string err_msg;
     if (!ParseQuestionBank(std::move(bank_text), allQuestions, err_msg)) {
-        // What is wrong inside the bank is a parse error to the author; its size is not.
-        const bool format = err_msg.rfind(FORMAT_ERROR_PREFIX, 0) == 0;
-        MessageBoxW(window, Utf8ToWide(err_msg).c_str(), format ? L"JSON Parse Error" : L"Error",
-                    MB_ICONERROR | MB_OK);
+        ShowRefusal(window, err_msg);
         return false;
     }
     return true;
+}
+
+// A good bank becomes questions as its pieces are read, so the loader holds one piece and the questions, never the
+// whole text. A bank that is refused, or a read that fails, is read again whole and walked, which says why in the
+// same words as ever; running out of memory is said at once.
+bool ReadAndReport(HWND window) {
+    BankPieces pieces;
+    uint64_t file_size = 0;
+    DWORD system_error = ERROR_SUCCESS;
+    const BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
+    if (opened != BankFileResult::Read) return ShowFileProblem(window, opened, file_size, system_error);
+    std::vector<Question> loaded;
+    size_t bad_position = 0;
+    std::string problem;
+    bool good = false, out_of_memory = false;
+    try {
+        good = WalkBankPieces(pieces, Collect(loaded, bad_position, problem)) && problem.empty();
+        if (good) AppendQuestions(loaded, allQuestions);
+    } catch (const std::bad_alloc&) {
+        out_of_memory = true;
+    } catch (const std::length_error&) {
+        out_of_memory = true;
+    }
+    // What the attempt took goes first.
+    std::vector<Question>().swap(loaded);
+    if (out_of_memory) {
+        // The message gives the size of the text, as the text read whole: the rest of it is counted, not kept.
+        while (ReadBankPiece(pieces)) {
+        }
+        CloseBankPieces(pieces);
+        ShowRefusal(window, OutOfMemoryMessage(pieces.delivered));
+        return false;
+    }
+    CloseBankPieces(pieces);
+    return good || ReadWholeAndReport(window);
 }
 
 }  // namespace
@@ -98,12 +136,11 @@ bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, 
                        uint64_t size_limit) {
     const uint64_t size = bank_text.size();
     try {
-        return ParseCheckAndConvert(bank_text, size_limit, questions, err_msg);
+        return WalkAndConvert(bank_text, size_limit, questions, err_msg);
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
     // Out of memory: what the attempt took has been given back by now, and the text goes too.
-    documentArena = nullptr;
     std::string().swap(bank_text);
     err_msg = OutOfMemoryMessage(size);
     return false;

@@ -107,4 +107,37 @@ TEST_F(BankFileTest, ABankOverTheLimitIsNotRead) {
                    L"bytes (256 MB).");
 }
 
+// Read in pieces, a file gives what it gives read whole, wherever a CR LF, a lone CR or a Ctrl-Z falls against the
+// pieces' edges.
+TEST_F(BankFileTest, PiecesJoinedAreTheFileReadWhole) {
+    const std::string filler(BANK_PIECE_SIZE - 1, 'x');
+    const struct {
+        const char* name;
+        std::string bytes;
+    } FILES[] = {
+        {"CR LF across the edge", filler + "\r\nafter\r\n"},
+        {"lone CR at the edge", filler + "\rafter"},
+        {"CR as the last byte", filler + "\r"},
+        {"CR LF right after the edge", filler + "y\r\nafter"},
+        {"Ctrl-Z in the second piece", filler + "yz\r\n\x1A" + "gone"},
+        {"two pieces of CR LF", std::string(BANK_PIECE_SIZE + 3, '\r') + std::string(BANK_PIECE_SIZE, '\n')},
+        {"empty", ""},
+    };
+    for (const auto& file : FILES) {
+        SCOPED_TRACE(file.name);
+        folder_.Write(L"questions.json", file.bytes);
+        ASSERT_EQ(Read(L"questions.json"), BankFileResult::Read);
+        BankPieces pieces;
+        uint64_t size = 0;
+        DWORD error = 0;
+        ASSERT_EQ(OpenBankPieces(L"questions.json", BANK_SIZE_LIMIT, pieces, size, error), BankFileResult::Read);
+        std::string joined;
+        while (ReadBankPiece(pieces)) joined.append(pieces.buffer.data(), pieces.length);
+        EXPECT_FALSE(pieces.failed);
+        EXPECT_EQ(pieces.delivered, joined.size());
+        CloseBankPieces(pieces);
+        EXPECT_TRUE(joined == text_) << joined.size() << " bytes in pieces, " << text_.size() << " read whole";
+    }
+}
+
 }  // namespace
