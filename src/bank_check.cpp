@@ -242,6 +242,6 @@ bool CheckBank(const std::string& name, std::string bank_text, std::vector<std::
     lines.resize(first_line);
     questions = warnings = 0;
     errors = 1;
-    lines.push_back(ProblemLine(name, 0, 0, true, OutOfMemoryMessage(size, name)));
+    lines.push_back(ProblemLine(name, 0, 0, true, OutOfMemoryMessage(size, name, CHECK_AGAIN)));
     return false;
 }

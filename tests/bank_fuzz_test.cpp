@@ -3,9 +3,11 @@
 // every result is loaded and the exam drawn from it. Each input must either load exactly what an independent
 // reading of the bytes expects, or be refused with the expected message and nothing loaded.
 //
-// Most inputs go through ParseQuestionBank in memory, with the text-mode read's rules applied to the bytes first;
-// a small share goes through a real questions.json, LoadQuestions with its real message box, to show that the
-// file, the text-mode read and the box change nothing. A box costs milliseconds under Wine, a parse microseconds.
+// Most inputs go through ParseQuestionBank in memory, with the text-mode read's rules applied to the bytes first,
+// and through the bank checker, whose first error must be the exam's refusal word for word (and which must find
+// none in a bank the exam loads); a small share goes through a real questions.json, LoadQuestions with its real
+// message box, to show that the file, the text-mode read and the box change nothing. A box costs milliseconds
+// under Wine, a parse microseconds.
 //
 // The run is deterministic: input i of a stream comes from (seed, stream, i) alone, so a failure reported with its
 // seed is reproduced by running again with TESSAVON_FUZZ_SEED set to it. TESSAVON_FUZZ_INPUTS and
@@ -315,7 +317,8 @@ using BankFuzz = BankTest;
 TEST_F(BankFuzz, MutatedBanksParseAsReadOrAreRefused) {
     FuzzStream(MEMORY_STREAM, EnvNumber("TESSAVON_FUZZ_INPUTS", DEFAULT_INPUTS),
                [](const std::string& bytes, const ReferenceBank& expected) {
-                   return CheckParseAgainstReference(bytes, expected);
+                   const std::string fault = CheckParseAgainstReference(bytes, expected);
+                   return fault.empty() ? CheckCheckerAgainstExam(bytes) : fault;
                });
 }
 

@@ -49,6 +49,15 @@ std::string CheckParseAgainstReference(const std::string& file_bytes, const Refe
 // with every message box read and dismissed, then PrepareExam.
 std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
 
+// The one error line the bank checker must print, for a file named q.json, for a bank the exam refuses with
+// `message` (its box text after the first line): a bad entry's place moves to the front, a syntax error is placed
+// where it says, anything else has no place.
+std::string AsCheckerError(const std::string& message);
+
+// Runs the bank checker on what a text-mode read of `file_bytes` delivers: no error for a bank the exam loads; for
+// one it refuses, the first error is the exam's refusal word for word. Returns an empty string when they agree.
+std::string CheckCheckerAgainstExam(const std::string& file_bytes);
+
 // A test that loads banks: the bank and the exam are empty again afterwards.
 class BankTest : public ::testing::Test {
 protected:
