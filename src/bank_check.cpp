@@ -214,10 +214,10 @@ bool CheckInArena(const std::string& name, const std::string& bank_text, std::ve
         return true;
     }
     std::vector<Finding> findings;
-    // Texts are measured as on the screen the exam would use, in a device context of its own: no window needed.
-    const HDC dc = CreateCompatibleDC(nullptr);
+    // Texts are measured as on the screen the exam would use, in a device context of the checker's own: no window
+    // needed. It is made once and kept, fonts selected: a new one for every bank cost more than checking a small one.
+    static const HDC dc = CreateCompatibleDC(nullptr);
     CheckEntries(dc, *data, findings);
-    DeleteDC(dc);
     questions = data->size();
     documentArena = nullptr;
     for (const Finding& finding : findings) ++(finding.error ? errors : warnings);

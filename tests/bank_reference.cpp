@@ -346,11 +346,13 @@ std::string WithLineEnds(const std::string& bytes, const char* line_end) {
     return converted;
 }
 
-std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected) {
+std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected,
+                                       std::string* refusal) {
     allQuestions.clear();
     examQuestions.clear();
     std::string err_msg;
     const bool loaded = ParseQuestionBank(TextModeBytes(file_bytes), allQuestions, err_msg);
+    if (refusal) *refusal = err_msg;
     if (expected.verdict == BankVerdict::Loads) {
         if (!loaded) return Explain(expected) + ", but it was refused with \"" + Printable(err_msg) + "\"";
         return CheckLoadedQuestions(expected);
@@ -420,23 +422,20 @@ std::string AsCheckerError(const std::string& message) {
     return "q.json: error: " + message;
 }
 
-std::string CheckCheckerAgainstExam(const std::string& file_bytes) {
-    std::string text = TextModeBytes(file_bytes);
-    std::vector<Question> questions;
-    std::string err_msg;
-    const bool loaded = ParseQuestionBank(text, questions, err_msg);
+std::string CheckCheckerAgainstExam(const std::string& file_bytes, const std::string& refusal) {
     std::vector<std::string> lines;
     size_t entries = 0, errors = 0, warnings = 0;
-    if (!CheckBank("q.json", std::move(text), lines, entries, errors, warnings)) return "the checker ran out of memory";
+    if (!CheckBank("q.json", TextModeBytes(file_bytes), lines, entries, errors, warnings))
+        return "the checker ran out of memory";
     const auto first_error = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find(": error: ") != std::string::npos;
     });
-    if (loaded) {
+    if (refusal.empty()) {
         if (first_error == lines.end()) return std::string();
         return "the exam loads the bank, but the checker says \"" + Printable(*first_error) + "\"";
     }
     // The message as the box shows it, without its first line.
-    const std::string shown = WideToUtf8(Utf8ToWide(err_msg));
+    const std::string shown = WideToUtf8(Utf8ToWide(refusal));
     const std::string expected = AsCheckerError(shown.substr(shown.rfind(FORMAT_ERROR_PREFIX, 0) == 0
                                                                  ? sizeof FORMAT_ERROR_PREFIX - 1
                                                                  : 0));
