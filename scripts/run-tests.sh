@@ -13,4 +13,5 @@ rm -f "$ready"
     </dev/null >/dev/null 2>&1 &
 for _ in $(seq 300); do [ -e "$ready" ] && break; sleep 0.1; done
 [ -e "$ready" ] || echo "run-tests.sh: the desktop keeper did not start; tests may be slow to end" >&2
-ctest --test-dir "$build_dir" --output-on-failure "$@"
+# Tests run side by side, a few more than the processors: many of them wait on Wine or the display, not the CPU.
+ctest --test-dir "$build_dir" --output-on-failure --parallel "${TESSAVON_TEST_JOBS:-$(($(nproc) + 1))}" "$@"

@@ -204,8 +204,10 @@ void PlaceFindings(const std::string& name, const std::string& bank_text, const 
 bool CheckText(const std::string& name, const std::string& bank_text, std::vector<std::string>& lines,
                size_t& questions, size_t& errors, size_t& warnings) {
     std::vector<Finding> findings;
-    // Texts are measured as on the screen the exam would use, in a device context of its own: no window needed.
-    CheckState state{CreateCompatibleDC(nullptr), findings, {}, {}, {}};
+    // Texts are measured as on the screen the exam would use, in a device context of the checker's own: no window
+    // needed. It is made once and kept, fonts selected: a new one for every bank cost more than checking a small one.
+    static const HDC dc = CreateCompatibleDC(nullptr);
+    CheckState state{dc, findings, {}, {}, {}};
     size_t walked = 0;
     std::string err_msg;
     const bool sound = WalkBankText(
@@ -215,7 +217,6 @@ bool CheckText(const std::string& name, const std::string& bank_text, std::vecto
             return CheckEntry(state, position, question, problem, nul_texts);
         },
         err_msg);
-    DeleteDC(state.dc);
     if (!sound) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
         lines.push_back(WholeFileLine(name, err_msg));
@@ -244,6 +245,6 @@ bool CheckBank(const std::string& name, std::string bank_text, std::vector<std::
     lines.resize(first_line);
     questions = warnings = 0;
     errors = 1;
-    lines.push_back(ProblemLine(name, 0, 0, true, OutOfMemoryMessage(size, name)));
+    lines.push_back(ProblemLine(name, 0, 0, true, OutOfMemoryMessage(size, name, CHECK_AGAIN)));
     return false;
 }

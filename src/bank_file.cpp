@@ -20,10 +20,10 @@ BankFileResult OpenFailure(const wchar_t* path, DWORD error) {
         case ERROR_LOCK_VIOLATION:
             return BankFileResult::InUse;
         case ERROR_ACCESS_DENIED: {
-            // A folder cannot be opened as a file either; there is then no bank file by that name.
+            // A folder cannot be opened as a file either, and its author needs to hear that it is one.
             const DWORD attributes = GetFileAttributesW(path);
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-                return BankFileResult::Missing;
+                return BankFileResult::Folder;
             return BankFileResult::NotAllowed;
         }
         default:
@@ -111,9 +111,10 @@ BankFileResult OpenBankFile(const wchar_t* path, uint64_t size_limit, HANDLE& fi
     BankFileResult result = BankFileResult::Read;
     BY_HANDLE_FILE_INFORMATION info = {};
     // A pipe or a device (a console, a link to an endless device) has no size to stop at: only plain files are read.
-    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info)) {
         result = BankFileResult::NotAFile;
+    } else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        result = BankFileResult::Folder;
     } else {
         file_size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
         if (file_size > size_limit) result = BankFileResult::TooLarge;

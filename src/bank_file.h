@@ -10,7 +10,8 @@
 // What came of reading the bank's file.
 enum class BankFileResult {
     Read,         // bank_text holds the file as a text-mode read delivers it
-    Missing,      // there is no file by that name (or only a folder)
+    Missing,      // there is nothing by that name
+    Folder,       // a folder has the name the bank should have
     InUse,        // another program has it open and does not share it, or has locked part of it
     NotAllowed,   // the user may not read it
     NotAFile,     // a device or a pipe, which may never end

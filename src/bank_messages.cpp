@@ -119,10 +119,9 @@ std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& na
            ".";
 }
 
-std::string OutOfMemoryMessage(uint64_t size, const std::string& name) {
-    return name + " (" + SizeText(size) +
-           ") is too large for the memory available. Close other programs and start Tessavon again, or use a "
-           "smaller bank.";
+std::string OutOfMemoryMessage(uint64_t size, const std::string& name, const char* again) {
+    return name + " (" + SizeText(size) + ") is too large for the memory available. Close other programs and " +
+           again + ", or use a smaller bank.";
 }
 
 // JSON text starts with an ASCII character, so UTF-16 and UTF-32 show their zero bytes within the first four,
@@ -146,7 +145,7 @@ const char* WideEncoding(const std::string& text) {
 
 // The JSON library's message as the author needs it. A line break where none may be (inside a string, say) is
 // reported by the library as column 0 of the next line; it is moved to the end of the line that holds the break,
-// the line to fix. The token the library quotes is cut to its last few dozen bytes.
+// the line to fix. The token the library quotes is cut to its last few dozen bytes, and ends at a character.
 std::string ReadableLibraryMessage(const std::string& what, const std::string& text, size_t error_byte) {
     std::string message = what;
     const size_t at_line = message.find("at line ");
@@ -169,7 +168,16 @@ std::string ReadableLibraryMessage(const std::string& what, const std::string& t
                 end = message.size() - suffix.size();
             }
         }
-        if (message[end] != '\'' || end - start <= QUOTED_TOKEN_KEEP + 8) break;
+        if (message[end] != '\'') break;
+        // The library quotes bytes and may stop inside a character: its lead and the bytes read of it are left out.
+        for (size_t k = 1; k <= 3 && k <= end - start; ++k) {
+            const unsigned char byte = static_cast<unsigned char>(message[end - k]);
+            if ((byte & 0xC0) == 0x80) continue;
+            const size_t length = byte >= 0xF8 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            if (length > k) message.erase(end -= k, k);
+            break;
+        }
+        if (end - start <= QUOTED_TOKEN_KEEP + 8) break;
         size_t cut = end - QUOTED_TOKEN_KEEP;
         // Begin at a character, not inside one, nor inside the library's "<U+000A>" for a control character.
         for (int k = 0; k < 3 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80; ++k) ++cut;
@@ -190,14 +198,17 @@ std::string EntryLocation(const std::string& text, size_t index) {
 }
 
 // Words for a bank file that could not be read.
-std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error, const std::string& name) {
+std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error, const std::string& name,
+                         const char* again) {
     const std::wstring cannot_read = Utf8ToWide(name) + L" is there but cannot be read: ";
     switch (result) {
         case BankFileResult::Missing:
             return L"Could not find " + Utf8ToWide(name) + L".";
+        case BankFileResult::Folder:
+            return Utf8ToWide(name) + L" is a folder, not a file.";
         case BankFileResult::InUse:
-            return cannot_read + L"it is open in another program that does not share it. Close it there, then "
-                                 L"start Tessavon again.";
+            return cannot_read + L"it is open in another program that does not share it. Close it there, then " +
+                   Utf8ToWide(again) + L".";
         case BankFileResult::NotAllowed:
             return cannot_read + L"you do not have permission to read it.";
         case BankFileResult::NotAFile:
@@ -205,7 +216,7 @@ std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system
         case BankFileResult::TooLarge:
             return Utf8ToWide(TooLargeMessage(file_size, BANK_SIZE_LIMIT, name));
         case BankFileResult::OutOfMemory:
-            return Utf8ToWide(OutOfMemoryMessage(file_size, name));
+            return Utf8ToWide(OutOfMemoryMessage(file_size, name, again));
         default: {
             wchar_t* system_text = nullptr;
             FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

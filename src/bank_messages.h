@@ -17,10 +17,16 @@ inline constexpr char BANK_FILE_NAME[] = "questions.json";
 // what is wrong. A bank refused for its size, or for the memory it needs, is told so in words of their own.
 inline constexpr char FORMAT_ERROR_PREFIX[] = "Invalid format in questions.json.\n";
 
+// What the reader of a message is told to do once its cause is gone: the exam's candidate starts the program
+// again, the checker's user runs the check again.
+inline constexpr char START_AGAIN[] = "start Tessavon again";
+inline constexpr char CHECK_AGAIN[] = "run the check again";
+
 // "questions.json is too large: ...": a bank of `size` bytes over the limit of `limit` bytes.
 std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& name = BANK_FILE_NAME);
 // A bank of `size` bytes that did not fit in the memory available.
-std::string OutOfMemoryMessage(uint64_t size, const std::string& name = BANK_FILE_NAME);
+std::string OutOfMemoryMessage(uint64_t size, const std::string& name = BANK_FILE_NAME,
+                               const char* again = START_AGAIN);
 
 // The encoding a bank's bytes look like when they are UTF-16 or UTF-32 ("UTF-16 little-endian", ...), with or
 // without a byte-order mark; nullptr when they do not.
@@ -29,7 +35,8 @@ const char* WideEncoding(const std::string& text);
 std::string NotUtf8Message(const char* encoding);
 
 // The JSON library's message `what` for an error at byte `error_byte` (counted from 1, 0 when unknown) of `text`,
-// with a line break that ends a line reported on that line, and a long quoted token cut to its end after "…".
+// with a line break that ends a line reported on that line, and a long quoted token cut to its end after "…". A
+// quoted token holds whole characters only: the library quotes bytes, and a character it stopped inside is left out.
 std::string ReadableLibraryMessage(const std::string& what, const std::string& text, size_t error_byte);
 
 // Where each entry's value starts in a bank's parsed text, as offsets in the order the document walks its entries:
@@ -41,6 +48,6 @@ std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, 
 // "line L, column C" where the entry at `index` (from 0, in walking order) starts in a bank's parsed text.
 std::string EntryLocation(const std::string& text, size_t index);
 
-// The box text for a bank file named `name` that could not be read.
+// The box text for a bank file named `name` that could not be read; `again` is what to do once it is free.
 std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error,
-                         const std::string& name = BANK_FILE_NAME);
+                         const std::string& name = BANK_FILE_NAME, const char* again = START_AGAIN);

@@ -66,7 +66,8 @@ int CheckFile(const std::wstring& path) {
     } else {
         // A bank over the size limit is the bank's fault, which the exam refuses; the rest keep it from being read.
         if (read != BankFileResult::TooLarge) status = STATUS_UNREADABLE;
-        lines.push_back(name + ": error: " + Utf8FromWide(FileProblem(read, file_size, system_error, name)));
+        lines.push_back(name + ": error: " +
+                        Utf8FromWide(FileProblem(read, file_size, system_error, name, CHECK_AGAIN)));
     }
     std::string text;
     for (const std::string& line : lines) text += line + "\n";

@@ -46,11 +46,20 @@ TEST_F(BankFileTest, APlainFileIsReadWhole) {
     EXPECT_EQ(size_, sizeof BANK - 1);
 }
 
-TEST_F(BankFileTest, WhatIsNotThereIsMissing) {
+// Nothing by the name is missing; a folder by it is told apart, so its author hears what is there.
+TEST_F(BankFileTest, WhatIsNotThereIsMissingAndAFolderIsAFolder) {
     ASSERT_TRUE(CreateDirectoryW(L"folder.json", nullptr));
-    for (const wchar_t* path : {L"questions.json", L"no-such-folder\\questions.json", L"folder.json"}) {
-        SCOPED_TRACE(WideToUtf8(path));
-        EXPECT_EQ(Read(path), BankFileResult::Missing);
+    const struct {
+        const wchar_t* path;
+        BankFileResult result;
+    } cases[] = {
+        {L"questions.json", BankFileResult::Missing},
+        {L"no-such-folder\\questions.json", BankFileResult::Missing},
+        {L"folder.json", BankFileResult::Folder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.path));
+        EXPECT_EQ(Read(c.path), c.result);
         EXPECT_EQ(text_, "");
     }
 }

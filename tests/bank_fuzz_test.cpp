@@ -3,9 +3,11 @@
 // every result is loaded and the exam drawn from it. Each input must either load exactly what an independent
 // reading of the bytes expects, or be refused with the expected message and nothing loaded.
 //
-// Most inputs go through ParseQuestionBank in memory, with the text-mode read's rules applied to the bytes first;
-// a small share goes through a real questions.json, LoadQuestions with its real message box, to show that the
-// file, the text-mode read and the box change nothing. A box costs milliseconds under Wine, a parse microseconds.
+// Most inputs go through ParseQuestionBank in memory, with the text-mode read's rules applied to the bytes first,
+// and through the bank checker, whose first error must be the exam's refusal word for word (and which must find
+// none in a bank the exam loads); a small share goes through a real questions.json, LoadQuestions with its real
+// message box, to show that the file, the text-mode read and the box change nothing. A box costs milliseconds
+// under Wine, a parse microseconds.
 //
 // The run is deterministic: input i of a stream comes from (seed, stream, i) alone, so a failure reported with its
 // seed is reproduced by running again with TESSAVON_FUZZ_SEED set to it. TESSAVON_FUZZ_INPUTS and
@@ -289,16 +291,22 @@ std::string MakeInput(uint64_t seed, int stream, size_t index, const std::vector
     return bytes;
 }
 
-// Runs `inputs` inputs of `stream` through `check` (one of the Check...AgainstReference) and reports the first
-// fault with what reproduces it.
+// A stream's inputs are dealt out to shards, each a test of its own, so CTest runs them side by side; together
+// the shards run every input of the stream, each once.
+constexpr int MEMORY_SHARDS = 8;
+constexpr int BOX_SHARDS = 4;
+
+// Runs shard `shard` of `shards` of the `inputs` inputs of `stream` through `check` (one of the
+// Check...AgainstReference) and reports the first fault with what reproduces it.
 template <typename Check>
-void FuzzStream(int stream, size_t inputs, const Check& check) {
+void FuzzStream(int stream, size_t inputs, int shard, int shards, const Check& check) {
     const uint64_t seed = EnvNumber("TESSAVON_FUZZ_SEED", DEFAULT_SEED);
     const std::vector<std::string> seeds = SeedBanks();
     for (const std::string& bank : seeds) ASSERT_EQ(ReferenceLoad(bank).verdict, BankVerdict::Loads) << bank;
 
     size_t verdicts[3] = {};
-    for (size_t index = 0; index < inputs; ++index) {
+    const size_t first = inputs * shard / shards, end = inputs * (shard + 1) / shards;
+    for (size_t index = first; index < end; ++index) {
         const std::string bytes = MakeInput(seed, stream, index, seeds);
         const ReferenceBank expected = ReferenceLoad(bytes);
         ++verdicts[static_cast<int>(expected.verdict)];
@@ -306,26 +314,33 @@ void FuzzStream(int stream, size_t inputs, const Check& check) {
         ASSERT_EQ(fault, "") << "fuzz seed " << seed << " (TESSAVON_FUZZ_SEED=" << seed << "), stream " << stream
                              << ", input " << index << ", bank bytes: " << Printable(bytes, 4000);
     }
-    std::printf("seed %llu stream %d: %zu inputs: %zu loaded, %zu syntax errors, %zu shape errors\n",
-                static_cast<unsigned long long>(seed), stream, inputs, verdicts[0], verdicts[1], verdicts[2]);
+    std::printf("seed %llu stream %d: inputs %zu to %zu of %zu: %zu loaded, %zu syntax errors, %zu shape errors\n",
+                static_cast<unsigned long long>(seed), stream, first, end, inputs, verdicts[0], verdicts[1],
+                verdicts[2]);
 }
 
-using BankFuzz = BankTest;
+class BankFuzz : public BankTest, public ::testing::WithParamInterface<int> {};
 
-TEST_F(BankFuzz, MutatedBanksParseAsReadOrAreRefused) {
-    FuzzStream(MEMORY_STREAM, EnvNumber("TESSAVON_FUZZ_INPUTS", DEFAULT_INPUTS),
+TEST_P(BankFuzz, MutatedBanksParseAsReadOrAreRefused) {
+    FuzzStream(MEMORY_STREAM, EnvNumber("TESSAVON_FUZZ_INPUTS", DEFAULT_INPUTS), GetParam(), MEMORY_SHARDS,
                [](const std::string& bytes, const ReferenceBank& expected) {
-                   return CheckParseAgainstReference(bytes, expected);
+                   std::string refusal;
+                   const std::string fault = CheckParseAgainstReference(bytes, expected, &refusal);
+                   return fault.empty() ? CheckCheckerAgainstExam(bytes, refusal) : fault;
                });
 }
 
-using BankFuzzThroughTheBox = BankFolderTest;
+INSTANTIATE_TEST_SUITE_P(Shard, BankFuzz, ::testing::Range(0, MEMORY_SHARDS));
 
-TEST_F(BankFuzzThroughTheBox, MutatedBanksLoadAsReadOrAreRefusedWithOneBox) {
-    FuzzStream(BOX_STREAM, EnvNumber("TESSAVON_FUZZ_BOX_INPUTS", DEFAULT_BOX_INPUTS),
+class BankFuzzThroughTheBox : public BankFolderTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(BankFuzzThroughTheBox, MutatedBanksLoadAsReadOrAreRefusedWithOneBox) {
+    FuzzStream(BOX_STREAM, EnvNumber("TESSAVON_FUZZ_BOX_INPUTS", DEFAULT_BOX_INPUTS), GetParam(), BOX_SHARDS,
                [&](const std::string& bytes, const ReferenceBank& expected) {
                    return CheckLoadAgainstReference(owner_, bytes, expected);
                });
 }
+
+INSTANTIATE_TEST_SUITE_P(Shard, BankFuzzThroughTheBox, ::testing::Range(0, BOX_SHARDS));
 
 }  // namespace

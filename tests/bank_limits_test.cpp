@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bank_check.h"
 #include "bank_reference.h"
 #include "question_bank.h"
 #include "test_support.h"
@@ -134,6 +135,10 @@ TEST(BankLimits, LongTokensAreShortenedInTheLibraryMessage) {
                                                                   std::string(31, ' ') + "s}",
          "[json.exception.parse_error.101] parse error at line 2, column 32: syntax error while parsing object key - "
          "invalid literal; last read: '\xE2\x80\xA6<U+000A>" + std::string(31, ' ') + "s'; expected string literal"},
+        {"a character the library stopped inside is left out before the closing quote",
+         "[" + std::string(60, '1') + "." + japanese + "]",
+         at + "63: syntax error while parsing value - invalid number; expected digit after '.'; last read: '"
+              "\xE2\x80\xA6" + std::string(39, '1') + ".'"},
         {"a number too large", "[1" + std::string(400, '0') + "]",
          "[json.exception.out_of_range.406] number overflow parsing '\xE2\x80\xA6" + std::string(40, '0') + "'"},
     };
@@ -258,6 +263,17 @@ TEST(BankLimits, RunningOutOfMemoryAnywhereGivesTheOneMessage) {
         EXPECT_EQ(questions[0].questionText, L"already there");
     }
     EXPECT_GT(failures, 10) << "allocations did not fail on demand";
+
+    // The checker's user is told to run the check again.
+    std::vector<std::string> lines;
+    size_t entries = 0, errors = 0, warnings = 0;
+    std::string text = bank;
+    allocations_until_failure = 1;
+    EXPECT_FALSE(CheckBank("q.json", std::move(text), lines, entries, errors, warnings));
+    allocations_until_failure = 0;
+    EXPECT_EQ(lines, std::vector<std::string>{"q.json: error: q.json (" + std::to_string(bank.size()) +
+                                              " bytes) is too large for the memory available. Close other programs "
+                                              "and run the check again, or use a smaller bank."});
 }
 
 // From the real file: an allocation failing anywhere, reading included, ends in one box, caption "Error".

@@ -5,12 +5,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
+#include "bank_check.h"
 #include "bank_messages.h"
+#include "utf8_decoding.h"
 
 
 namespace {
@@ -170,8 +173,8 @@ std::string CheckDraw() {
 }
 
 // The library's message as the loader must show it: an error at a line break is placed at the end of the line
-// the break ends, not at column 0 of the next; a quoted token of more than 48 bytes keeps only its last 40 (less
-// any continuation bytes or part of a "<U+000A>" they start with), after "\u2026".
+// the break ends, not at column 0 of the next; a quoted token ends at a whole character, and of more than 48 bytes
+// keeps only its last 40 (less any continuation bytes or part of a "<U+000A>" they start with), after "\u2026".
 std::string LoaderLibraryMessage(std::string what, const std::string& text, size_t error_byte) {
     const std::string next_line_start = ", column 0:";
     if (error_byte >= 1 && error_byte <= text.size() && text[error_byte - 1] == '\n' &&
@@ -196,7 +199,20 @@ std::string LoaderLibraryMessage(std::string what, const std::string& text, size
                 what.substr(what.size() - tail.size()) == tail)
                 after = tail;
         }
-        const std::string token = what.substr(at + marker.size(), what.size() - after.size() - at - marker.size());
+        std::string token = what.substr(at + marker.size(), what.size() - after.size() - at - marker.size());
+        // A lead byte announces its character's length in its leading one bits; fewer bytes follow it when the
+        // library stopped inside the character, and then none of it is shown.
+        size_t continuations = 0;
+        while (continuations < 3 && continuations < token.size() &&
+               (static_cast<unsigned char>(token[token.size() - 1 - continuations]) & 0xC0) == 0x80)
+            ++continuations;
+        if (continuations < token.size()) {
+            int ones = 0;
+            for (unsigned char lead = token[token.size() - 1 - continuations]; lead & 0x80; lead <<= 1) ++ones;
+            if (ones >= 2 && ones <= 4 && static_cast<size_t>(ones) > continuations + 1)
+                token.resize(token.size() - 1 - continuations);
+        }
+        what = what.substr(0, at + marker.size()) + token + after;
         if (token.size() <= 48) break;
         size_t cut = token.size() - 40;
         while (cut < token.size() && (static_cast<unsigned char>(token[cut]) & 0xC0) == 0x80) ++cut;
@@ -330,11 +346,13 @@ std::string WithLineEnds(const std::string& bytes, const char* line_end) {
     return converted;
 }
 
-std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected) {
+std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected,
+                                       std::string* refusal) {
     allQuestions.clear();
     examQuestions.clear();
     std::string err_msg;
     const bool loaded = ParseQuestionBank(TextModeBytes(file_bytes), allQuestions, err_msg);
+    if (refusal) *refusal = err_msg;
     if (expected.verdict == BankVerdict::Loads) {
         if (!loaded) return Explain(expected) + ", but it was refused with \"" + Printable(err_msg) + "\"";
         return CheckLoadedQuestions(expected);
@@ -392,6 +410,39 @@ std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes,
         return fault.str();
     }
     return CheckNothingLoaded();
+}
+
+std::string AsCheckerError(const std::string& message) {
+    static const std::regex entry(R"(Question (\d+) \(line (\d+), column (\d+)\): (.*))");
+    static const std::regex place(R"( at line (\d+), column (\d+): )");
+    std::smatch m;
+    if (std::regex_match(message, m, entry))
+        return "q.json:" + m.str(2) + ":" + m.str(3) + ": error: Question " + m.str(1) + ": " + m.str(4);
+    if (std::regex_search(message, m, place)) return "q.json:" + m.str(1) + ":" + m.str(2) + ": error: " + message;
+    return "q.json: error: " + message;
+}
+
+std::string CheckCheckerAgainstExam(const std::string& file_bytes, const std::string& refusal) {
+    std::vector<std::string> lines;
+    size_t entries = 0, errors = 0, warnings = 0;
+    if (!CheckBank("q.json", TextModeBytes(file_bytes), lines, entries, errors, warnings))
+        return "the checker ran out of memory";
+    const auto first_error = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find(": error: ") != std::string::npos;
+    });
+    if (refusal.empty()) {
+        if (first_error == lines.end()) return std::string();
+        return "the exam loads the bank, but the checker says \"" + Printable(*first_error) + "\"";
+    }
+    // The message as the box shows it, without its first line.
+    const std::string shown = WideToUtf8(Utf8ToWide(refusal));
+    const std::string expected = AsCheckerError(shown.substr(shown.rfind(FORMAT_ERROR_PREFIX, 0) == 0
+                                                                 ? sizeof FORMAT_ERROR_PREFIX - 1
+                                                                 : 0));
+    if (first_error == lines.end()) return "the exam refuses the bank, but the checker finds no error";
+    if (*first_error != expected)
+        return "the checker's first error is \"" + Printable(*first_error) + "\", not \"" + Printable(expected) + "\"";
+    return std::string();
 }
 
 void BankTest::TearDown() {

@@ -43,11 +43,23 @@ ReferenceBank ReferenceLoad(const std::string& file_bytes);
 
 // Runs `file_bytes` through the text-mode rules and ParseQuestionBank into allQuestions, then PrepareExam, and
 // compares all of it with `expected`. Returns an empty string when everything matches, otherwise what went wrong.
-std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected);
+// `refusal`, when given, is set to the loader's message, empty when it loaded the bank.
+std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected,
+                                       std::string* refusal = nullptr);
 
 // The same through the real path: `file_bytes` written as questions.json in the current folder, LoadQuestions(owner)
 // with every message box read and dismissed, then PrepareExam.
 std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
+
+// The one error line the bank checker must print, for a file named q.json, for a bank the exam refuses with
+// `message` (its box text after the first line): a bad entry's place moves to the front, a syntax error is placed
+// where it says, anything else has no place.
+std::string AsCheckerError(const std::string& message);
+
+// Runs the bank checker on what a text-mode read of `file_bytes` delivers: no error for a bank the exam loads
+// (`refusal` empty); for one it refuses, the first error is the exam's `refusal` word for word. Returns an empty
+// string when they agree.
+std::string CheckCheckerAgainstExam(const std::string& file_bytes, const std::string& refusal);
 
 // A test that loads banks: the bank and the exam are empty again afterwards.
 class BankTest : public ::testing::Test {

@@ -45,9 +45,9 @@ TEST_F(LoaderTest, MissingBankIsReportedEvenWithOneBesideTheExecutable) {
     if (created_here) DeleteFileW(beside.c_str());
 }
 
-TEST_F(LoaderTest, BankThatCannotBeOpenedIsReportedAsNotFound) {
+TEST_F(LoaderTest, AFolderInPlaceOfTheBankIsReportedAsOne) {
     ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"\\questions.json").c_str(), nullptr));
-    ExpectRefusedWith(ErrorBox(L"Error", NOT_FOUND_TEXT, owner_));
+    ExpectRefusedWith(ErrorBox(L"Error", L"questions.json is a folder, not a file.", owner_));
 }
 
 TEST_F(LoaderTest, BankOpenInAnotherProgramForWritingStillLoads) {
@@ -93,8 +93,8 @@ TEST_F(LoaderTest, RefusalIsShownInOneParseErrorBox) {
          "the line it ends", "[\"a\r\nb\"]",
          start + L"line 1, column 4: syntax error while parsing value - invalid string: control character U+000A "
                  L"(LF) must be escaped to \\u000A or \\n; last read: '\"a<U+000A>'"},
-        {"a character cut short just before the closing quote of the message", "[\xE9]",
-         start + L"line 1, column 2: syntax error while parsing value - invalid literal; last read: '[\uFFFD'"},
+        {"a character the library stopped inside is left out of the quote", "[\xE6\x97\xA5]",
+         start + L"line 1, column 2: syntax error while parsing value - invalid literal; last read: '['"},
         {"a question of the wrong shape", "[" + ENTRY + ",5]",
          PREFIX + L"Question 2 (line 1, column 57): must be an object with \"questionText\", \"options\" and "
          L"\"correctAnswer\", not a number."},
@@ -115,6 +115,11 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
     folder_.Write(L"\u554F\u984C.json", "[\n  {\"questionText\": \"\xE6\x97\xA5\", \"options\": [\"a\"], "
                                         "\"correctAnswer\": 0},\r\n  {\"questionText\": \"Q\"}\n]\n");
     folder_.Write(L"good.json", R"([{"questionText":"Q","options":["a","b","c","d"],"correctAnswer":3}])");
+    folder_.Write(L"held.json", "[]");
+    ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"\\folder.json").c_str(), nullptr));
+    const HANDLE holder = CreateFileW((folder_.path() + L"\\held.json").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const std::string good_summary = "good.json: 1 question, 0 errors, 0 warnings\n";
     const std::string usage = "Usage: tessavon-check FILE...\nTry tessavon-check --help.\n";
     const struct {
@@ -129,9 +134,12 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
              ": 2 questions, 1 error, 1 warning\n" + good_summary,
          1},
         {L"good.json", good_summary, 0},
-        {L"good.json missing.json",
+        {L"good.json missing.json folder.json held.json",
          good_summary + "missing.json: error: Could not find missing.json.\nmissing.json: 0 questions, 1 error, 0 "
-                        "warnings\n",
+                        "warnings\nfolder.json: error: folder.json is a folder, not a file.\nfolder.json: 0 questions, "
+                        "1 error, 0 warnings\nheld.json: error: held.json is there but cannot be read: it is open in "
+                        "another program that does not share it. Close it there, then run the check again.\n"
+                        "held.json: 0 questions, 1 error, 0 warnings\n",
          2},
         {L"", "tessavon-check: no file to check\n" + usage, 2},
         {L"--strict good.json", "tessavon-check: unknown option --strict\n" + usage, 2},
@@ -144,6 +152,7 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
         EXPECT_EQ(output, run.output) << Printable(output);
         EXPECT_EQ(status, run.status);
     }
+    CloseHandle(holder);
 }
 
 }  // namespace
