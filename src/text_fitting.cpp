@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <unordered_map>
 
 namespace {
 
@@ -62,6 +63,31 @@ int JudgedWidth(HDC dc, wchar_t c) {
         });
     }
     return std::max(0, charWidths[c]);
+}
+
+// The drawn widths of the surrogate pairs met so far at the normal size, by code point. Another font draws them,
+// so each is measured as the controls draw it, once: a bank with an emoji in every question then costs no more
+// measuring than one without.
+std::unordered_map<char32_t, int> pairWidths;
+
+// The width of the character at text[at], 0 when it cannot be judged; a surrogate pair counts as one, and `at`
+// is moved onto its second half.
+int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
+    const wchar_t c = text[at];
+    if (!IS_HIGH_SURROGATE(c) || at + 1 >= text.size() || !IS_LOW_SURROGATE(text[at + 1]))
+        return JudgedWidth(dc, c);
+    const char32_t code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+    auto found = pairWidths.find(code);
+    if (found == pairWidths.end()) {
+        const int width = WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
+            RECT box = {0, 0, 0, 0};
+            DrawTextW(dc, text.data() + at, 2, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            return static_cast<int>(box.right - box.left);
+        });
+        found = pairWidths.emplace(code, std::max(0, width)).first;
+    }
+    ++at;
+    return found->second;
 }
 
 // Japanese, Chinese and similar scripts break between any two characters, but for full-width Latin letters and
@@ -287,7 +313,7 @@ bool SurelyFitsLines(HDC dc, const std::wstring& text, int width, int max_lines)
         unit = 0;
     };
     for (size_t k = 0; k < text.size(); ++k) {
-        const int character_width = JudgedWidth(dc, text[k]);
+        const int character_width = JudgedWidthAt(dc, text, k);
         if (character_width == 0) return false;
         total += character_width;
         if (text[k] == L' ') {
@@ -305,8 +331,8 @@ bool SurelyFitsLines(HDC dc, const std::wstring& text, int width, int max_lines)
 
 int JudgedTextWidth(HDC dc, const std::wstring& text) {
     long long total = 0;
-    for (wchar_t c : text) {
-        const int character_width = JudgedWidth(dc, c);
+    for (size_t k = 0; k < text.size(); ++k) {
+        const int character_width = JudgedWidthAt(dc, text, k);
         if (character_width == 0) return -1;
         total += character_width;
     }
