@@ -234,10 +234,34 @@ bool LabelBreaksWhereForbiddenInFont(HDC dc, const std::wstring& text, int width
     return false;
 }
 
+// How many characters from text[begin, end) fit `width` pixels, judged from the characters' widths when the normal
+// size is selected in `dc` and the answer is clear by more than the rounding allowed; npos means "measure it". Most
+// lines of the page are settled so, without asking GDI.
+size_t JudgedFittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
+    if (GetCurrentObject(dc, OBJ_FONT) != FittedFont(NORMAL_TEXT_HEIGHT)) return std::wstring::npos;
+    const long long room = std::max(width, 0);
+    long long total = 0;
+    for (size_t k = begin; k < end; ++k) {
+        const size_t character = k;
+        const int character_width = JudgedWidthAt(dc, text, k);
+        if (character_width == 0 || k >= end) return std::wstring::npos;
+        if (total + character_width > room) {
+            const bool clear =
+                total <= room - JUDGED_WIDTH_MARGIN && total + character_width > room + JUDGED_WIDTH_MARGIN;
+            // The cut is before a surrogate pair that does not fit, never inside it.
+            return clear ? character - begin : std::wstring::npos;
+        }
+        total += character_width;
+    }
+    return total <= room - JUDGED_WIDTH_MARGIN ? end - begin : std::wstring::npos;
+}
+
 // How many characters from text[begin] on fit `width` pixels, at most `end - begin`, with the font selected in
 // `dc`, never ending inside a surrogate pair. Text with characters the font lacks is measured as the controls draw
 // it, whose widths may differ from the font's own (another font draws them, one glyph for the pair).
 size_t FittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
+    const size_t judged = JudgedFittingLength(dc, text, begin, end, width);
+    if (judged != std::wstring::npos) return judged;
     INT fit = 0;
     SIZE extent = {};
     GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(end - begin), std::max(width, 0), &fit, nullptr,
