@@ -14,6 +14,11 @@ namespace {
 HFONT fittedFonts[NORMAL_TEXT_HEIGHT + 1] = {};
 // The window's own font of the normal size; not owned here.
 HFONT normalFont = nullptr;
+// Per font height, taken on first need with its font: the line height, and what an option row takes from its
+// width for the button's box and check mark (never 0 once taken). Measuring them for every question
+// cost the checker more than laying most questions out.
+int lineHeights[NORMAL_TEXT_HEIGHT + 1] = {};
+int optionMargins[NORMAL_TEXT_HEIGHT + 1] = {};
 
 // A line is measured on a piece of at most this many characters: far more than a line of the page holds, and what
 // keeps a line's cost bounded inside a paragraph of a million characters.
@@ -298,7 +303,11 @@ HFONT CreateExamFont(int height, int weight) {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, L"Yu Gothic UI");
 }
 
-void UseNormalFont(HFONT font) { normalFont = font; }
+void UseNormalFont(HFONT font) {
+    normalFont = font;
+    std::fill(std::begin(lineHeights), std::end(lineHeights), 0);
+    std::fill(std::begin(optionMargins), std::end(optionMargins), 0);
+}
 
 HFONT FittedFont(int height) {
     height = std::clamp(height, 1, NORMAL_TEXT_HEIGHT);
@@ -312,7 +321,7 @@ void DeleteFittedFonts() {
         if (font) DeleteObject(font);
         font = nullptr;
     }
-    normalFont = nullptr;
+    UseNormalFont(nullptr);
 }
 
 bool FitsBox(HDC dc, const std::wstring& text, UINT format, int width, int height, int font_height) {
@@ -364,19 +373,27 @@ int JudgedTextWidth(HDC dc, const std::wstring& text) {
 }
 
 int LineHeight(HDC dc, int height) {
-    return WithFont(dc, height, [&] {
-        TEXTMETRICW metrics = {};
-        GetTextMetricsW(dc, &metrics);
-        return std::max(1, static_cast<int>(metrics.tmHeight));
-    });
+    int& taken = lineHeights[std::clamp(height, 1, NORMAL_TEXT_HEIGHT)];
+    if (taken == 0) {
+        taken = WithFont(dc, height, [&] {
+            TEXTMETRICW metrics = {};
+            GetTextMetricsW(dc, &metrics);
+            return std::max(1, static_cast<int>(metrics.tmHeight));
+        });
+    }
+    return taken;
 }
 
 int OptionTextWidth(HDC dc, int row_width, int height) {
-    return WithFont(dc, height, [&] {
-        INT zero_width = 0;
-        GetCharWidth32W(dc, L'0', L'0', &zero_width);
-        return row_width - (12 * GetDeviceCaps(dc, LOGPIXELSX) / 96 + 1) - zero_width / 2;
-    });
+    int& taken = optionMargins[std::clamp(height, 1, NORMAL_TEXT_HEIGHT)];
+    if (taken == 0) {
+        taken = WithFont(dc, height, [&] {
+            INT zero_width = 0;
+            GetCharWidth32W(dc, L'0', L'0', &zero_width);
+            return (12 * GetDeviceCaps(dc, LOGPIXELSX) / 96 + 1) + zero_width / 2;
+        });
+    }
+    return row_width - taken;
 }
 
 std::wstring ExpandTabs(HDC dc, const std::wstring& text, size_t limit) {
