@@ -52,7 +52,7 @@ void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& wa
     std::vector<RECT> boxes;
     std::vector<std::wstring> shown;
     std::vector<bool> shortened;
-    if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened) ==
+    if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened, true) ==
         PageFit::QuestionScrolls) {
         warnings.push_back("\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
                            "options. Shorten it, or its options.");

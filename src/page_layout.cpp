@@ -139,7 +139,8 @@ std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width
 }
 
 PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
-                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened) {
+                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened,
+                   bool not_as_always) {
     // The first four options, each only as far as it can ever be measured: an option of any length costs the same.
     std::vector<std::wstring> texts(4);
     for (size_t k = 0; k < 4 && k < options.size(); ++k) texts[k] = options[k].substr(0, PAGE_MEASURE_LIMIT + 1);
@@ -152,7 +153,7 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     }
     shown = texts;
     shortened.assign(4, false);
-    if (FitsAsAlways(dc, question, options)) {
+    if (!not_as_always && FitsAsAlways(dc, question, options)) {
         if (!LabelBreaksWhereForbidden(dc, question, NORMAL_TEXT_HEIGHT, QUESTION_WIDTH)) return PageFit::AsAlways;
         const size_t label_lines = static_cast<size_t>(QUESTION_HEIGHT / LineHeight(dc, NORMAL_TEXT_HEIGHT));
         if (QuestionLines(dc, question, NORMAL_TEXT_HEIGHT, label_lines) <= label_lines)
