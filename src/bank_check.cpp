@@ -52,7 +52,7 @@ void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& wa
     std::vector<RECT> boxes;
     std::vector<std::wstring> shown;
     std::vector<bool> shortened;
-    if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened) ==
+    if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened, true) ==
         PageFit::QuestionScrolls) {
         warnings.push_back("\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
                            "options. Shorten it, or its options.");
@@ -206,7 +206,12 @@ bool CheckText(const std::string& name, const std::string& bank_text, std::vecto
     std::vector<Finding> findings;
     // Texts are measured as on the screen the exam would use, in a device context of the checker's own: no window
     // needed. It is made once and kept, fonts selected: a new one for every bank cost more than checking a small one.
-    static const HDC dc = CreateCompatibleDC(nullptr);
+    // The normal size stays selected, so measuring at it selects nothing.
+    static const HDC dc = [] {
+        const HDC own = CreateCompatibleDC(nullptr);
+        if (own) SelectObject(own, FittedFont(NORMAL_TEXT_HEIGHT));
+        return own;
+    }();
     CheckState state{dc, findings, {}, {}, {}};
     size_t walked = 0;
     std::string err_msg;

@@ -25,8 +25,20 @@ int normalLineHeight = NORMAL_TEXT_HEIGHT;
 int normalOptionWidth = 0;
 bool fitMetricsTaken = false;
 
+// A plain loop: find_first_of compares every character with each of the set in turn, which showed in the
+// checker's time.
 bool HasLineBreakOrTab(const std::wstring& text) {
-    return text.find_first_of(L"\r\n\t\u2028\u2029") != std::wstring::npos;
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) {
+        return c == L'\r' || c == L'\n' || c == L'\t' || c == 0x2028 || c == 0x2029;
+    });
+}
+
+bool HasParagraphSeparator(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c == 0x2028 || c == 0x2029; });
+}
+
+bool HasLineFeedOrTab(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(), [](wchar_t c) { return c == L'\r' || c == L'\n' || c == L'\t'; });
 }
 
 }  // namespace
@@ -36,7 +48,7 @@ bool HasLineBreakOrTab(const std::wstring& text) {
 // the one line of its row.
 bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options) {
     // The label draws U+2028 and U+2029 as boxes, not as the line breaks they are.
-    if (question.size() > NORMAL_MEASURE_LIMIT || question.find_first_of(L"\u2028\u2029") != std::wstring::npos)
+    if (question.size() > NORMAL_MEASURE_LIMIT || HasParagraphSeparator(question))
         return false;
     if (!fitMetricsTaken) {
         normalLineHeight = LineHeight(dc, NORMAL_TEXT_HEIGHT);
@@ -53,7 +65,7 @@ bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::w
             !FitsBox(dc, text, ROW_FORMAT, normalOptionWidth, OPTION_HEIGHT, NORMAL_TEXT_HEIGHT))
             return false;
     }
-    return (question.find_first_of(L"\r\n\t") == std::wstring::npos &&
+    return (!HasLineFeedOrTab(question) &&
             SurelyFitsLines(dc, question, QUESTION_WIDTH, QUESTION_HEIGHT / normalLineHeight)) ||
            FitsBox(dc, question, LABEL_FORMAT, QUESTION_WIDTH, QUESTION_HEIGHT, NORMAL_TEXT_HEIGHT);
 }
@@ -127,7 +139,8 @@ std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width
 }
 
 PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
-                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened) {
+                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened,
+                   bool not_as_always) {
     // The first four options, each only as far as it can ever be measured: an option of any length costs the same.
     std::vector<std::wstring> texts(4);
     for (size_t k = 0; k < 4 && k < options.size(); ++k) texts[k] = options[k].substr(0, PAGE_MEASURE_LIMIT + 1);
@@ -140,7 +153,7 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     }
     shown = texts;
     shortened.assign(4, false);
-    if (FitsAsAlways(dc, question, options)) {
+    if (!not_as_always && FitsAsAlways(dc, question, options)) {
         if (!LabelBreaksWhereForbidden(dc, question, NORMAL_TEXT_HEIGHT, QUESTION_WIDTH)) return PageFit::AsAlways;
         const size_t label_lines = static_cast<size_t>(QUESTION_HEIGHT / LineHeight(dc, NORMAL_TEXT_HEIGHT));
         if (QuestionLines(dc, question, NORMAL_TEXT_HEIGHT, label_lines) <= label_lines)

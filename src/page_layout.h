@@ -50,6 +50,8 @@ bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::w
 // which only needs to be able to select the exam's fonts. `height` is the size all texts are shown at; `boxes` the
 // places of the question label and the four option rows; `shown` the option texts as their rows show them (in a
 // shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened); `shortened` which were.
-// Bounded cost: only as much of a text is measured as could ever be on the page.
+// Bounded cost: only as much of a text is measured as could ever be on the page. `not_as_always`: the caller has
+// found that FitsAsAlways is false, which is then not asked again.
 PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
-                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened);
+                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened,
+                   bool not_as_always = false);

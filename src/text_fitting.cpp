@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <unordered_map>
 
 namespace {
 
@@ -13,6 +14,11 @@ namespace {
 HFONT fittedFonts[NORMAL_TEXT_HEIGHT + 1] = {};
 // The window's own font of the normal size; not owned here.
 HFONT normalFont = nullptr;
+// Per font height, taken on first need with its font: the line height, and what an option row takes from its
+// width for the button's box and check mark (never 0 once taken). Measuring them for every question
+// cost the checker more than laying most questions out.
+int lineHeights[NORMAL_TEXT_HEIGHT + 1] = {};
+int optionMargins[NORMAL_TEXT_HEIGHT + 1] = {};
 
 // A line is measured on a piece of at most this many characters: far more than a line of the page holds, and what
 // keeps a line's cost bounded inside a paragraph of a million characters.
@@ -62,6 +68,31 @@ int JudgedWidth(HDC dc, wchar_t c) {
         });
     }
     return std::max(0, charWidths[c]);
+}
+
+// The drawn widths of the surrogate pairs met so far at the normal size, by code point. Another font draws them,
+// so each is measured as the controls draw it, once: a bank with an emoji in every question then costs no more
+// measuring than one without.
+std::unordered_map<char32_t, int> pairWidths;
+
+// The width of the character at text[at], 0 when it cannot be judged; a surrogate pair counts as one, and `at`
+// is moved onto its second half.
+int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
+    const wchar_t c = text[at];
+    if (!IS_HIGH_SURROGATE(c) || at + 1 >= text.size() || !IS_LOW_SURROGATE(text[at + 1]))
+        return JudgedWidth(dc, c);
+    const char32_t code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+    auto found = pairWidths.find(code);
+    if (found == pairWidths.end()) {
+        const int width = WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
+            RECT box = {0, 0, 0, 0};
+            DrawTextW(dc, text.data() + at, 2, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            return static_cast<int>(box.right - box.left);
+        });
+        found = pairWidths.emplace(code, std::max(0, width)).first;
+    }
+    ++at;
+    return found->second;
 }
 
 // Japanese, Chinese and similar scripts break between any two characters, but for full-width Latin letters and
@@ -208,10 +239,34 @@ bool LabelBreaksWhereForbiddenInFont(HDC dc, const std::wstring& text, int width
     return false;
 }
 
+// How many characters from text[begin, end) fit `width` pixels, judged from the characters' widths when the normal
+// size is selected in `dc` and the answer is clear by more than the rounding allowed; npos means "measure it". Most
+// lines of the page are settled so, without asking GDI.
+size_t JudgedFittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
+    if (GetCurrentObject(dc, OBJ_FONT) != FittedFont(NORMAL_TEXT_HEIGHT)) return std::wstring::npos;
+    const long long room = std::max(width, 0);
+    long long total = 0;
+    for (size_t k = begin; k < end; ++k) {
+        const size_t character = k;
+        const int character_width = JudgedWidthAt(dc, text, k);
+        if (character_width == 0 || k >= end) return std::wstring::npos;
+        if (total + character_width > room) {
+            const bool clear =
+                total <= room - JUDGED_WIDTH_MARGIN && total + character_width > room + JUDGED_WIDTH_MARGIN;
+            // The cut is before a surrogate pair that does not fit, never inside it.
+            return clear ? character - begin : std::wstring::npos;
+        }
+        total += character_width;
+    }
+    return total <= room - JUDGED_WIDTH_MARGIN ? end - begin : std::wstring::npos;
+}
+
 // How many characters from text[begin] on fit `width` pixels, at most `end - begin`, with the font selected in
 // `dc`, never ending inside a surrogate pair. Text with characters the font lacks is measured as the controls draw
 // it, whose widths may differ from the font's own (another font draws them, one glyph for the pair).
 size_t FittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
+    const size_t judged = JudgedFittingLength(dc, text, begin, end, width);
+    if (judged != std::wstring::npos) return judged;
     INT fit = 0;
     SIZE extent = {};
     GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(end - begin), std::max(width, 0), &fit, nullptr,
@@ -248,7 +303,11 @@ HFONT CreateExamFont(int height, int weight) {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_SWISS | DEFAULT_PITCH, L"Yu Gothic UI");
 }
 
-void UseNormalFont(HFONT font) { normalFont = font; }
+void UseNormalFont(HFONT font) {
+    normalFont = font;
+    std::fill(std::begin(lineHeights), std::end(lineHeights), 0);
+    std::fill(std::begin(optionMargins), std::end(optionMargins), 0);
+}
 
 HFONT FittedFont(int height) {
     height = std::clamp(height, 1, NORMAL_TEXT_HEIGHT);
@@ -262,7 +321,7 @@ void DeleteFittedFonts() {
         if (font) DeleteObject(font);
         font = nullptr;
     }
-    normalFont = nullptr;
+    UseNormalFont(nullptr);
 }
 
 bool FitsBox(HDC dc, const std::wstring& text, UINT format, int width, int height, int font_height) {
@@ -287,7 +346,7 @@ bool SurelyFitsLines(HDC dc, const std::wstring& text, int width, int max_lines)
         unit = 0;
     };
     for (size_t k = 0; k < text.size(); ++k) {
-        const int character_width = JudgedWidth(dc, text[k]);
+        const int character_width = JudgedWidthAt(dc, text, k);
         if (character_width == 0) return false;
         total += character_width;
         if (text[k] == L' ') {
@@ -305,8 +364,8 @@ bool SurelyFitsLines(HDC dc, const std::wstring& text, int width, int max_lines)
 
 int JudgedTextWidth(HDC dc, const std::wstring& text) {
     long long total = 0;
-    for (wchar_t c : text) {
-        const int character_width = JudgedWidth(dc, c);
+    for (size_t k = 0; k < text.size(); ++k) {
+        const int character_width = JudgedWidthAt(dc, text, k);
         if (character_width == 0) return -1;
         total += character_width;
     }
@@ -314,19 +373,27 @@ int JudgedTextWidth(HDC dc, const std::wstring& text) {
 }
 
 int LineHeight(HDC dc, int height) {
-    return WithFont(dc, height, [&] {
-        TEXTMETRICW metrics = {};
-        GetTextMetricsW(dc, &metrics);
-        return std::max(1, static_cast<int>(metrics.tmHeight));
-    });
+    int& taken = lineHeights[std::clamp(height, 1, NORMAL_TEXT_HEIGHT)];
+    if (taken == 0) {
+        taken = WithFont(dc, height, [&] {
+            TEXTMETRICW metrics = {};
+            GetTextMetricsW(dc, &metrics);
+            return std::max(1, static_cast<int>(metrics.tmHeight));
+        });
+    }
+    return taken;
 }
 
 int OptionTextWidth(HDC dc, int row_width, int height) {
-    return WithFont(dc, height, [&] {
-        INT zero_width = 0;
-        GetCharWidth32W(dc, L'0', L'0', &zero_width);
-        return row_width - (12 * GetDeviceCaps(dc, LOGPIXELSX) / 96 + 1) - zero_width / 2;
-    });
+    int& taken = optionMargins[std::clamp(height, 1, NORMAL_TEXT_HEIGHT)];
+    if (taken == 0) {
+        taken = WithFont(dc, height, [&] {
+            INT zero_width = 0;
+            GetCharWidth32W(dc, L'0', L'0', &zero_width);
+            return (12 * GetDeviceCaps(dc, LOGPIXELSX) / 96 + 1) + zero_width / 2;
+        });
+    }
+    return row_width - taken;
 }
 
 std::wstring ExpandTabs(HDC dc, const std::wstring& text, size_t limit) {

@@ -28,10 +28,13 @@ void UseNormalFont(HFONT font);
 HFONT FittedFont(int height);
 void DeleteFittedFonts();
 
-// Runs `measure()` with the exam font of `height` selected into `dc`.
+// Runs `measure()` with the exam font of `height` selected into `dc`. A font already selected is not selected
+// again: selecting one costs a font lookup, more than measuring a short text.
 template <typename Measure>
 auto WithFont(HDC dc, int height, Measure measure) {
-    const HGDIOBJ previous = SelectObject(dc, FittedFont(height));
+    const HFONT font = FittedFont(height);
+    if (GetCurrentObject(dc, OBJ_FONT) == font) return measure();
+    const HGDIOBJ previous = SelectObject(dc, font);
     const auto result = measure();
     SelectObject(dc, previous);
     return result;

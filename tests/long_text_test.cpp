@@ -479,7 +479,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     ExamWindow exam({MakeQuestion(L"Q")});
     const HWND label = exam.Control(IDC_QUESTION_TEXT);
     const HDC dc = GetDC(label);
-    const HGDIOBJ previous = SelectObject(dc, FittedFont(QUESTION_FLOOR_HEIGHT));
+    const HGDIOBJ previous = GetCurrentObject(dc, OBJ_FONT);
     const std::wstring latin = L"設定はhttps://example.com/setup-guide.htmlにある。IPアドレス192.168.10.25、"
                                L"料金は3.14ドル、成功率は99.95%、版は2.0.1で、全角の１２３４５とＡＢＣも一語。";
     const struct {
@@ -489,17 +489,22 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         {Text(ENGLISH, 3000), 700, 700},
         {Text(JAPANESE, 3000, false), 700, 700},
         {Text(L"𠀋", 800, false), 700, 700},
+        {Text(L"通信📡の設定 📡 network ", 1500, false), 700, 700},
         {L"before " + std::wstring(900, L'x') + L" after", 700, 700},
         {L"1\r\n2\r3\n\n5", 700, 700},
         {L"1\u20282\u20293\n\n5", 700, 700},
         {Kinsoku(), 100, 400},
         {latin, 150, 400},
     };
+    // At the normal size most lines are judged from the characters' widths, at the floor size all are measured.
+    for (const int height : {QUESTION_FLOOR_HEIGHT, NORMAL_TEXT_HEIGHT})
     for (const auto& row : rows)
         for (int width = row.narrowest; width <= row.widest; width += 3) {
+            SelectObject(dc, FittedFont(height));
             const std::wstring& text = row.text;
-            SCOPED_TRACE(WideToUtf8(text.substr(0, 40)) + " at " + std::to_string(width));
-            const auto lines = WrapLines(dc, text, QUESTION_FLOOR_HEIGHT, width, SIZE_MAX);
+            SCOPED_TRACE(WideToUtf8(text.substr(0, 40)) + " at " + std::to_string(width) + ", height " +
+                         std::to_string(height));
+            const auto lines = WrapLines(dc, text, height, width, SIZE_MAX);
             std::wstring kept;
             for (size_t line = 0; line < lines.size(); ++line) {
                 const auto [begin, end] = lines[line];
@@ -537,7 +542,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     for (size_t length = 20; length < 700; length += 20) {
         for (const std::wstring& text :
              {Text(ENGLISH, length), Text(L"Mississippi WWW iii", length), Text(JAPANESE, length / 3, false),
-              Text(L"IPアドレスとDNSサーバ「設定」。", length / 2, false)}) {
+              Text(L"IPアドレスとDNSサーバ「設定」。", length / 2, false), Text(L"通信📡の設定 📡 ", length / 2, false)}) {
             if (!SurelyFitsLines(dc, text, 700, label_lines)) continue;
             ++judged;
             EXPECT_TRUE(Fits(label, text, NORMAL_TEXT_HEIGHT, LABEL_FORMAT)) << WideToUtf8(text);
