@@ -48,8 +48,9 @@ bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::w
 
 // Lays out `question` and its options (the first four are shown; missing ones count as empty) measured in `dc`,
 // which only needs to be able to select the exam's fonts. `height` is the size all texts are shown at; `boxes` the
-// places of the question label and the four option rows; `shown` the option texts as the labels over their rows draw them (in a
-// shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened); `shortened` which were.
+// places of the question label and the four option rows; `shown` the option texts as the labels over their rows
+// draw them (in a shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened);
+// `shortened` which were.
 // Bounded cost: only as much of a text is measured as could ever be on the page. `not_as_always`: the caller has
 // found that FitsAsAlways is false, which is then not asked again.
 PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
