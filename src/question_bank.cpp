@@ -10,10 +10,12 @@
 #include <numeric>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include "bank_file.h"
 #include "bank_messages.h"
+#include "bank_parallel_walk.h"
 #include "bank_rules.h"
 #include "utf8_decoding.h"
 
@@ -95,6 +97,31 @@ bool ReadWholeAndReport(HWND window) {
     return true;
 }
 
+// Whether a bank is worth walking a run per processor at a time: more than one processor, and more than a few
+// runs' worth of text.
+unsigned SideBySideThreads(uint64_t file_size) {
+    const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
+    return processors >= 2 && file_size >= 4 * BANK_PIECE_SIZE ? processors : 0;
+}
+
+// Walks the bank's pieces a run per thread at a time into allQuestions; false, with nothing loaded, when the bank is
+// to be walked in one pass instead.
+bool ReadSideBySide(BankPieces& pieces, unsigned threads) {
+    const PieceSource next_piece = [&pieces](std::string_view& piece) {
+        if (!ReadBankPiece(pieces)) return false;
+        piece = std::string_view(pieces.buffer.data(), pieces.length);
+        return true;
+    };
+    std::vector<Question> loaded;
+    if (!WalkRunsSideBySide(next_piece, BANK_PIECE_SIZE, threads, loaded) || pieces.failed) return false;
+    try {
+        AppendQuestions(loaded, allQuestions);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 // A good bank becomes questions as its pieces are read, so the loader holds one piece and the questions, never the
 // whole text. A bank that is refused, or a read that fails, is read again whole and walked, which says why in the
 // same words as ever; running out of memory is said at once.
@@ -102,7 +129,15 @@ bool ReadAndReport(HWND window) {
     BankPieces pieces;
     uint64_t file_size = 0;
     DWORD system_error = ERROR_SUCCESS;
-    const BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
+    BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
+    const unsigned threads = opened == BankFileResult::Read ? SideBySideThreads(file_size) : 0;
+    if (threads > 0) {
+        const bool loaded = ReadSideBySide(pieces, threads);
+        CloseBankPieces(pieces);
+        if (loaded) return true;
+        pieces = BankPieces();
+        opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
+    }
     if (opened != BankFileResult::Read) return ShowFileProblem(window, opened, file_size, system_error);
     std::vector<Question> loaded;
     size_t bad_position = 0;

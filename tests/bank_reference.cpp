@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <regex>
 #include <sstream>
+#include <string_view>
 #include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
 #include "bank_check.h"
+#include "bank_parallel_walk.h"
 #include "bank_messages.h"
 #include "utf8_decoding.h"
 
@@ -363,6 +365,35 @@ std::string CheckParseAgainstReference(const std::string& file_bytes, const Refe
     if (whole ? err_msg != message : err_msg.rfind(message, 0) != 0)
         return Explain(expected) + ", but the message is \"" + Printable(err_msg) + "\"";
     return CheckNothingLoaded();
+}
+
+bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_bytes, unsigned threads,
+                  std::vector<Question>& questions) {
+    const std::string text = TextModeBytes(file_bytes);
+    size_t at = 0;
+    const PieceSource next_piece = [&](std::string_view& piece) {
+        if (at >= text.size()) return false;
+        piece = std::string_view(text).substr(at, piece_bytes);
+        at += piece.size();
+        return true;
+    };
+    return WalkRunsSideBySide(next_piece, run_bytes, threads, questions);
+}
+
+std::string CheckRunsAgainstExam(const std::string& file_bytes, bool exam_loaded) {
+    std::vector<Question> in_runs;
+    if (!WalkedInRuns(file_bytes, 64, 150, 0, in_runs))
+        return in_runs.empty() ? "" : "walked in runs, it was left to the one-pass walk but kept questions";
+    if (!exam_loaded) return "walked in runs, it loaded " + std::to_string(in_runs.size()) + " questions";
+    if (in_runs.size() != allQuestions.size())
+        return "walked in runs, it loaded " + std::to_string(in_runs.size()) + " questions, not " +
+               std::to_string(allQuestions.size());
+    for (size_t i = 0; i < in_runs.size(); ++i) {
+        if (!SameQuestion(in_runs[i], allQuestions[i]))
+            return "walked in runs, question " + std::to_string(i + 1) + " loaded as " +
+                   Printable(Describe(in_runs[i]));
+    }
+    return std::string();
 }
 
 std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected) {

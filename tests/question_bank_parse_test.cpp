@@ -51,6 +51,13 @@ std::string ExpectRefused(const std::string& bank) {
     return WideToUtf8(Utf8ToWide(parsed.err_msg));
 }
 
+// Whether a large bank's side-by-side walk, cutting runs wherever it can (runs of about 64 bytes, 3 bytes read at a
+// time, two threads), leaves `bank` to the one-pass walk.
+bool LeftToOnePass(const std::string& bank) {
+    std::vector<Question> questions;
+    return !WalkedInRuns(bank, 3, 64, 2, questions);
+}
+
 // The bank checker's lines for a file named q.json holding `file_bytes`.
 std::vector<std::string> CheckerLines(const std::string& file_bytes) {
     std::vector<std::string> lines;
@@ -101,6 +108,7 @@ TEST(ParseQuestionBank, SyntaxErrorsShowTheLibraryMessage) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.message);
         EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.message)});
+        EXPECT_TRUE(LeftToOnePass(c.bank));
     }
 }
 
@@ -180,13 +188,22 @@ struct ExpectedQuestion {
     int answer;
 };
 
-// What each entry becomes, field by field.
+// What each entry becomes, field by field, whether the bank is walked in one pass or, as a large one is, in runs
+// side by side (which must either take the bank as it is or leave it to the one-pass walk; `in_runs`: it must take it).
 TEST(ParseQuestionBank, EntriesBecomeQuestions) {
+    const std::string a = R"({"questionText":"A","options":["a"],"correctAnswer":1})";
+    const std::string b = R"({"questionText":"B},{b","options":[],"correctAnswer":2,"more":[{"x":1},{"y":2}]})";
     const struct {
         const char* what;
         std::string bank;
         std::vector<ExpectedQuestion> expected;
+        bool in_runs = false;
     } cases[] = {
+        {"entries on lines of their own, CR LF, a byte-order mark before and a NUL after",
+         "\xEF\xBB\xBF[\r\n  " + a + ",\r\n  " + a + ",\r\n  " + a + "\r\n]\r\n" + std::string(1, '\0') + "],",
+         {{L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}}, true},
+        {"\"},{\" inside a text and between objects deeper down", "[" + a + "," + b + "," + b + "," + a + "]",
+         {{L"A", {L"a"}, 1}, {L"B},{b", {}, 2}, {L"B},{b", {}, 2}, {L"A", {L"a"}, 1}}},
         {"plain entry in file order",
          R"([{"questionText":"First","options":["a","b","c","d"],"correctAnswer":2},
              {"questionText":"Second","options":["e","f","g","h"],"correctAnswer":0}])",
@@ -225,12 +242,16 @@ TEST(ParseQuestionBank, EntriesBecomeQuestions) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<Question> questions = ExpectLoads(c.bank);
-        ASSERT_EQ(questions.size(), c.expected.size());
-        for (size_t i = 0; i < c.expected.size(); ++i) {
-            EXPECT_EQ(questions[i].questionText, c.expected[i].text);
-            EXPECT_EQ(questions[i].options, c.expected[i].options);
-            EXPECT_EQ(questions[i].correctAnswer, c.expected[i].answer);
+        std::vector<Question> in_runs;
+        const bool taken = WalkedInRuns(c.bank, 3, 64, 2, in_runs);
+        EXPECT_TRUE(taken || !c.in_runs);
+        for (const std::vector<Question>& questions : {ExpectLoads(c.bank), taken ? in_runs : ExpectLoads(c.bank)}) {
+            ASSERT_EQ(questions.size(), c.expected.size());
+            for (size_t i = 0; i < c.expected.size(); ++i) {
+                EXPECT_EQ(questions[i].questionText, c.expected[i].text);
+                EXPECT_EQ(questions[i].options, c.expected[i].options);
+                EXPECT_EQ(questions[i].correctAnswer, c.expected[i].answer);
+            }
         }
     }
 }
@@ -323,6 +344,7 @@ TEST(ParseQuestionBank, WrongShapesAreRefusedNamingEntryAndKey) {
         SCOPED_TRACE(c.bank);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.line);
         EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.line)});
+        EXPECT_TRUE(LeftToOnePass(c.bank));
     }
 }
 
