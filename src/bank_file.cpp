@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "byte_search.h"
+
 namespace {
 
 BankFileResult OpenFailure(const wchar_t* path, DWORD error) {
@@ -31,22 +33,9 @@ BankFileResult OpenFailure(const wchar_t* path, DWORD error) {
     }
 }
 
-// The first CR or Ctrl-Z at or after `from`, or `size`. A bank of 50 MB may hold none at all; the runtime's
-// memchr goes byte by byte and took longer than reading the file, so this looks at eight bytes at a time.
+// The first CR or Ctrl-Z at or after `from`, or `size`: a bank of 50 MB may hold none at all.
 size_t NextTextModeByte(const char* bytes, size_t size, size_t from) {
-    constexpr uint64_t ONES = 0x0101010101010101ull, HIGHS = 0x8080808080808080ull;
-    const auto has_byte = [](uint64_t word, uint64_t repeated) {
-        const uint64_t x = word ^ repeated;
-        return ((x - ONES) & ~x & HIGHS) != 0;
-    };
-    size_t i = from;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        if (has_byte(word, ONES * '\r') || has_byte(word, ONES * '\x1A')) break;
-    }
-    while (i < size && bytes[i] != '\r' && bytes[i] != '\x1A') ++i;
-    return i;
+    return FindEitherByte(bytes, size, from, '\r', '\x1A');
 }
 
 // What a text-mode read makes of `size` bytes, in place: a Ctrl-Z ends the data (`ended` is then set), and a CR

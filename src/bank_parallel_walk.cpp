@@ -1,10 +1,10 @@
-// A large bank's entries walked side by side: the calling thread reads and cuts the text into runs, worker threads
-// walk them, and the questions are joined in the runs' order at the end.
+// A large bank's entries parsed side by side: the calling thread reads the text and cuts it into runs, worker threads
+// parse the runs and record their events, and the calling thread walks the recorded runs in the bank's order with
+// the bank's rules, building every Question. The workers build nothing: under Wine every allocation takes one lock,
+// and two threads each building questions ran no faster than one.
 #include "bank_parallel_walk.h"
 
-#include <atomic>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "bank_rules.h"
+#include "byte_search.h"
 
 namespace {
 
@@ -32,144 +33,193 @@ size_t LastCutBetweenObjects(const std::string& text) {
     return std::string::npos;
 }
 
-// A run of entries to walk, and where its questions go.
+// A run of entries: its text until it is parsed, then its recorded events until they are walked.
 struct Run {
     std::string text;
-    std::vector<Question>* questions;
+    bool first = false, last = false;
+    std::string events;
+    bool recorded = false;  // under the queue's lock
+    bool parsed = false;
+};
+
+// Cuts the text, as it is read, into runs. The first run keeps the text's own start (a byte-order mark, white space,
+// "["), the last its own end; the others are wrapped in "[" and "]".
+struct Cutter {
+    const PieceSource& next_piece;
+    size_t run_bytes;
+    std::string pending;  // read, not yet cut
+    bool first = true;
+    bool ended = false;   // nothing more is to be read
+    bool gave_up = false; // no cut in four runs' worth of text
+    bool done = false;    // Next has nothing more to give
+
+    // Cuts the next run into `run`; false once the text is all cut, or when it cannot be cut (`gave_up`).
+    bool Next(Run& run) {
+        done = !Cut(run);
+        return !done;
+    }
+
+    bool Cut(Run& run) {
+        while (!ended && pending.size() < run_bytes) Read();
+        size_t cut = LastCutBetweenObjects(pending);
+        while (cut == std::string::npos && !ended) {
+            if (pending.size() >= 4 * run_bytes) return !(gave_up = true);
+            Read();
+            cut = LastCutBetweenObjects(pending);
+        }
+        if (pending.empty()) {
+            if (first) gave_up = true;  // an empty text is no bank
+            return false;
+        }
+        run.first = first;
+        run.last = ended && cut == std::string::npos;
+        const size_t length = run.last ? pending.size() : cut;
+        run.text.reserve(length + 2);
+        if (!first) run.text += '[';
+        run.text.append(pending, 0, length);
+        if (!run.last) run.text += ']';
+        pending.erase(0, run.last ? length : cut + 1);
+        first = false;
+        return true;
+    }
+
+    void Read() {
+        std::string_view piece;
+        if (!next_piece(piece)) {
+            ended = true;
+            return;
+        }
+        // The parser takes a NUL byte outside a string for the end of the text (and one inside for an error), so
+        // nothing after one may become a run.
+        const size_t nul = FindNul(piece);
+        ended = nul < piece.size();
+        pending.append(piece.substr(0, nul));
+    }
 };
 
 // What the reader and the workers share.
 struct RunQueue {
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<Run> waiting;
-    bool reading_done = false;
-    std::atomic<bool> failed{false};
+    std::deque<Run*> waiting;  // cut, not yet taken by a worker
+    bool closing = false;
 };
 
-// Walks one run as an array of its own; false when it does not load whole.
-bool WalkRun(const Run& run) {
-    bool good = true;
-    std::string unused;
-    const EntrySink collect = [&good, &run](size_t, Question& question, const std::string& problem, unsigned) {
-        if (!problem.empty()) return good = false;
-        run.questions->push_back(std::move(question));
-        return true;
-    };
-    return WalkBankText(run.text, UINT64_MAX, collect, unused) && good;
-}
-
-// Takes runs off the queue and walks them until the reader is done and the queue empty; after a failure the rest
-// are only taken off.
-void WalkRuns(RunQueue& queue) {
+// Parses runs off the queue and records their events until the queue is closed.
+void RecordRuns(RunQueue& queue) {
     for (;;) {
-        Run run;
+        Run* run = nullptr;
         {
             std::unique_lock<std::mutex> hold(queue.lock);
-            queue.changed.wait(hold, [&queue] { return !queue.waiting.empty() || queue.reading_done; });
-            if (queue.waiting.empty()) return;
-            run = std::move(queue.waiting.front());
+            queue.changed.wait(hold, [&queue] { return !queue.waiting.empty() || queue.closing; });
+            if (queue.closing) return;
+            run = queue.waiting.front();
             queue.waiting.pop_front();
         }
-        queue.changed.notify_all();  // the reader may be waiting for room
-        if (queue.failed) continue;
-        bool good = false;
+        bool parsed = false;
         try {
-            good = WalkRun(run);
+            parsed = RecordRun(run->text, run->first, run->last, run->events);
         } catch (...) {
         }
-        if (!good) {
-            queue.failed = true;
-            queue.changed.notify_all();
+
+        std::string().swap(run->text);
+        {
+            std::lock_guard<std::mutex> hold(queue.lock);
+            run->parsed = parsed;
+            run->recorded = true;
         }
+        queue.changed.notify_all();
     }
 }
 
-// Cuts the text into runs and hands each to `walk` as it is cut. The first run keeps the text's own start (a
-// byte-order mark, white space, "["), the last its own end; the others are wrapped in "[" and "]".
-bool CutIntoRuns(const PieceSource& next_piece, size_t run_bytes, std::deque<std::vector<Question>>& results,
-                 const std::function<bool(Run&&)>& walk) {
-    std::string pending;  // read, not yet cut
-    bool first = true, ended = false;
-    std::string_view piece;
-    for (bool more = next_piece(piece); more || !pending.empty(); more = !ended && next_piece(piece)) {
-        if (more) {
-            // The parser takes a NUL byte outside a string for the end of the text (and one inside for an error),
-            // so nothing after one may become a run.
-            const size_t nul = piece.find('\0');
-            ended = nul != std::string_view::npos;
-            pending.append(piece.substr(0, nul));
-            if (pending.size() < run_bytes && !ended) continue;
+// The runs in the bank's order, cut ahead of the walk so that every worker has two waiting, parsed by the workers
+// (or, without workers, here as each is needed).
+struct RunSupply {
+    Cutter cutter;
+    unsigned threads;
+    RunQueue& queue;
+    std::deque<Run> runs;  // a deque keeps each run where it is while more are added
+    size_t next = 0;       // the next run to walk
+    bool failed = false;
+
+    // The next run's events, or nullptr at the end of the text or when a run cannot be had (`failed`).
+    const std::string* Next() {
+        if (next > 0) std::string().swap(runs[next - 1].events);
+        if (threads == 0) {
+            runs.emplace_back();
+            if (!cutter.Next(runs.back())) return End();
+            Run& run = runs.back();
+            ++next;
+            if (!RecordRun(run.text, run.first, run.last, run.events)) return Fail();
+            std::string().swap(run.text);
+            return &run.events;
         }
-        Run run;
-        if (more) {
-            const size_t cut = LastCutBetweenObjects(pending);
-            if (cut == std::string::npos) {
-                if (pending.size() >= 4 * run_bytes) return false;
-                continue;
+        while (runs.size() < next + 2 * threads && !cutter.done) {
+            runs.emplace_back();
+            if (!cutter.Next(runs.back())) {
+                runs.pop_back();
+                break;
             }
-            run.text.reserve(cut + 2);
-            if (!first) run.text = "[";
-            run.text.append(pending, 0, cut);
-            run.text += ']';
-            pending.erase(0, cut + 1);
-        } else {
-            if (!first) run.text = "[";
-            run.text += pending;
-            pending.clear();
+            {
+                std::lock_guard<std::mutex> hold(queue.lock);
+                queue.waiting.push_back(&runs.back());
+            }
+            queue.changed.notify_one();
         }
-        first = false;
-        results.emplace_back();
-        run.questions = &results.back();
-        if (!walk(std::move(run))) return false;
+        if (cutter.gave_up) return Fail();
+        if (next == runs.size()) return End();
+        Run& run = runs[next++];
+        std::unique_lock<std::mutex> hold(queue.lock);
+        if (!queue.waiting.empty() && queue.waiting.front() == &run) {
+            // No worker has taken it yet: parse it here rather than wait.
+            queue.waiting.pop_front();
+            hold.unlock();
+            run.parsed = RecordRun(run.text, run.first, run.last, run.events);
+            std::string().swap(run.text);
+            return run.parsed ? &run.events : Fail();
+        }
+        queue.changed.wait(hold, [&run] { return run.recorded; });
+        return run.parsed ? &run.events : Fail();
     }
-    return !first;  // an empty text is no bank
-}
+    const std::string* End() { return cutter.gave_up ? Fail() : nullptr; }
+    const std::string* Fail() {
+        failed = true;
+        return nullptr;
+    }
+};
 
 }  // namespace
 
 bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads,
                         std::vector<Question>& questions) {
-    // A deque keeps each run's questions where they are while more runs are added.
-    std::deque<std::vector<Question>> results;
     RunQueue queue;
+    RunSupply supply{Cutter{next_piece, run_bytes, std::string()}, threads, queue, std::deque<Run>()};
     std::vector<std::thread> workers;
-    bool cut_whole = false;
+    std::vector<Question> loaded;
+    bool good = true;
     try {
-        if (threads == 0) {
-            cut_whole = CutIntoRuns(next_piece, run_bytes, results, [](Run&& run) { return WalkRun(run); });
-        } else {
-            for (unsigned k = 0; k < threads; ++k) workers.emplace_back(WalkRuns, std::ref(queue));
-            // At most two runs wait per worker, so the text read ahead stays a few runs long.
-            cut_whole = CutIntoRuns(next_piece, run_bytes, results, [&queue, threads](Run&& run) {
-                std::unique_lock<std::mutex> hold(queue.lock);
-                queue.changed.wait(hold, [&] { return queue.waiting.size() < 2 * threads || queue.failed; });
-                if (queue.failed) return false;
-                queue.waiting.push_back(std::move(run));
-                queue.changed.notify_all();
-                return true;
-            });
-        }
+        for (unsigned k = 0; k < threads; ++k) workers.emplace_back(RecordRuns, std::ref(queue));
+        const EntrySink collect = [&loaded, &good](size_t, Question& question, const std::string& problem, unsigned) {
+            if (!problem.empty()) return good = false;
+            loaded.push_back(std::move(question));
+            return true;
+        };
+        good = WalkRecordedRuns([&supply] { return supply.Next(); }, collect) && good && !supply.failed;
     } catch (...) {
-        cut_whole = false;
+        good = false;
     }
-    if (!cut_whole) queue.failed = true;
     {
         std::lock_guard<std::mutex> hold(queue.lock);
-        queue.reading_done = true;
+        queue.closing = true;
     }
     queue.changed.notify_all();
     for (std::thread& worker : workers) worker.join();
-    if (queue.failed) return false;
-
+    if (!good) return false;
     try {
-        size_t total = questions.size();
-        for (const auto& run_questions : results) total += run_questions.size();
-        questions.reserve(total);
+        questions.reserve(questions.size() + loaded.size());
     } catch (...) {
         return false;
     }
-    for (auto& run_questions : results)
-        for (Question& question : run_questions) questions.push_back(std::move(question));
+    for (Question& question : loaded) questions.push_back(std::move(question));
     return true;
 }

@@ -5,14 +5,17 @@
 // and an "options" object's values until its keys are.
 #include "bank_rules.h"
 
+#include <cstring>
 #include <iterator>
 #include <map>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "bank_messages.h"
+#include "byte_search.h"
 #include "utf8_decoding.h"
 
 namespace {
@@ -38,10 +41,14 @@ bool IsContainer(Kind kind) { return kind == Kind::Array || kind == Kind::Object
 // The keys of an entry that its rules read; every other key is read over.
 enum class Field : char { Other, Text, Options, Answer };
 
-Field FieldOf(const std::string& key) {
-    if (key == "questionText") return Field::Text;
-    if (key == "options") return Field::Options;
-    if (key == "correctAnswer") return Field::Answer;
+// Measured once, here: a std::string compared with a literal measures the literal with the runtime's strlen, which
+// goes a byte at a time under Wine, for every key of every entry.
+constexpr std::string_view TEXT_KEY = "questionText", OPTIONS_KEY = "options", ANSWER_KEY = "correctAnswer";
+
+Field FieldOf(std::string_view key) {
+    if (key == TEXT_KEY) return Field::Text;
+    if (key == OPTIONS_KEY) return Field::Options;
+    if (key == ANSWER_KEY) return Field::Answer;
     return Field::Other;
 }
 
@@ -232,14 +239,14 @@ struct BankWalk {
         if (wanted && depth == 2 && field == Field::Text) {
             entry.question.questionText = WideFromCheckedUtf8(value);
             entry.nul_texts = (entry.nul_texts & ~NUL_IN_QUESTION_TEXT) |
-                              (value.find('\0') != std::string::npos ? NUL_IN_QUESTION_TEXT : 0);
+                              (FindNul(value) < value.size() ? NUL_IN_QUESTION_TEXT : 0);
         } else if (wanted && depth == 2 && field == Field::Options) {
-            AddOption(Kind::String, WideFromCheckedUtf8(value), value.find('\0') != std::string::npos);
+            AddOption(Kind::String, WideFromCheckedUtf8(value), FindNul(value) < value.size());
         } else if (wanted && InOptions() && entry.options_kind == Kind::Array) {
-            AddOption(Kind::String, WideFromCheckedUtf8(value), value.find('\0') != std::string::npos);
+            AddOption(Kind::String, WideFromCheckedUtf8(value), FindNul(value) < value.size());
         } else if (wanted && InOptions()) {
             entry.option_members[option_key] =
-                OptionMember{Kind::String, WideFromCheckedUtf8(value), value.find('\0') != std::string::npos};
+                OptionMember{Kind::String, WideFromCheckedUtf8(value), FindNul(value) < value.size()};
         }
         EndScalar();
         return true;
@@ -349,7 +356,111 @@ bool operator!=(PieceCursor& cursor, const PieceCursor&) {
     return true;
 }
 
+// What a run's parse events are recorded as: a byte naming the event, then its value: eight bytes for a number,
+// four bytes of length and the UTF-8 bytes for a string or a key.
+enum RecordedEvent : char {
+    RECORDED_NULL = 'n', RECORDED_TRUE = 't', RECORDED_FALSE = 'f', RECORDED_INTEGER = 'i', RECORDED_UNSIGNED = 'u',
+    RECORDED_FLOAT = 'd', RECORDED_STRING = 's', RECORDED_KEY = 'k', RECORDED_OBJECT = '{', RECORDED_OBJECT_END = '}',
+    RECORDED_ARRAY = '[', RECORDED_ARRAY_END = ']',
+};
+
+// Records a run's parse events, leaving out the "[" and "]" added where the run was cut.
+struct RunRecorder {
+    std::string& events;
+    bool first, last;
+    size_t depth = 0;
+
+    template <typename Number>
+    bool Add(RecordedEvent event, Number value) {
+        events += event;
+        events.append(reinterpret_cast<const char*>(&value), sizeof value);
+        return true;
+    }
+    bool Text(RecordedEvent event, const std::string& text) {
+        if (text.size() > UINT32_MAX) return false;
+        const uint32_t size = static_cast<uint32_t>(text.size());
+        Add(event, size);
+        events += text;
+        return true;
+    }
+    bool null() { return events += RECORDED_NULL, true; }
+    bool boolean(bool value) { return events += value ? RECORDED_TRUE : RECORDED_FALSE, true; }
+    bool number_integer(json::number_integer_t value) { return Add(RECORDED_INTEGER, value); }
+    bool number_unsigned(json::number_unsigned_t value) { return Add(RECORDED_UNSIGNED, value); }
+    bool number_float(json::number_float_t value, const json::string_t&) { return Add(RECORDED_FLOAT, value); }
+    bool string(json::string_t& value) { return Text(RECORDED_STRING, value); }
+    bool binary(json::binary_t&) { return true; }  // never in JSON text
+    bool key(json::string_t& key) { return Text(RECORDED_KEY, key); }
+    bool start_object(size_t) { return ++depth, events += RECORDED_OBJECT, true; }
+    bool end_object() { return --depth, events += RECORDED_OBJECT_END, true; }
+    bool start_array(size_t) {
+        if (depth++ > 0 || first) events += RECORDED_ARRAY;
+        return true;
+    }
+    bool end_array() {
+        if (--depth > 0 || last) events += RECORDED_ARRAY_END;
+        return true;
+    }
+    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+};
+
+// Reads a recorded number and moves past it.
+template <typename Number>
+Number TakeNumber(const char*& at) {
+    Number value;
+    std::memcpy(&value, at, sizeof value);
+    at += sizeof value;
+    return value;
+}
+
+// Hands one run's recorded events to `walk`; `text` is the string every recorded text is read into.
+void Replay(const std::string& events, BankWalk& walk, std::string& text) {
+    for (const char *at = events.data(), *end = at + events.size(); at < end;) {
+        switch (*at++) {
+            case RECORDED_NULL: walk.null(); break;
+            case RECORDED_TRUE: walk.boolean(true); break;
+            case RECORDED_FALSE: walk.boolean(false); break;
+            case RECORDED_INTEGER: walk.number_integer(TakeNumber<json::number_integer_t>(at)); break;
+            case RECORDED_UNSIGNED: walk.number_unsigned(TakeNumber<json::number_unsigned_t>(at)); break;
+            case RECORDED_FLOAT: walk.number_float(TakeNumber<json::number_float_t>(at), text); break;
+            case RECORDED_STRING:
+            case RECORDED_KEY: {
+                const bool is_key = at[-1] == RECORDED_KEY;
+                const uint32_t size = TakeNumber<uint32_t>(at);
+                text.assign(at, size);
+                at += size;
+                is_key ? walk.key(text) : walk.string(text);
+                break;
+            }
+            case RECORDED_OBJECT: walk.start_object(0); break;
+            case RECORDED_OBJECT_END: walk.end_object(); break;
+            case RECORDED_ARRAY: walk.start_array(0); break;
+            default: walk.end_array(); break;
+        }
+    }
+}
+
 }  // namespace
+
+bool RecordRun(const std::string& run_text, bool first, bool last, std::string& events) {
+    events.clear();
+    events.reserve(run_text.size() + run_text.size() / 8);
+    RunRecorder recorder{events, first, last};
+    return json::sax_parse(run_text.data(), run_text.data() + run_text.size(), &recorder, json::input_format_t::json,
+                           true, false);
+}
+
+bool WalkRecordedRuns(const std::function<const std::string*()>& next_run, const EntrySink& sink) {
+    BankWalk walk(sink);
+    std::string text;
+    bool started = false;
+    while (const std::string* events = next_run()) {
+        started = true;
+        Replay(*events, walk, text);
+    }
+    std::string unused;
+    return started && walk.depth == 0 && TopValueHoldsEntries(walk.top, unused);
+}
 
 bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const EntrySink& sink, std::string& err_msg) {
     if (bank_text.size() > size_limit) {

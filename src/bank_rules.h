@@ -33,3 +33,15 @@ bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const Entry
 // whole is sound; false when it is refused or a read failed, without saying why: only the whole text can say where,
 // so a caller reads it again (ReadBankFile) and walks that to find the message.
 bool WalkBankPieces(BankPieces& pieces, const EntrySink& sink);
+
+// One run of a large bank's top-level array (its own start and end kept where it starts or ends the text, "[" and
+// "]" added where it was cut), parsed on its own: its parse events are recorded in `events`, without the brackets
+// added at a cut, to be walked later in the bank's order by WalkRecordedRuns. No Question is built and no text
+// converted, so runs can be recorded side by side on several threads. False when the run does not parse.
+bool RecordRun(const std::string& run_text, bool first, bool last, std::string& events);
+
+// Walks the recorded runs of a bank, as WalkBankText walks its whole text: `next_run` gives each run's events in
+// the bank's order, then nullptr. True when the events end a bank whose top value holds entries (every run a whole
+// bank's worth has been given); the entries' problems go to `sink` as ever. Running out of memory throws
+// std::bad_alloc or std::length_error.
+bool WalkRecordedRuns(const std::function<const std::string*()>& next_run, const EntrySink& sink);

@@ -97,15 +97,15 @@ bool ReadWholeAndReport(HWND window) {
     return true;
 }
 
-// Whether a bank is worth walking a run per processor at a time: more than one processor, and more than a few
-// runs' worth of text.
+// How many threads parse a bank's runs beside the one that walks them: one fewer than the processors, when there
+// is more than one and the bank holds more than a few runs' worth of text; 0 for a walk in one pass.
 unsigned SideBySideThreads(uint64_t file_size) {
     const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
-    return processors >= 2 && file_size >= 4 * BANK_PIECE_SIZE ? processors : 0;
+    return processors >= 2 && file_size >= 4 * BANK_PIECE_SIZE ? processors - 1 : 0;
 }
 
-// Walks the bank's pieces a run per thread at a time into allQuestions; false, with nothing loaded, when the bank is
-// to be walked in one pass instead.
+// Walks the bank's pieces in runs, parsed on `threads` threads besides this one, into allQuestions; false, with
+// nothing loaded, when the bank is to be walked in one pass instead.
 bool ReadSideBySide(BankPieces& pieces, unsigned threads) {
     const PieceSource next_piece = [&pieces](std::string_view& piece) {
         if (!ReadBankPiece(pieces)) return false;

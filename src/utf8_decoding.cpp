@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "byte_search.h"
+
 std::wstring Utf8ToWide(const std::string& text) {
     // The terminating NUL goes through the conversion too. A decoder may take a character cut short at the very
     // end of its input to run to that end (Wine's does), and would then swallow what follows the cut byte, such as
@@ -37,16 +39,13 @@ std::string Utf8FromWide(const std::wstring& text) {
 // For well-formed input the conversion is fixed by Unicode, so this gives exactly what MultiByteToWideChar gives.
 std::wstring WideFromCheckedUtf8(const std::string_view text) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = std::min(text.find('\0'), text.size());
+    const size_t size = FindNul(text);
     // One unit per character, two for those beyond U+FFFF (four-byte sequences); continuation bytes add none.
     size_t units = 0;
     for (size_t i = 0; i < size; ++i) units += ((bytes[i] & 0xC0) != 0x80) + (bytes[i] >= 0xF0);
 
+    if (units == size) return std::wstring(bytes, bytes + size);  // all ASCII: widened as it is copied
     std::wstring wide(units, L'\0');
-    if (units == size) {  // all ASCII
-        std::copy(bytes, bytes + size, wide.begin());
-        return wide;
-    }
     size_t out = 0;
     for (size_t i = 0; i < size && out < units;) {
         const unsigned lead = bytes[i];
