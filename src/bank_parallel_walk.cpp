@@ -4,6 +4,7 @@
 // and two threads each building questions ran no faster than one.
 #include "bank_parallel_walk.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -11,7 +12,6 @@
 #include <thread>
 #include <utility>
 
-#include "bank_rules.h"
 #include "byte_search.h"
 
 namespace {
@@ -190,23 +190,15 @@ struct RunSupply {
 
 }  // namespace
 
-bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads,
-                        std::vector<Question>& questions) {
+bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads, const EntrySink& sink) {
     RunQueue queue;
     RunSupply supply{Cutter{next_piece, run_bytes, std::string()}, threads, queue, std::deque<Run>()};
     std::vector<std::thread> workers;
-    std::vector<Question> loaded;
-    bool good = true;
+    bool walked = false;
     try {
         for (unsigned k = 0; k < threads; ++k) workers.emplace_back(RecordRuns, std::ref(queue));
-        const EntrySink collect = [&loaded, &good](size_t, Question& question, const std::string& problem, unsigned) {
-            if (!problem.empty()) return good = false;
-            loaded.push_back(std::move(question));
-            return true;
-        };
-        good = WalkRecordedRuns([&supply] { return supply.Next(); }, collect) && good && !supply.failed;
+        walked = WalkRecordedRuns([&supply] { return supply.Next(); }, sink) && !supply.failed;
     } catch (...) {
-        good = false;
     }
     {
         std::lock_guard<std::mutex> hold(queue.lock);
@@ -214,12 +206,10 @@ bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigne
     }
     queue.changed.notify_all();
     for (std::thread& worker : workers) worker.join();
-    if (!good) return false;
-    try {
-        questions.reserve(questions.size() + loaded.size());
-    } catch (...) {
-        return false;
-    }
-    for (Question& question : loaded) questions.push_back(std::move(question));
-    return true;
+    return walked;
+}
+
+unsigned SideBySideThreads(uint64_t text_bytes, size_t run_bytes) {
+    const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
+    return processors >= 2 && text_bytes >= 4 * run_bytes ? processors - 1 : 0;
 }

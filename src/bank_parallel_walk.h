@@ -7,19 +7,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string_view>
-#include <vector>
 
-#include "question.h"
+#include "bank_rules.h"
 
 // Gives the bank's next piece of text (as read in text mode) in `piece`; false once there is none.
 using PieceSource = std::function<bool(std::string_view& piece)>;
 
 // Walks the text `next_piece` gives, cut into runs of about `run_bytes` and parsed on `threads` threads besides the
-// calling one (0: each run parsed on the calling thread as it is needed), and appends its questions to `questions`
-// in the bank's order. Returns false, with `questions` as it was, when the bank is to be walked in one pass instead:
-// a run that does not parse (a syntax error, a wrong guess), a bad entry, no cut found in four runs' worth of text (a
-// top-level object, a huge entry), no memory or no thread for it. No exception leaves.
-bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads,
-                        std::vector<Question>& questions);
+// calling one (0: each run parsed on the calling thread as it is needed), handing every entry to `sink` in the
+// bank's order as WalkBankText does. Returns false when the bank is to be walked in one pass instead: a run that
+// does not parse (a syntax error, a wrong guess), no cut found in four runs' worth of text (a top-level object, a
+// huge entry), no memory or no thread for it; what the sink was handed is then to be forgotten. No exception leaves.
+bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads, const EntrySink& sink);
+
+// How many threads parse a bank's runs beside the one that walks them: one fewer than the processors, when there is
+// more than one and the text (of `text_bytes`) holds more than a few runs' worth; 0 for a walk in one pass.
+unsigned SideBySideThreads(uint64_t text_bytes, size_t run_bytes);

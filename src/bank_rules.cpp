@@ -15,7 +15,6 @@
 #include <nlohmann/json.hpp>
 
 #include "bank_messages.h"
-#include "byte_search.h"
 #include "utf8_decoding.h"
 
 namespace {
@@ -236,17 +235,17 @@ struct BankWalk {
     bool string(json::string_t& value) {
         Value(Kind::String);
         const bool wanted = building && entry.kind == Kind::Object;
+        bool nul = false;
         if (wanted && depth == 2 && field == Field::Text) {
-            entry.question.questionText = WideFromCheckedUtf8(value);
-            entry.nul_texts = (entry.nul_texts & ~NUL_IN_QUESTION_TEXT) |
-                              (FindNul(value) < value.size() ? NUL_IN_QUESTION_TEXT : 0);
-        } else if (wanted && depth == 2 && field == Field::Options) {
-            AddOption(Kind::String, WideFromCheckedUtf8(value), FindNul(value) < value.size());
-        } else if (wanted && InOptions() && entry.options_kind == Kind::Array) {
-            AddOption(Kind::String, WideFromCheckedUtf8(value), FindNul(value) < value.size());
+            entry.question.questionText = WideFromCheckedUtf8(value, &nul);
+            entry.nul_texts = (entry.nul_texts & ~NUL_IN_QUESTION_TEXT) | (nul ? NUL_IN_QUESTION_TEXT : 0);
+        } else if (wanted && ((depth == 2 && field == Field::Options) ||
+                              (InOptions() && entry.options_kind == Kind::Array))) {
+            std::wstring text = WideFromCheckedUtf8(value, &nul);
+            AddOption(Kind::String, std::move(text), nul);
         } else if (wanted && InOptions()) {
-            entry.option_members[option_key] =
-                OptionMember{Kind::String, WideFromCheckedUtf8(value), FindNul(value) < value.size()};
+            std::wstring text = WideFromCheckedUtf8(value, &nul);
+            entry.option_members[option_key] = OptionMember{Kind::String, std::move(text), nul};
         }
         EndScalar();
         return true;

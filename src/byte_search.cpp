@@ -1,23 +1,17 @@
-// Eight bytes at a time: a word holds a byte b when (word ^ b repeated) has a zero byte, which the classic
-// (x - 0x01...) & ~x & 0x80... test finds without a branch per byte.
+// Sixteen bytes at a time with SSE2, which every x86-64 processor has: one comparison per byte value looked for,
+// and a mask of the bytes that matched.
 #include "byte_search.h"
 
-#include <cstdint>
-#include <cstring>
+#include <emmintrin.h>
 
 size_t FindEitherByte(const char* bytes, size_t size, size_t from, char a, char b) {
-    constexpr uint64_t ONES = 0x0101010101010101ull, HIGHS = 0x8080808080808080ull;
-    const auto has_byte = [](uint64_t word, uint64_t repeated) {
-        const uint64_t x = word ^ repeated;
-        return ((x - ONES) & ~x & HIGHS) != 0;
-    };
-    const uint64_t a_repeated = ONES * static_cast<unsigned char>(a);
-    const uint64_t b_repeated = ONES * static_cast<unsigned char>(b);
+    const __m128i a_repeated = _mm_set1_epi8(a), b_repeated = _mm_set1_epi8(b);
     size_t i = from;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        if (has_byte(word, a_repeated) || has_byte(word, b_repeated)) break;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const int matched =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, a_repeated), _mm_cmpeq_epi8(block, b_repeated)));
+        if (matched != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(matched)));
     }
     while (i < size && bytes[i] != a && bytes[i] != b) ++i;
     return i;

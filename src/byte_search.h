@@ -1,6 +1,6 @@
 // Finding a byte in a long text. The C runtime's memchr goes a byte at a time under Wine: over a bank of 50 MB it
-// took longer than reading the file, and every text of the bank is searched for a NUL. These look at eight bytes at
-// a time.
+// took longer than reading the file, and every piece of a large bank is searched for a NUL. This looks at sixteen
+// bytes at a time.
 #pragma once
 
 #include <cstddef>

@@ -10,7 +10,6 @@
 #include <numeric>
 #include <random>
 #include <stdexcept>
-#include <thread>
 #include <utility>
 
 #include "bank_file.h"
@@ -97,15 +96,8 @@ bool ReadWholeAndReport(HWND window) {
     return true;
 }
 
-// How many threads parse a bank's runs beside the one that walks them: one fewer than the processors, when there
-// is more than one and the bank holds more than a few runs' worth of text; 0 for a walk in one pass.
-unsigned SideBySideThreads(uint64_t file_size) {
-    const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
-    return processors >= 2 && file_size >= 4 * BANK_PIECE_SIZE ? processors - 1 : 0;
-}
-
 // Walks the bank's pieces in runs, parsed on `threads` threads besides this one, into allQuestions; false, with
-// nothing loaded, when the bank is to be walked in one pass instead.
+// nothing loaded, when the bank is to be walked in one pass instead (which also says what is wrong with it).
 bool ReadSideBySide(BankPieces& pieces, unsigned threads) {
     const PieceSource next_piece = [&pieces](std::string_view& piece) {
         if (!ReadBankPiece(pieces)) return false;
@@ -113,7 +105,11 @@ bool ReadSideBySide(BankPieces& pieces, unsigned threads) {
         return true;
     };
     std::vector<Question> loaded;
-    if (!WalkRunsSideBySide(next_piece, BANK_PIECE_SIZE, threads, loaded) || pieces.failed) return false;
+    size_t bad_position = 0;
+    std::string problem;
+    if (!WalkRunsSideBySide(next_piece, BANK_PIECE_SIZE, threads, Collect(loaded, bad_position, problem)) ||
+        !problem.empty() || pieces.failed)
+        return false;
     try {
         AppendQuestions(loaded, allQuestions);
         return true;
@@ -130,7 +126,7 @@ bool ReadAndReport(HWND window) {
     uint64_t file_size = 0;
     DWORD system_error = ERROR_SUCCESS;
     BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
-    const unsigned threads = opened == BankFileResult::Read ? SideBySideThreads(file_size) : 0;
+    const unsigned threads = opened == BankFileResult::Read ? SideBySideThreads(file_size, BANK_PIECE_SIZE) : 0;
     if (threads > 0) {
         const bool loaded = ReadSideBySide(pieces, threads);
         CloseBankPieces(pieces);

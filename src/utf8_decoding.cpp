@@ -36,13 +36,35 @@ std::string Utf8FromWide(const std::wstring& text) {
     return utf8;
 }
 
-// For well-formed input the conversion is fixed by Unicode, so this gives exactly what MultiByteToWideChar gives.
-std::wstring WideFromCheckedUtf8(const std::string_view text) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = FindNul(text);
-    // One unit per character, two for those beyond U+FFFF (four-byte sequences); continuation bytes add none.
+namespace {
+
+// One unit per character, two for those beyond U+FFFF (four-byte sequences); continuation bytes add none. Counted
+// in a loop the compiler turns into whole-register steps, which also notes a NUL on the way.
+size_t Utf16Units(const unsigned char* bytes, size_t size, bool& nul) {
     size_t units = 0;
-    for (size_t i = 0; i < size; ++i) units += ((bytes[i] & 0xC0) != 0x80) + (bytes[i] >= 0xF0);
+    unsigned char zero = 0;
+    for (size_t i = 0; i < size; ++i) {
+        units += ((bytes[i] & 0xC0) != 0x80) + (bytes[i] >= 0xF0);
+        zero |= bytes[i] == 0;
+    }
+    nul = zero != 0;
+    return units;
+}
+
+}  // namespace
+
+// For well-formed input the conversion is fixed by Unicode, so this gives exactly what MultiByteToWideChar gives.
+std::wstring WideFromCheckedUtf8(const std::string_view text, bool* held_nul) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    size_t size = text.size();
+    bool nul = false;
+    size_t units = Utf16Units(bytes, size, nul);
+    if (nul) {
+        size = FindNul(text);
+        units = Utf16Units(bytes, size, nul);
+        nul = true;
+    }
+    if (held_nul) *held_nul = nul;
 
     if (units == size) return std::wstring(bytes, bytes + size);  // all ASCII: widened as it is copied
     std::wstring wide(units, L'\0');

@@ -9,8 +9,9 @@
 std::wstring Utf8ToWide(const std::string& text);
 
 // The same conversion for text already known to be well-formed UTF-8 (the parser checks every string of a bank),
-// decoded here instead of by the system: a large bank holds half a million texts. The result ends at the first NUL.
-std::wstring WideFromCheckedUtf8(std::string_view text);
+// decoded here instead of by the system: a large bank holds half a million texts. The result ends at the first NUL;
+// `held_nul`, when given, says whether there was one.
+std::wstring WideFromCheckedUtf8(std::string_view text, bool* held_nul = nullptr);
 
 // Converts UTF-16 to UTF-8; a lone surrogate becomes U+FFFD. Utf8FromWide(Utf8ToWide(x)) is `x` made well-formed.
 std::string Utf8FromWide(const std::wstring& text);

@@ -14,6 +14,7 @@
 
 #include "bank_check.h"
 #include "bank_parallel_walk.h"
+#include "bank_rules.h"
 #include "bank_messages.h"
 #include "utf8_decoding.h"
 
@@ -367,9 +368,11 @@ std::string CheckParseAgainstReference(const std::string& file_bytes, const Refe
     return CheckNothingLoaded();
 }
 
-bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_bytes, unsigned threads,
-                  std::vector<Question>& questions) {
-    const std::string text = TextModeBytes(file_bytes);
+namespace {
+
+// Walks `text` in runs fed `piece_bytes` at a time.
+bool WalkTextInRuns(const std::string& text, size_t piece_bytes, size_t run_bytes, unsigned threads,
+                    const EntrySink& sink) {
     size_t at = 0;
     const PieceSource next_piece = [&](std::string_view& piece) {
         if (at >= text.size()) return false;
@@ -377,21 +380,47 @@ bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_
         at += piece.size();
         return true;
     };
-    return WalkRunsSideBySide(next_piece, run_bytes, threads, questions);
+    return WalkRunsSideBySide(next_piece, run_bytes, threads, sink);
 }
 
-std::string CheckRunsAgainstExam(const std::string& file_bytes, bool exam_loaded) {
-    std::vector<Question> in_runs;
-    if (!WalkedInRuns(file_bytes, 64, 150, 0, in_runs))
-        return in_runs.empty() ? "" : "walked in runs, it was left to the one-pass walk but kept questions";
-    if (!exam_loaded) return "walked in runs, it loaded " + std::to_string(in_runs.size()) + " questions";
-    if (in_runs.size() != allQuestions.size())
-        return "walked in runs, it loaded " + std::to_string(in_runs.size()) + " questions, not " +
-               std::to_string(allQuestions.size());
-    for (size_t i = 0; i < in_runs.size(); ++i) {
-        if (!SameQuestion(in_runs[i], allQuestions[i]))
-            return "walked in runs, question " + std::to_string(i + 1) + " loaded as " +
-                   Printable(Describe(in_runs[i]));
+// Keeps a line for every entry a walk hands over: its problem, or the question it became and its NUL texts.
+EntrySink DescribeInto(std::vector<std::string>& entries) {
+    return [&entries](size_t, Question& question, const std::string& problem, unsigned nul_texts) {
+        entries.push_back(problem.empty() ? Describe(question) + " NUL " + std::to_string(nul_texts) : problem);
+        return true;
+    };
+}
+
+}  // namespace
+
+bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_bytes, unsigned threads,
+                  std::vector<Question>& questions) {
+    std::vector<Question> walked;
+    bool refused = false;
+    const EntrySink collect = [&](size_t, Question& question, const std::string& problem, unsigned) {
+        refused = refused || !problem.empty();
+        walked.push_back(std::move(question));
+        return true;
+    };
+    if (!WalkTextInRuns(TextModeBytes(file_bytes), piece_bytes, run_bytes, threads, collect) || refused) return false;
+    questions = std::move(walked);
+    return true;
+}
+
+std::string CheckRunsAgainstOnePass(const std::string& file_bytes) {
+    const std::string text = TextModeBytes(file_bytes);
+    std::vector<std::string> in_runs, in_one_pass;
+    if (!WalkTextInRuns(text, 64, 150, 0, DescribeInto(in_runs))) return std::string();
+    std::string err_msg;
+    if (!WalkBankText(text, BANK_SIZE_LIMIT, DescribeInto(in_one_pass), err_msg))
+        return "walked in runs it was taken, but in one pass it is refused with \"" + Printable(err_msg) + "\"";
+    for (size_t i = 0; i < std::max(in_runs.size(), in_one_pass.size()); ++i) {
+        const std::string runs_entry = i < in_runs.size() ? in_runs[i] : "(none)";
+        const std::string one_pass_entry = i < in_one_pass.size() ? in_one_pass[i] : "(none)";
+        if (runs_entry != one_pass_entry) {
+            return "walked in runs, entry " + std::to_string(i + 1) + " is " + Printable(runs_entry) +
+                   ", in one pass " + Printable(one_pass_entry);
+        }
     }
     return std::string();
 }

@@ -48,13 +48,13 @@ std::string CheckParseAgainstReference(const std::string& file_bytes, const Refe
                                        std::string* refusal = nullptr);
 
 // The bank walked in runs side by side (WalkRunsSideBySide), fed `piece_bytes` of its text-mode text at a time and
-// cut into runs of about `run_bytes`, on `threads` threads (0: in turn on this one); false when the walk leaves it
-// to the one-pass walk.
+// cut into runs of about `run_bytes`, on `threads` threads (0: in turn on this one), into `questions`; false when
+// the walk leaves it to the one-pass walk or an entry is refused.
 bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_bytes, unsigned threads,
                   std::vector<Question>& questions);
-// The same with small pieces and runs, in turn, after CheckParseAgainstReference (`exam_loaded`: it loaded the
-// bank into allQuestions): a bank the walk in runs takes must be one the exam loads, with the same questions.
-std::string CheckRunsAgainstExam(const std::string& file_bytes, bool exam_loaded);
+// The same with small pieces and runs, in turn: a bank the walk in runs takes must be one the one-pass walk
+// (WalkBankText) takes, every entry handed over the same, question or problem.
+std::string CheckRunsAgainstOnePass(const std::string& file_bytes);
 
 // The same through the real path: `file_bytes` written as questions.json in the current folder, LoadQuestions(owner)
 // with every message box read and dismissed, then PrepareExam.

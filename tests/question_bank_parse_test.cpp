@@ -371,6 +371,13 @@ std::string Words(size_t length) {
 TEST(CheckBank, ListsEveryProblemAtItsEntry) {
     const std::string four = R"(["a","b","c","d"])";
     const std::string good = Entry("Q", four, "0");
+    // A bank of over 4 MB, which is parsed on several threads: a bad entry and a repeat far apart.
+    std::vector<std::string> large;
+    for (int k = 0; k < 2200; ++k)
+        large.push_back(k == 1 ? R"({"questionText":"Q1","correctAnswer":0})"
+                               : R"({"questionText":"Q)" + std::to_string(k == 2000 ? 0 : k) +
+                                     R"(","options":["a","b","c","d"],"correctAnswer":0,"notes":")" +
+                                     std::string(2000, 'n') + "\"}");
     const struct {
         const char* what;
         std::string bank;
@@ -434,6 +441,15 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
           "question's first lines the four options need more than the page at the smallest size (one option of "
           "about 2,200 characters beside short ones, or four of about 550), and the longest gives up lines first. "
           "The candidate reads its end only by resting the mouse on it. Shorten it."}},
+        {"a large bank", Bank(large, "\n"),
+         {R"(q.json:3:1: error: Question 2: "options" is missing.)",
+          "q.json:2002:1: warning: Question 2001: the same question and options as Question 1 on line 2: remove one "
+          "of them."}},
+        {"the same whose last text holds what looks like two entries meeting: it cannot be parsed in runs",
+         Bank(large, "\n").insert(Bank(large, "\n").size() - 10, "},{"),
+         {R"(q.json:3:1: error: Question 2: "options" is missing.)",
+          "q.json:2002:1: warning: Question 2001: the same question and options as Question 1 on line 2: remove one "
+          "of them."}},
         {"UTF-16", std::string("\xFF\xFE[\0]\0", 6),
          {"q.json: error: The file looks like UTF-16 little-endian text, not UTF-8. Save it as UTF-8 in your editor."}},
     };
