@@ -215,6 +215,8 @@ bool CheckText(const std::string& name, const std::string& bank_text, std::vecto
         return own;
     }();
     CheckState state{dc, findings, {}, {}, {}};
+    // Room for about as many questions as the text can hold, so the table of first appearances is never rebuilt.
+    state.first_seen.reserve(bank_text.size() / 256);
     size_t walked = 0;
     const EntrySink check = [&](size_t position, Question& question, const std::string& problem,
                                 unsigned nul_texts) {
