@@ -383,10 +383,21 @@ bool WalkTextInRuns(const std::string& text, size_t piece_bytes, size_t run_byte
     return WalkRunsSideBySide(next_piece, run_bytes, threads, sink);
 }
 
-// Keeps a line for every entry a walk hands over: its problem, or the question it became and its NUL texts.
-EntrySink DescribeInto(std::vector<std::string>& entries) {
+// What a walk hands over for one entry.
+struct EntrySeen {
+    Question question;
+    std::string problem;
+    unsigned nul_texts;
+};
+
+std::string Describe(const EntrySeen& entry) {
+    return entry.problem.empty() ? Describe(entry.question) + " NUL " + std::to_string(entry.nul_texts) : entry.problem;
+}
+
+// Keeps every entry a walk hands over.
+EntrySink KeepInto(std::vector<EntrySeen>& entries) {
     return [&entries](size_t, Question& question, const std::string& problem, unsigned nul_texts) {
-        entries.push_back(problem.empty() ? Describe(question) + " NUL " + std::to_string(nul_texts) : problem);
+        entries.push_back({std::move(question), problem, nul_texts});
         return true;
     };
 }
@@ -409,18 +420,19 @@ bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_
 
 std::string CheckRunsAgainstOnePass(const std::string& file_bytes) {
     const std::string text = TextModeBytes(file_bytes);
-    std::vector<std::string> in_runs, in_one_pass;
-    if (!WalkTextInRuns(text, 64, 150, 0, DescribeInto(in_runs))) return std::string();
+    std::vector<EntrySeen> in_runs, in_one_pass;
+    if (!WalkTextInRuns(text, 64, 150, 0, KeepInto(in_runs))) return std::string();
     std::string err_msg;
-    if (!WalkBankText(text, BANK_SIZE_LIMIT, DescribeInto(in_one_pass), err_msg))
+    if (!WalkBankText(text, BANK_SIZE_LIMIT, KeepInto(in_one_pass), err_msg))
         return "walked in runs it was taken, but in one pass it is refused with \"" + Printable(err_msg) + "\"";
     for (size_t i = 0; i < std::max(in_runs.size(), in_one_pass.size()); ++i) {
-        const std::string runs_entry = i < in_runs.size() ? in_runs[i] : "(none)";
-        const std::string one_pass_entry = i < in_one_pass.size() ? in_one_pass[i] : "(none)";
-        if (runs_entry != one_pass_entry) {
-            return "walked in runs, entry " + std::to_string(i + 1) + " is " + Printable(runs_entry) +
-                   ", in one pass " + Printable(one_pass_entry);
-        }
+        if (i < in_runs.size() && i < in_one_pass.size() && in_runs[i].problem == in_one_pass[i].problem &&
+            in_runs[i].nul_texts == in_one_pass[i].nul_texts &&
+            SameQuestion(in_runs[i].question, in_one_pass[i].question))
+            continue;
+        return "walked in runs, entry " + std::to_string(i + 1) + " is " +
+               (i < in_runs.size() ? Printable(Describe(in_runs[i])) : "missing") + ", in one pass " +
+               (i < in_one_pass.size() ? Printable(Describe(in_one_pass[i])) : "missing");
     }
     return std::string();
 }
