@@ -74,6 +74,7 @@ struct Cutter {
         run.first = first;
         run.last = ended && cut == std::string::npos;
         const size_t length = run.last ? pending.size() : cut;
+        run.text.clear();
         run.text.reserve(length + 2);
         if (!first) run.text += '[';
         run.text.append(pending, 0, length);
@@ -122,7 +123,7 @@ void RecordRuns(RunQueue& queue) {
         } catch (...) {
         }
 
-        std::string().swap(run->text);
+        run->text.clear();
         {
             std::lock_guard<std::mutex> hold(queue.lock);
             run->parsed = parsed;
@@ -141,22 +142,26 @@ struct RunSupply {
     std::deque<Run> runs;  // a deque keeps each run where it is while more are added
     size_t next = 0;       // the next run to walk
     bool failed = false;
+    // The texts and events of runs already walked, used again: each is about a megabyte, and under Wine a block
+    // that large is mapped afresh and unmapped again every time, which stalls the other threads too.
+    std::vector<std::string> spare;
 
     // The next run's events, or nullptr at the end of the text or when a run cannot be had (`failed`).
     const std::string* Next() {
-        if (next > 0) std::string().swap(runs[next - 1].events);
+        if (next > 0) {
+            spare.push_back(std::move(runs[next - 1].text));
+            spare.push_back(std::move(runs[next - 1].events));
+        }
         if (threads == 0) {
-            runs.emplace_back();
-            if (!cutter.Next(runs.back())) return End();
+            if (!cutter.Next(NewRun())) return End();
             Run& run = runs.back();
             ++next;
             if (!RecordRun(run.text, run.first, run.last, run.events)) return Fail();
-            std::string().swap(run.text);
+            run.text.clear();
             return &run.events;
         }
         while (runs.size() < next + 2 * threads && !cutter.done) {
-            runs.emplace_back();
-            if (!cutter.Next(runs.back())) {
+            if (!cutter.Next(NewRun())) {
                 runs.pop_back();
                 break;
             }
@@ -175,11 +180,21 @@ struct RunSupply {
             queue.waiting.pop_front();
             hold.unlock();
             run.parsed = RecordRun(run.text, run.first, run.last, run.events);
-            std::string().swap(run.text);
+            run.text.clear();
             return run.parsed ? &run.events : Fail();
         }
         queue.changed.wait(hold, [&run] { return run.recorded; });
         return run.parsed ? &run.events : Fail();
+    }
+    Run& NewRun() {
+        runs.emplace_back();
+        for (std::string* buffer : {&runs.back().text, &runs.back().events}) {
+            if (spare.empty()) break;
+            buffer->swap(spare.back());
+            buffer->clear();
+            spare.pop_back();
+        }
+        return runs.back();
     }
     const std::string* End() { return cutter.gave_up ? Fail() : nullptr; }
     const std::string* Fail() {
@@ -192,7 +207,8 @@ struct RunSupply {
 
 bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads, const EntrySink& sink) {
     RunQueue queue;
-    RunSupply supply{Cutter{next_piece, run_bytes, std::string()}, threads, queue, std::deque<Run>()};
+    RunSupply supply{Cutter{next_piece, run_bytes, std::string()}, threads, queue, std::deque<Run>(), 0, false,
+                     std::vector<std::string>()};
     std::vector<std::thread> workers;
     bool walked = false;
     try {
