@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
-#include <cstdint>
 #include <unordered_map>
 
 namespace {
@@ -27,90 +26,73 @@ constexpr size_t WRAP_PIECE = 512;
 // How far back LineStartAt looks for the start of a paragraph before it wraps from a point inside it.
 constexpr size_t PARAGRAPH_LOOK_BACK = 4096;
 
-// The advance widths of the characters at each font height, a block of 256 at a time, taken on first need; 0 where
+// The advance widths of the characters at the normal size, a block of 256 at a time, taken on first need; 0 where
 // a character cannot be judged (a control character, half a surrogate pair, or one the font has no glyph for and
 // another font would draw). Text extents are sums of advance widths, so these give a text's width without asking
-// GDI for it: the checker lays out tens of thousands of pages at the smaller sizes too.
+// GDI for it.
 constexpr size_t WIDTH_BLOCK = 256;
-struct CharWidths {
-    std::vector<int> widths;
-    std::vector<bool> blocks_taken;
-};
-CharWidths charWidths[NORMAL_TEXT_HEIGHT + 1];
-// The characters the exam's font has no glyph for, at any height: another font, or a box, draws them, and only
-// drawing them tells how wide they are.
+std::vector<int> charWidths;
+std::vector<bool> widthBlocksTaken;
+// The characters the exam's font has no glyph for, taken with their widths: another font, or a box, draws them,
+// and only drawing them tells how wide they are.
 std::vector<bool> glyphsLacking;
 
-// Takes the widths of the block holding `c` at `height`.
-void TakeWidthBlock(HDC dc, wchar_t c, int height) {
-    CharWidths& table = charWidths[height];
-    if (table.widths.empty()) {
-        table.widths.assign(0x10000, 0);
-        table.blocks_taken.assign(0x10000 / WIDTH_BLOCK, false);
+// The width of character `c`, 0 when it cannot be judged.
+int JudgedWidth(HDC dc, wchar_t c) {
+    if (charWidths.empty()) {
+        charWidths.assign(0x10000, 0);
+        widthBlocksTaken.assign(0x10000 / WIDTH_BLOCK, false);
+        glyphsLacking.assign(0x10000, false);
     }
-    if (glyphsLacking.empty()) glyphsLacking.assign(0x10000, false);
     const size_t block = c / WIDTH_BLOCK;
-    table.blocks_taken[block] = true;
-    WithFont(dc, height, [&] {
-        const wchar_t first = static_cast<wchar_t>(block * WIDTH_BLOCK);
-        wchar_t characters[WIDTH_BLOCK];
-        WORD glyphs[WIDTH_BLOCK];
-        for (size_t k = 0; k < WIDTH_BLOCK; ++k) characters[k] = static_cast<wchar_t>(first + k);
-        if (GetCharWidth32W(dc, first, static_cast<UINT>(first + WIDTH_BLOCK - 1), &table.widths[first]) &&
-            GetGlyphIndicesW(dc, characters, WIDTH_BLOCK, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
-            for (size_t k = 0; k < WIDTH_BLOCK; ++k) {
-                const wchar_t character = characters[k];
-                glyphsLacking[first + k] = glyphs[k] == 0xFFFF;
-                if (glyphs[k] == 0xFFFF || character < L' ' || IS_HIGH_SURROGATE(character) ||
-                    IS_LOW_SURROGATE(character) || table.widths[first + k] < 0)
-                    table.widths[first + k] = 0;
+    if (!widthBlocksTaken[block]) {
+        widthBlocksTaken[block] = true;
+        WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
+            const wchar_t first = static_cast<wchar_t>(block * WIDTH_BLOCK);
+            wchar_t characters[WIDTH_BLOCK];
+            WORD glyphs[WIDTH_BLOCK];
+            for (size_t k = 0; k < WIDTH_BLOCK; ++k) characters[k] = static_cast<wchar_t>(first + k);
+            if (GetCharWidth32W(dc, first, static_cast<UINT>(first + WIDTH_BLOCK - 1), &charWidths[first]) &&
+                GetGlyphIndicesW(dc, characters, WIDTH_BLOCK, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+                for (size_t k = 0; k < WIDTH_BLOCK; ++k) {
+                    const wchar_t character = characters[k];
+                    glyphsLacking[first + k] = glyphs[k] == 0xFFFF;
+                    if (glyphs[k] == 0xFFFF || character < L' ' || IS_HIGH_SURROGATE(character) ||
+                        IS_LOW_SURROGATE(character))
+                        charWidths[first + k] = 0;
+                }
+            } else {
+                std::fill_n(&charWidths[first], WIDTH_BLOCK, 0);
             }
-        } else {
-            std::fill_n(&table.widths[first], WIDTH_BLOCK, 0);
-        }
-        return 0;
-    });
+            return 0;
+        });
+    }
+    return std::max(0, charWidths[c]);
 }
 
-// The width of character `c` at `height`, 0 when it cannot be judged.
-inline int JudgedWidth(HDC dc, wchar_t c, int height = NORMAL_TEXT_HEIGHT) {
-    const CharWidths& table = charWidths[height];
-    if (table.widths.empty() || !table.blocks_taken[c / WIDTH_BLOCK]) TakeWidthBlock(dc, c, height);
-    return table.widths[c];
-}
+// The drawn widths of the surrogate pairs met so far at the normal size, by code point. Another font draws them,
+// so each is measured as the controls draw it, once: a bank with an emoji in every question then costs no more
+// measuring than one without.
+std::unordered_map<char32_t, int> pairWidths;
 
-// The drawn widths of the surrogate pairs met so far, by height and code point. Another font draws them, so each is
-// measured as the controls draw it, once: a bank with an emoji in every question then costs no more measuring than
-// one without.
-std::unordered_map<uint64_t, int> pairWidths;
-
-// The width of the character at text[at] at `height`, 0 when it cannot be judged; a surrogate pair counts as one,
-// and `at` is moved onto its second half.
-int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at, int height = NORMAL_TEXT_HEIGHT) {
+// The width of the character at text[at], 0 when it cannot be judged; a surrogate pair counts as one, and `at`
+// is moved onto its second half.
+int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
     const wchar_t c = text[at];
     if (!IS_HIGH_SURROGATE(c) || at + 1 >= text.size() || !IS_LOW_SURROGATE(text[at + 1]))
-        return JudgedWidth(dc, c, height);
+        return JudgedWidth(dc, c);
     const char32_t code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
-    const uint64_t key = (static_cast<uint64_t>(height) << 32) | code;
-    auto found = pairWidths.find(key);
+    auto found = pairWidths.find(code);
     if (found == pairWidths.end()) {
-        const int width = WithFont(dc, height, [&] {
+        const int width = WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
             RECT box = {0, 0, 0, 0};
             DrawTextW(dc, text.data() + at, 2, &box, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
             return static_cast<int>(box.right - box.left);
         });
-        found = pairWidths.emplace(key, std::max(0, width)).first;
+        found = pairWidths.emplace(code, std::max(0, width)).first;
     }
     ++at;
     return found->second;
-}
-
-// The height of the exam font selected in `dc`, 0 when another is.
-int SelectedFontHeight(HDC dc) {
-    const HGDIOBJ font = GetCurrentObject(dc, OBJ_FONT);
-    for (int height = NORMAL_TEXT_HEIGHT; height > 0; --height)
-        if ((height == NORMAL_TEXT_HEIGHT || fittedFonts[height]) && font == FittedFont(height)) return height;
-    return 0;
 }
 
 // Japanese, Chinese and similar scripts break between any two characters, but for full-width Latin letters and
@@ -257,17 +239,16 @@ bool LabelBreaksWhereForbiddenInFont(HDC dc, const std::wstring& text, int width
     return false;
 }
 
-// How many characters from text[begin, end) fit `width` pixels, judged from the characters' widths when one of the
-// exam font's sizes is selected in `dc` and the answer is clear by more than the rounding allowed; npos means
-// "measure it". Most lines of the page are settled so, without asking GDI.
+// How many characters from text[begin, end) fit `width` pixels, judged from the characters' widths when the normal
+// size is selected in `dc` and the answer is clear by more than the rounding allowed; npos means "measure it". Most
+// lines of the page are settled so, without asking GDI.
 size_t JudgedFittingLength(HDC dc, const std::wstring& text, size_t begin, size_t end, int width) {
-    const int height = SelectedFontHeight(dc);
-    if (height == 0) return std::wstring::npos;
+    if (GetCurrentObject(dc, OBJ_FONT) != FittedFont(NORMAL_TEXT_HEIGHT)) return std::wstring::npos;
     const long long room = std::max(width, 0);
     long long total = 0;
     for (size_t k = begin; k < end; ++k) {
         const size_t character = k;
-        const int character_width = JudgedWidthAt(dc, text, k, height);
+        const int character_width = JudgedWidthAt(dc, text, k);
         if (character_width == 0 || k >= end) return std::wstring::npos;
         if (total + character_width > room) {
             const bool clear =
