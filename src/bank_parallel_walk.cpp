@@ -227,5 +227,7 @@ bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigne
 
 unsigned SideBySideThreads(uint64_t text_bytes, size_t run_bytes) {
     const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
-    return processors >= 2 && text_bytes >= 4 * run_bytes ? processors - 1 : 0;
+    // Below some ten runs the threads gain nothing measurable, and the runs in flight would weigh on the peak memory
+    // of a bank of a few megabytes.
+    return processors >= 2 && text_bytes >= 10 * run_bytes ? processors - 1 : 0;
 }

@@ -24,5 +24,5 @@ using PieceSource = std::function<bool(std::string_view& piece)>;
 bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigned threads, const EntrySink& sink);
 
 // How many threads parse a bank's runs beside the one that walks them: one fewer than the processors, when there is
-// more than one and the text (of `text_bytes`) holds more than a few runs' worth; 0 for a walk in one pass.
+// more than one and the text (of `text_bytes`) holds at least ten runs' worth; 0 for a walk in one pass.
 unsigned SideBySideThreads(uint64_t text_bytes, size_t run_bytes);

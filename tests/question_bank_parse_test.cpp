@@ -371,7 +371,7 @@ std::string Words(size_t length) {
 TEST(CheckBank, ListsEveryProblemAtItsEntry) {
     const std::string four = R"(["a","b","c","d"])";
     const std::string good = Entry("Q", four, "0");
-    // A bank of over 4 MB, which is parsed on several threads: a bad entry and a repeat far apart.
+    // A bank of over 4 MB, which the checker parses on several threads: a bad entry and a repeat far apart.
     std::vector<std::string> large;
     for (int k = 0; k < 2200; ++k)
         large.push_back(k == 1 ? R"({"questionText":"Q1","correctAnswer":0})"
