@@ -23,10 +23,10 @@ namespace {
 
 using json = nlohmann::json;
 
-// Decodes UTF-8 into code points. Ill-formed input either throws (strict) or becomes U+FFFD, one per maximal
-// subpart of an ill-formed sequence as Unicode recommends.
-std::u32string DecodeUtf8(const std::string& utf8, bool strict) {
-    std::u32string out;
+// Decodes UTF-8 into UTF-16, code point by code point. Ill-formed input either throws (strict) or becomes U+FFFD,
+// one per maximal subpart of an ill-formed sequence as Unicode recommends.
+std::wstring DecodeUtf8(const std::string& utf8, bool strict) {
+    std::wstring out;
     out.reserve(utf8.size());
     const auto* s = reinterpret_cast<const unsigned char*>(utf8.data());
     const size_t n = utf8.size();
@@ -34,7 +34,7 @@ std::u32string DecodeUtf8(const std::string& utf8, bool strict) {
     while (i < n) {
         const unsigned char lead = s[i];
         if (lead < 0x80) {
-            out.push_back(lead);
+            out.push_back(static_cast<wchar_t>(lead));
             ++i;
             continue;
         }
@@ -69,24 +69,13 @@ std::u32string DecodeUtf8(const std::string& utf8, bool strict) {
         if (!complete) {
             if (strict) throw std::invalid_argument("ill-formed UTF-8 at byte " + std::to_string(i));
             out.push_back(0xFFFD);
-        } else {
-            out.push_back(cp);
-        }
-        i += used;
-    }
-    return out;
-}
-
-std::wstring ToUtf16(const std::u32string& code_points) {
-    std::wstring out;
-    out.reserve(code_points.size());
-    for (char32_t cp : code_points) {
-        if (cp >= 0x10000) {
+        } else if (cp >= 0x10000) {
             out.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
             out.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
         } else {
             out.push_back(static_cast<wchar_t>(cp));
         }
+        i += used;
     }
     return out;
 }
@@ -98,7 +87,7 @@ std::wstring UpToNul(std::wstring wide) {
 }
 
 // The box's text for a message holding possibly ill-formed bytes; the box is a C string, so it ends at a NUL.
-std::wstring BoxText(const std::string& utf8) { return UpToNul(ToUtf16(DecodeUtf8(utf8, false))); }
+std::wstring BoxText(const std::string& utf8) { return UpToNul(DecodeUtf8(utf8, false)); }
 
 // The rules for one entry; false when the entry is at fault.
 bool ReferenceEntry(const json& item, Question& q) {
@@ -108,14 +97,14 @@ bool ReferenceEntry(const json& item, Question& q) {
     const auto answer = item.find("correctAnswer");
     if (text == item.end() || options == item.end() || answer == item.end()) return false;
     if (!text->is_string()) return false;
-    q.questionText = ReferenceWide(text->get<std::string>());
+    q.questionText = ReferenceWide(text->get_ref<const std::string&>());
 
     if (options->is_string()) {
-        q.options.push_back(ReferenceWide(options->get<std::string>()));
+        q.options.push_back(ReferenceWide(options->get_ref<const std::string&>()));
     } else if (options->is_array() || options->is_object()) {
         for (const auto& option : options->items()) {  // an object's values come in key order
             if (!option.value().is_string()) return false;
-            q.options.push_back(ReferenceWide(option.value().get<std::string>()));
+            q.options.push_back(ReferenceWide(option.value().get_ref<const std::string&>()));
         }
     } else if (!options->is_null()) {
         return false;
@@ -297,7 +286,7 @@ std::string TextModeBytes(const std::string& file_bytes) {
     return out;
 }
 
-std::wstring ReferenceWide(const std::string& utf8) { return UpToNul(ToUtf16(DecodeUtf8(utf8, true))); }
+std::wstring ReferenceWide(const std::string& utf8) { return UpToNul(DecodeUtf8(utf8, true)); }
 
 ReferenceBank ReferenceLoad(const std::string& file_bytes) { return ReferenceLoadText(TextModeBytes(file_bytes)); }
 
