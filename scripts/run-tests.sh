@@ -14,4 +14,5 @@ rm -f "$ready"
 for _ in $(seq 300); do [ -e "$ready" ] && break; sleep 0.1; done
 [ -e "$ready" ] || echo "run-tests.sh: the desktop keeper did not start; tests may be slow to end" >&2
 # Tests run side by side, a few more than the processors: many of them wait on Wine or the display, not the CPU.
+# Those that open windows share the desktop's slots (tests/CMakeLists.txt); one that must be alone on it takes all.
 ctest --test-dir "$build_dir" --output-on-failure --parallel "${TESSAVON_TEST_JOBS:-$(($(nproc) + 2))}" "$@"

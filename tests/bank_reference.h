@@ -40,11 +40,14 @@ struct ReferenceBank {
 };
 
 ReferenceBank ReferenceLoad(const std::string& file_bytes);
+// The same from what a text-mode read of the file delivers (TextModeBytes), for a caller that has it already.
+ReferenceBank ReferenceLoadText(const std::string& text);
 
-// Runs `file_bytes` through the text-mode rules and ParseQuestionBank into allQuestions, then PrepareExam, and
-// compares all of it with `expected`. Returns an empty string when everything matches, otherwise what went wrong.
-// `refusal`, when given, is set to the loader's message, empty when it loaded the bank.
-std::string CheckParseAgainstReference(const std::string& file_bytes, const ReferenceBank& expected,
+// Runs `text`, what a text-mode read of the file delivers (TextModeBytes), through ParseQuestionBank into
+// allQuestions, then PrepareExam, and compares all of it with `expected`. Returns an empty string when everything
+// matches, otherwise what went wrong. `refusal`, when given, is set to the loader's message, empty when it loaded
+// the bank.
+std::string CheckParseAgainstReference(const std::string& text, const ReferenceBank& expected,
                                        std::string* refusal = nullptr);
 
 // The bank walked in runs side by side (WalkRunsSideBySide), fed `piece_bytes` of its text-mode text at a time and
@@ -65,10 +68,10 @@ std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes,
 // where it says, anything else has no place.
 std::string AsCheckerError(const std::string& message);
 
-// Runs the bank checker on what a text-mode read of `file_bytes` delivers: no error for a bank the exam loads
-// (`refusal` empty); for one it refuses, the first error is the exam's `refusal` word for word. Returns an empty
-// string when they agree.
-std::string CheckCheckerAgainstExam(const std::string& file_bytes, const std::string& refusal);
+// Runs the bank checker on `text`, what a text-mode read delivers: no error for a bank the exam loads (`refusal`
+// empty); for one it refuses, the first error is the exam's `refusal` word for word. Returns an empty string when
+// they agree.
+std::string CheckCheckerAgainstExam(const std::string& text, const std::string& refusal);
 
 // A test that loads banks: the bank and the exam are empty again afterwards.
 class BankTest : public ::testing::Test {

@@ -43,7 +43,7 @@ TEST_F(LargeBank, HundredThousandQuestionsLoadAndTheExamIsDrawnFromAll) {
     const std::string bank = GenerateBank(BANK_SEED, LARGE_BANK);
     const ReferenceBank expected = ReferenceLoad(bank);
     // Every entry matches the independent reading, and the draw takes 60 distinct entries of the bank.
-    EXPECT_EQ(CheckParseAgainstReference(bank, expected), "");
+    EXPECT_EQ(CheckParseAgainstReference(TextModeBytes(bank), expected), "");
     ExpectGeneratedEntries();
     ASSERT_EQ(examQuestions.size(), static_cast<size_t>(EXAM_QUESTION_LIMIT));
     std::set<std::wstring> drawn;
@@ -87,7 +87,7 @@ TEST_F(LargeBank, HundredThousandLevelsOfNestingAreAnsweredWithoutCrashing) {
         SCOPED_TRACE(c.what);
         const ReferenceBank expected = ReferenceLoad(c.bank);
         EXPECT_EQ(expected.verdict, c.verdict);
-        EXPECT_EQ(CheckParseAgainstReference(c.bank, expected), "");
+        EXPECT_EQ(CheckParseAgainstReference(TextModeBytes(c.bank), expected), "");
         // The checker walks the same text, and then some, to the same verdict.
         std::vector<std::string> lines;
         size_t questions = 0, errors = 0, warnings = 0;
