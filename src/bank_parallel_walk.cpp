@@ -226,8 +226,9 @@ bool WalkRunsSideBySide(const PieceSource& next_piece, size_t run_bytes, unsigne
 }
 
 unsigned SideBySideThreads(uint64_t text_bytes, size_t run_bytes) {
-    const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
     // Below some ten runs the threads gain nothing measurable, and the runs in flight would weigh on the peak memory
-    // of a bank of a few megabytes.
-    return processors >= 2 && text_bytes >= 10 * run_bytes ? processors - 1 : 0;
+    // of a bank of a few megabytes. (Counting the processors asks the system, so it is left until it matters.)
+    if (text_bytes < 10 * run_bytes) return 0;
+    const unsigned processors = std::min(std::thread::hardware_concurrency(), 8u);
+    return processors >= 2 ? processors - 1 : 0;
 }
