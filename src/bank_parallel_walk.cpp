@@ -133,8 +133,9 @@ void RecordRuns(RunQueue& queue) {
     }
 }
 
-// The runs in the bank's order, cut ahead of the walk so that every worker has two waiting, parsed by the workers
-// (or, without workers, here as each is needed).
+// The runs in the bank's order, cut ahead of the walk so that every worker has two waiting and this thread one more,
+// parsed by the workers and, whenever the run to walk next is not parsed yet, by this thread too (or, without
+// workers, here as each is needed).
 struct RunSupply {
     Cutter cutter;
     unsigned threads;
@@ -160,7 +161,7 @@ struct RunSupply {
             run.text.clear();
             return &run.events;
         }
-        while (runs.size() < next + 2 * threads && !cutter.done) {
+        while (runs.size() < next + 2 * threads + 2 && !cutter.done) {
             if (!cutter.Next(NewRun())) {
                 runs.pop_back();
                 break;
@@ -175,15 +176,24 @@ struct RunSupply {
         if (next == runs.size()) return End();
         Run& run = runs[next++];
         std::unique_lock<std::mutex> hold(queue.lock);
-        if (!queue.waiting.empty() && queue.waiting.front() == &run) {
-            // No worker has taken it yet: parse it here rather than wait.
-            queue.waiting.pop_front();
+        while (!run.recorded) {
+            if (queue.waiting.empty()) {
+                queue.changed.wait(hold);
+                continue;
+            }
+            // Rather than wait, parse a waiting run here: this one if no worker has taken it, else the last cut.
+            Run* own = queue.waiting.front() == &run ? &run : queue.waiting.back();
+            if (own == &run)
+                queue.waiting.pop_front();
+            else
+                queue.waiting.pop_back();
             hold.unlock();
-            run.parsed = RecordRun(run.text, run.first, run.last, run.events);
-            run.text.clear();
-            return run.parsed ? &run.events : Fail();
+            const bool parsed = RecordRun(own->text, own->first, own->last, own->events);
+            own->text.clear();
+            hold.lock();
+            own->parsed = parsed;
+            own->recorded = true;
         }
-        queue.changed.wait(hold, [&run] { return run.recorded; });
         return run.parsed ? &run.events : Fail();
     }
     Run& NewRun() {
