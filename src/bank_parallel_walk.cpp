@@ -1,7 +1,8 @@
 // A large bank's entries parsed side by side: the calling thread reads the text and cuts it into runs, worker threads
-// parse the runs and record their events, and the calling thread walks the recorded runs in the bank's order with
-// the bank's rules, building every Question. The workers build nothing: under Wine every allocation takes one lock,
-// and two threads each building questions ran no faster than one.
+// (and the calling thread, rather than wait for them) parse the runs and record their events, and the calling thread
+// walks the recorded runs in the bank's order with the bank's rules, building every Question. Parsing builds
+// nothing: under Wine every allocation takes one lock, and two threads each building questions ran no faster than
+// one.
 #include "bank_parallel_walk.h"
 
 #include <algorithm>
@@ -122,7 +123,6 @@ void RecordRuns(RunQueue& queue) {
             parsed = RecordRun(run->text, run->first, run->last, run->events);
         } catch (...) {
         }
-
         run->text.clear();
         {
             std::lock_guard<std::mutex> hold(queue.lock);
