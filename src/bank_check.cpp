@@ -223,7 +223,7 @@ bool CheckText(const std::string& name, const std::string& bank_text, std::vecto
         walked = position + 1;
         return CheckEntry(state, position, question, problem, nul_texts);
     };
-    // A large bank is parsed on the other processors while this thread measures: parsing is a fifth of the check.
+    // A large bank is parsed on another thread as well while this one measures: parsing is a fifth of the check.
     bool sound = false;
     // Its runs are a quarter of the exam's: the whole text is in memory anyway, and a bank of a few megabytes gains.
     constexpr size_t RUN_BYTES = BANK_PIECE_SIZE / 4;
