@@ -12,14 +12,13 @@
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "bank_json.h"
 #include "bank_messages.h"
 #include "utf8_decoding.h"
 
 namespace {
 
-using json = nlohmann::json;
+using json = BankJson;
 
 // What a value is, as far as the messages name it.
 enum class Kind : char { Null, Boolean, Number, String, Array, Object };
@@ -225,14 +224,14 @@ struct BankWalk {
     }
     // A number with a fraction or exponent (or an integer beyond 64 bits, which the library reads as one) is
     // truncated toward zero, but only when the result fits: converting anything larger to int is undefined.
-    bool number_float(json::number_float_t value, const json::string_t&) {
+    bool number_float(json::number_float_t value, std::string_view) {
         Value(Kind::Number);
         const bool fits = value > -2147483649.0 && value < 2147483648.0;
         Answer(fits, fits ? static_cast<int>(value) : 0);
         EndScalar();
         return true;
     }
-    bool string(json::string_t& value) {
+    bool string(std::string_view value) {
         Value(Kind::String);
         const bool wanted = building && entry.kind == Kind::Object;
         bool nul = false;
@@ -262,9 +261,9 @@ struct BankWalk {
         ++depth;
         return true;
     }
-    bool key(json::string_t& key) {
+    bool key(std::string_view key) {
         if (depth == 1) {
-            member_key.swap(key);
+            member_key.assign(key);
         } else if (depth == 2 && entry.kind == Kind::Object) {
             field = FieldOf(key);
             // A key given twice keeps its later value: what the earlier one gave is forgotten.
@@ -284,7 +283,7 @@ struct BankWalk {
                 entry.question.correctAnswer = 0;
             }
         } else if (InOptions()) {
-            option_key.swap(key);
+            option_key.assign(key);
         }
         return true;
     }
@@ -375,7 +374,7 @@ struct RunRecorder {
         events.append(reinterpret_cast<const char*>(&value), sizeof value);
         return true;
     }
-    bool Text(RecordedEvent event, const std::string& text) {
+    bool Text(RecordedEvent event, std::string_view text) {
         if (text.size() > UINT32_MAX) return false;
         const uint32_t size = static_cast<uint32_t>(text.size());
         Add(event, size);
@@ -386,10 +385,10 @@ struct RunRecorder {
     bool boolean(bool value) { return events += value ? RECORDED_TRUE : RECORDED_FALSE, true; }
     bool number_integer(json::number_integer_t value) { return Add(RECORDED_INTEGER, value); }
     bool number_unsigned(json::number_unsigned_t value) { return Add(RECORDED_UNSIGNED, value); }
-    bool number_float(json::number_float_t value, const json::string_t&) { return Add(RECORDED_FLOAT, value); }
-    bool string(json::string_t& value) { return Text(RECORDED_STRING, value); }
+    bool number_float(json::number_float_t value, std::string_view) { return Add(RECORDED_FLOAT, value); }
+    bool string(std::string_view value) { return Text(RECORDED_STRING, value); }
     bool binary(json::binary_t&) { return true; }  // never in JSON text
-    bool key(json::string_t& key) { return Text(RECORDED_KEY, key); }
+    bool key(std::string_view key) { return Text(RECORDED_KEY, key); }
     bool start_object(size_t) { return ++depth, events += RECORDED_OBJECT, true; }
     bool end_object() { return --depth, events += RECORDED_OBJECT_END, true; }
     bool start_array(size_t) {
@@ -412,8 +411,8 @@ Number TakeNumber(const char*& at) {
     return value;
 }
 
-// Hands one run's recorded events to `walk`; `text` is the string every recorded text is read into.
-void Replay(const std::string& events, BankWalk& walk, std::string& text) {
+// Hands one run's recorded events to `walk`.
+void Replay(const std::string& events, BankWalk& walk) {
     for (const char *at = events.data(), *end = at + events.size(); at < end;) {
         switch (*at++) {
             case RECORDED_NULL: walk.null(); break;
@@ -421,12 +420,12 @@ void Replay(const std::string& events, BankWalk& walk, std::string& text) {
             case RECORDED_FALSE: walk.boolean(false); break;
             case RECORDED_INTEGER: walk.number_integer(TakeNumber<json::number_integer_t>(at)); break;
             case RECORDED_UNSIGNED: walk.number_unsigned(TakeNumber<json::number_unsigned_t>(at)); break;
-            case RECORDED_FLOAT: walk.number_float(TakeNumber<json::number_float_t>(at), text); break;
+            case RECORDED_FLOAT: walk.number_float(TakeNumber<json::number_float_t>(at), std::string_view()); break;
             case RECORDED_STRING:
             case RECORDED_KEY: {
                 const bool is_key = at[-1] == RECORDED_KEY;
                 const uint32_t size = TakeNumber<uint32_t>(at);
-                text.assign(at, size);
+                const std::string_view text(at, size);
                 at += size;
                 is_key ? walk.key(text) : walk.string(text);
                 break;
@@ -451,11 +450,10 @@ bool RecordRun(const std::string& run_text, bool first, bool last, std::string& 
 
 bool WalkRecordedRuns(const std::function<const std::string*()>& next_run, const EntrySink& sink) {
     BankWalk walk(sink);
-    std::string text;
     bool started = false;
     while (const std::string* events = next_run()) {
         started = true;
-        Replay(*events, walk, text);
+        Replay(*events, walk);
     }
     std::string unused;
     return started && walk.depth == 0 && TopValueHoldsEntries(walk.top, unused);
