@@ -74,13 +74,16 @@ struct Cutter {
         }
         run.first = first;
         run.last = ended && cut == std::string::npos;
-        const size_t length = run.last ? pending.size() : cut;
-        run.text.clear();
-        run.text.reserve(length + 2);
-        if (!first) run.text += '[';
-        run.text.append(pending, 0, length);
-        if (!run.last) run.text += ']';
-        pending.erase(0, run.last ? length : cut + 1);
+        // The run takes the text read so far, and the text after the cut goes back to be read on: copying the
+        // run out instead would copy the whole bank once more.
+        run.text.swap(pending);
+        pending.clear();
+        if (!run.last) {
+            pending += '[';
+            pending.append(run.text, cut + 1, std::string::npos);
+            run.text.resize(cut);
+            run.text += ']';
+        }
         first = false;
         return true;
     }
