@@ -4,6 +4,7 @@
 // question_bank_load_test.cpp.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,7 @@ struct ExpectedQuestion {
 TEST(ParseQuestionBank, EntriesBecomeQuestions) {
     const std::string a = R"({"questionText":"A","options":["a"],"correctAnswer":1})";
     const std::string b = R"({"questionText":"B},{b","options":[],"correctAnswer":2,"more":[{"x":1},{"y":2}]})";
+    const std::string q(9000, 'q'), o(5000, 'o'), p(4000, 'p');
     const struct {
         const char* what;
         std::string bank;
@@ -204,6 +206,13 @@ TEST(ParseQuestionBank, EntriesBecomeQuestions) {
          {{L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}}, true},
         {"\"},{\" inside a text and between objects deeper down", "[" + a + "," + b + "," + b + "," + a + "]",
          {{L"A", {L"a"}, 1}, {L"B},{b", {}, 2}, {L"B},{b", {}, 2}, {L"A", {L"a"}, 1}}},
+        {"texts of thousands of bytes, one after another",
+         "[" + a + R"(,{"questionText":")" + q + R"(","options":[")" + o + R"(",")" + p + R"("],"correctAnswer":0},)" +
+             a + "]",
+         {{L"A", {L"a"}, 1},
+          {std::wstring(q.begin(), q.end()), {std::wstring(o.begin(), o.end()), std::wstring(p.begin(), p.end())}, 0},
+          {L"A", {L"a"}, 1}},
+         true},
         {"plain entry in file order",
          R"([{"questionText":"First","options":["a","b","c","d"],"correctAnswer":2},
              {"questionText":"Second","options":["e","f","g","h"],"correctAnswer":0}])",
@@ -243,7 +252,8 @@ TEST(ParseQuestionBank, EntriesBecomeQuestions) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<Question> in_runs;
-        const bool taken = WalkedInRuns(c.bank, 3, 64, 2, in_runs);
+        // Runs of 64 bytes, or of a third of a bank with longer entries, so that its entries can still be cut apart.
+        const bool taken = WalkedInRuns(c.bank, 3, std::max<size_t>(64, c.bank.size() / 3), 2, in_runs);
         EXPECT_TRUE(taken || !c.in_runs);
         for (const std::vector<Question>& questions : {ExpectLoads(c.bank), taken ? in_runs : ExpectLoads(c.bank)}) {
             ASSERT_EQ(questions.size(), c.expected.size());
