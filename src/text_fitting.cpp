@@ -37,37 +37,43 @@ std::vector<bool> widthBlocksTaken;
 // and only drawing them tells how wide they are.
 std::vector<bool> glyphsLacking;
 
-// The width of character `c`, 0 when it cannot be judged.
-int JudgedWidth(HDC dc, wchar_t c) {
+// Takes the widths of the block of characters holding `c` at the normal size (0 for those that cannot be judged),
+// and which of them the font lacks.
+__attribute__((noinline)) void TakeWidthBlock(HDC dc, wchar_t c) {
     if (charWidths.empty()) {
         charWidths.assign(0x10000, 0);
         widthBlocksTaken.assign(0x10000 / WIDTH_BLOCK, false);
         glyphsLacking.assign(0x10000, false);
     }
     const size_t block = c / WIDTH_BLOCK;
-    if (!widthBlocksTaken[block]) {
-        widthBlocksTaken[block] = true;
-        WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
-            const wchar_t first = static_cast<wchar_t>(block * WIDTH_BLOCK);
-            wchar_t characters[WIDTH_BLOCK];
-            WORD glyphs[WIDTH_BLOCK];
-            for (size_t k = 0; k < WIDTH_BLOCK; ++k) characters[k] = static_cast<wchar_t>(first + k);
-            if (GetCharWidth32W(dc, first, static_cast<UINT>(first + WIDTH_BLOCK - 1), &charWidths[first]) &&
-                GetGlyphIndicesW(dc, characters, WIDTH_BLOCK, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
-                for (size_t k = 0; k < WIDTH_BLOCK; ++k) {
-                    const wchar_t character = characters[k];
-                    glyphsLacking[first + k] = glyphs[k] == 0xFFFF;
-                    if (glyphs[k] == 0xFFFF || character < L' ' || IS_HIGH_SURROGATE(character) ||
-                        IS_LOW_SURROGATE(character))
-                        charWidths[first + k] = 0;
-                }
-            } else {
-                std::fill_n(&charWidths[first], WIDTH_BLOCK, 0);
+    if (widthBlocksTaken[block]) return;
+    widthBlocksTaken[block] = true;
+    WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
+        const wchar_t first = static_cast<wchar_t>(block * WIDTH_BLOCK);
+        wchar_t characters[WIDTH_BLOCK];
+        WORD glyphs[WIDTH_BLOCK];
+        for (size_t k = 0; k < WIDTH_BLOCK; ++k) characters[k] = static_cast<wchar_t>(first + k);
+        if (GetCharWidth32W(dc, first, static_cast<UINT>(first + WIDTH_BLOCK - 1), &charWidths[first]) &&
+            GetGlyphIndicesW(dc, characters, WIDTH_BLOCK, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+            for (size_t k = 0; k < WIDTH_BLOCK; ++k) {
+                const wchar_t character = characters[k];
+                glyphsLacking[first + k] = glyphs[k] == 0xFFFF;
+                if (glyphs[k] == 0xFFFF || character < L' ' || IS_HIGH_SURROGATE(character) ||
+                    IS_LOW_SURROGATE(character) || charWidths[first + k] < 0)
+                    charWidths[first + k] = 0;
             }
-            return 0;
-        });
-    }
-    return std::max(0, charWidths[c]);
+        } else {
+            std::fill_n(&charWidths[first], WIDTH_BLOCK, 0);
+        }
+        return 0;
+    });
+}
+
+// The width of character `c`, 0 when it cannot be judged. Asked for every character of every text the checker
+// lays out, so all but the first of each block is a lookup the compiler inlines.
+int JudgedWidth(HDC dc, wchar_t c) {
+    if (charWidths.empty() || !widthBlocksTaken[c / WIDTH_BLOCK]) TakeWidthBlock(dc, c);
+    return charWidths[c];
 }
 
 // The drawn widths of the surrogate pairs met so far at the normal size, by code point. Another font draws them,
@@ -75,13 +81,9 @@ int JudgedWidth(HDC dc, wchar_t c) {
 // measuring than one without.
 std::unordered_map<char32_t, int> pairWidths;
 
-// The width of the character at text[at], 0 when it cannot be judged; a surrogate pair counts as one, and `at`
-// is moved onto its second half.
-int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
-    const wchar_t c = text[at];
-    if (!IS_HIGH_SURROGATE(c) || at + 1 >= text.size() || !IS_LOW_SURROGATE(text[at + 1]))
-        return JudgedWidth(dc, c);
-    const char32_t code = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+// The drawn width of the surrogate pair at text[at].
+__attribute__((noinline)) int PairWidth(HDC dc, const std::wstring& text, size_t at) {
+    const char32_t code = 0x10000 + ((static_cast<char32_t>(text[at]) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
     auto found = pairWidths.find(code);
     if (found == pairWidths.end()) {
         const int width = WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
@@ -91,8 +93,16 @@ int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
         });
         found = pairWidths.emplace(code, std::max(0, width)).first;
     }
-    ++at;
     return found->second;
+}
+
+// The width of the character at text[at], 0 when it cannot be judged; a surrogate pair counts as one, and `at`
+// is moved onto its second half.
+int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
+    const wchar_t c = text[at];
+    if (!IS_HIGH_SURROGATE(c) || at + 1 >= text.size() || !IS_LOW_SURROGATE(text[at + 1]))
+        return JudgedWidth(dc, c);
+    return PairWidth(dc, text, at++);
 }
 
 // Japanese, Chinese and similar scripts break between any two characters, but for full-width Latin letters and
