@@ -367,8 +367,10 @@ enum RecordedEvent : char {
 // Copies a short text with moves the compiler inlines, sixteen bytes at a time.
 void CopyShort(char* to, const char* from, size_t size) {
     size_t i = 0;
-    for (; i + 16 <= size; i += 16)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), block);
+    }
     if (size - i >= 8) std::memcpy(to + i, from + i, 8), i += 8;
     if (size - i >= 4) std::memcpy(to + i, from + i, 4), i += 4;
     if (size - i >= 2) std::memcpy(to + i, from + i, 2), i += 2;
