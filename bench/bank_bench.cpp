@@ -320,6 +320,7 @@ std::string ShortTextBank(size_t questions) {
 // TESSAVON_BENCH_OTHER_CHECK_EXE adds another build of the checker (an older one, say), run in turn with this one.
 void ReportChecker(TempWorkFolder& folder) {
     const wchar_t* other = _wgetenv(L"TESSAVON_BENCH_OTHER_CHECK_EXE");
+    const HDC dc = NewCheckingDc();
     std::printf("\nBank checker on generated banks, median of 9 runs (ms): \"load\" is the exam's LoadQuestions, \"check\"\n"
                 "the checker's read and check in one process, \"exe\" tessavon-check.exe from start to end; \"short\"\n"
                 "banks hold the same entries cut to questions of 120 bytes and options of 30, which fit the usual layout:\n");
@@ -343,12 +344,10 @@ void ReportChecker(TempWorkFolder& folder) {
             std::string text;
             uint64_t size = 0;
             DWORD error = 0;
-            std::vector<std::string> lines;
-            size_t entries = 0, errors = 0, warnings = 0;
             ReadBankFile(L"questions.json", BANK_SIZE_LIMIT, text, size, error);
-            CheckBank("questions.json", std::move(text), lines, entries, errors, warnings);
+            const BankReport report = CheckBank(dc, "questions.json", std::move(text));
             check.push_back(NowMs() - t);
-            clean = clean && entries == questions && lines.empty();
+            clean = clean && report.questions == questions && report.problems.empty();
 
             std::string output;
             DWORD status = 0;
@@ -368,6 +367,7 @@ void ReportChecker(TempWorkFolder& folder) {
         std::printf("%s\n", clean ? "" : "  (the checker did not find the bank clean)");
         std::fflush(stdout);
     }
+    DeleteDC(dc);
 }
 
 }  // namespace

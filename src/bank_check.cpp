@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -23,12 +24,11 @@ namespace {
 
 // The rows the exam shows for a question's options.
 constexpr size_t SHOWN_OPTIONS = 4;
-// Something to say about one entry; where the entry starts is filled in once all are known.
-struct Finding {
-    size_t entry;
-    bool error;  // refused by the exam; otherwise a warning
+// A warning about an entry, and which of its parts it is about.
+struct Warning {
+    BankField field;
+    size_t option;  // for BankField::Option
     std::string text;
-    size_t first_copy;  // for a repeated question, the entry it repeats; otherwise npos
 };
 
 std::string Counted(size_t count, const char* thing) {
@@ -37,18 +37,19 @@ std::string Counted(size_t count, const char* thing) {
 
 // A text the exam shows only up to its NUL (`nul`: the bank writes one in it), or shows blank. `label` names it as
 // the exam's messages do.
-void TextWarnings(bool nul, const std::wstring& shown, const std::string& label, const char* blank_advice,
-                  std::vector<std::string>& warnings) {
+void TextWarnings(bool nul, const std::wstring& shown, BankField field, size_t option, const std::string& label,
+                  const char* blank_advice, std::vector<Warning>& warnings) {
     if (nul) {
-        warnings.push_back(label + " holds a NUL character (\\u0000): the exam shows it only up to there. Remove it.");
+        warnings.push_back(
+            {field, option, label + " holds a NUL character (\\u0000): the exam shows it only up to there. Remove it."});
     } else if (IsBlank(shown)) {
-        warnings.push_back(label + " is blank: " + blank_advice);
+        warnings.push_back({field, option, label + " is blank: " + blank_advice});
     }
 }
 
 // What the exam's page makes of a question, laid out in `dc` as the exam lays it out: a question the candidate
 // must scroll, an option cut with "…".
-void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& warnings) {
+void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnings) {
     if (FitsAsAlways(dc, question.questionText, question.options)) return;
     int height = 0;
     std::vector<RECT> boxes;
@@ -56,38 +57,39 @@ void PageWarnings(HDC dc, const Question& question, std::vector<std::string>& wa
     std::vector<bool> shortened;
     if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened, true) ==
         PageFit::QuestionScrolls) {
-        warnings.push_back("\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
-                           "options. Shorten it, or its options.");
+        warnings.push_back({BankField::QuestionText, 0,
+                            "\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
+                            "options. Shorten it, or its options."});
     }
     const int line_height = LineHeight(dc, height);
     for (size_t k = 0; k < shortened.size(); ++k) {
         if (!shortened[k]) continue;
         const int lines = (boxes[k + 1].bottom - boxes[k + 1].top) / line_height;
-        warnings.push_back("option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
+        warnings.push_back({BankField::Option, k, "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
                            Counted(static_cast<size_t>(lines), "line") +
                            ": beside the question's first lines the four options need more than the page at the "
                            "smallest size (one option of about 2,200 characters beside short ones, or four of about "
                            "550), and the longest gives up lines first. The candidate reads its end only by resting "
-                           "the mouse on it. Shorten it.");
+                           "the mouse on it. Shorten it."});
     }
 }
 
 // What a candidate would trip over in an entry the exam accepts: `question` as the exam shows it, `nul_texts` which
 // of its texts the bank writes with a NUL, measured in `dc`. Each text says what to do.
-void EntryWarnings(HDC dc, const Question& question, unsigned nul_texts, std::vector<std::string>& warnings) {
-    TextWarnings(nul_texts & NUL_IN_QUESTION_TEXT, question.questionText, "\"questionText\"", "write the question.",
-                 warnings);
+void EntryWarnings(HDC dc, const Question& question, unsigned nul_texts, std::vector<Warning>& warnings) {
+    TextWarnings(nul_texts & NUL_IN_QUESTION_TEXT, question.questionText, BankField::QuestionText, 0,
+                 "\"questionText\"", "write the question.", warnings);
 
     const size_t count = question.options.size();
     if (count < SHOWN_OPTIONS) {
-        warnings.push_back("has " + Counted(count, "option") + ", so the exam shows " +
-                           Counted(SHOWN_OPTIONS - count, "empty row") + ". Give it four options.");
+        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option") + ", so the exam shows " +
+                            Counted(SHOWN_OPTIONS - count, "empty row") + ". Give it four options."});
     } else if (count > SHOWN_OPTIONS) {
-        warnings.push_back("has " + Counted(count, "option") + ", but the exam shows only the first four: remove the "
-                           "other " + std::to_string(count - SHOWN_OPTIONS) + ".");
+        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option") + ", but the exam shows only the "
+                            "first four: remove the other " + std::to_string(count - SHOWN_OPTIONS) + "."});
     }
     for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
-        TextWarnings(nul_texts & (NUL_IN_QUESTION_TEXT << (k + 1)), question.options[k],
+        TextWarnings(nul_texts & (NUL_IN_QUESTION_TEXT << (k + 1)), question.options[k], BankField::Option, k,
                      "option " + std::to_string(k + 1) + " of \"options\"", "write its text.", warnings);
     }
 
@@ -97,7 +99,7 @@ void EntryWarnings(HDC dc, const Question& question, unsigned nul_texts, std::ve
         std::string which = shown == 0   ? "no options are shown."
                             : shown == 1 ? "only option 0 is shown."
                                          : "only options 0 to " + std::to_string(shown - 1) + " are shown.";
-        warnings.push_back("\"correctAnswer\" is " + std::to_string(answer) + ", but " + which);
+        warnings.push_back({BankField::Answer, 0, "\"correctAnswer\" is " + std::to_string(answer) + ", but " + which});
     }
     PageWarnings(dc, question, warnings);
 }
@@ -125,47 +127,67 @@ size_t RepeatHash(const Question& question) {
     return combined;
 }
 
-// The line in the form editors read. `line` 0 leaves out the place: the problem is the whole file's.
-std::string ProblemLine(const std::string& name, size_t line, size_t column, bool error, const std::string& text) {
-    const std::string place = line ? ":" + std::to_string(line) + ":" + std::to_string(column) : "";
-    return name + place + (error ? ": error: " : ": warning: ") + text;
+// The part of an entry the exam's reason for refusing it is about, from the reason's first words.
+BankProblem RefusedEntry(size_t entry, const std::string& problem) {
+    BankProblem refused;
+    refused.entry = entry;
+    refused.text = problem;
+    size_t option = 0;
+    if (problem.rfind("\"questionText\"", 0) == 0) {
+        refused.field = BankField::QuestionText;
+    } else if (problem.rfind("\"correctAnswer\"", 0) == 0) {
+        refused.field = BankField::Answer;
+    } else if (std::sscanf(problem.c_str(), "option %zu of ", &option) == 1 && option > 0) {
+        refused.field = BankField::Option;
+        refused.option = option - 1;
+    }
+    return refused;
 }
 
-// The exam's message for a refused text as one line: its first line, which names the file, is left out, and a
-// syntax error is placed where the library's message says it is. Bytes that are not UTF-8, which the library may
-// quote, become U+FFFD, as in the exam's box.
-std::string WholeFileLine(const std::string& name, const std::string& err_msg) {
-    std::string text = Utf8FromWide(Utf8ToWide(err_msg));
+// The exam's message for a refused text as one problem of the whole file: its first line, which names the file, is
+// left out, and a syntax error is placed where the library's message says it is. Bytes that are not UTF-8, which the
+// library may quote, become U+FFFD, as in the exam's box.
+BankProblem WholeFileProblem(const std::string& err_msg) {
+    BankProblem problem;
+    problem.text = Utf8FromWide(Utf8ToWide(err_msg));
+    std::string& text = problem.text;
     if (text.rfind(FORMAT_ERROR_PREFIX, 0) == 0) text.erase(0, sizeof FORMAT_ERROR_PREFIX - 1);
-    size_t line = 0, column = 0;
     const size_t at = text.find(" at line ");
-    if (at != std::string::npos && std::sscanf(text.c_str() + at, " at line %zu, column %zu", &line, &column) != 2)
-        line = 0;
-    return ProblemLine(name, line, column, true, text);
+    if (at != std::string::npos &&
+        std::sscanf(text.c_str() + at, " at line %zu, column %zu", &problem.line, &problem.column) != 2)
+        problem.line = problem.column = 0;
+    return problem;
 }
 
 // What the checker keeps of the walk: an error for each entry the exam refuses, warnings for those it accepts,
 // measured in `dc`, and the questions seen, to find one given twice.
 struct CheckState {
     HDC dc;
-    std::vector<Finding>& findings;
+    std::vector<BankProblem>& problems;
     // The first appearance of each question, by the hash of what the candidate sees; a match is compared in full.
     std::unordered_multimap<size_t, std::pair<size_t, size_t>> first_seen;  // entry, index in `seen`
     std::vector<Question> seen;
-    std::vector<std::string> warnings;
+    std::vector<Warning> warnings;
 };
 
 // Looks at one entry as the walk hands it over.
 bool CheckEntry(CheckState& state, size_t position, Question& question, const std::string& problem,
                 unsigned nul_texts) {
     if (!problem.empty()) {
-        state.findings.push_back({position, true, problem, std::string::npos});
+        state.problems.push_back(RefusedEntry(position, problem));
         return true;
     }
     state.warnings.clear();
     EntryWarnings(state.dc, question, nul_texts, state.warnings);
-    for (std::string& warning : state.warnings)
-        state.findings.push_back({position, false, std::move(warning), std::string::npos});
+    for (Warning& warning : state.warnings) {
+        BankProblem found;
+        found.entry = position;
+        found.error = false;
+        found.text = std::move(warning.text);
+        found.field = warning.field;
+        found.option = warning.option;
+        state.problems.push_back(std::move(found));
+    }
     const size_t hash = RepeatHash(question);
     const auto [first, last] = state.first_seen.equal_range(hash);
     const auto repeated = std::find_if(first, last, [&](const auto& earlier) {
@@ -175,46 +197,38 @@ bool CheckEntry(CheckState& state, size_t position, Question& question, const st
         state.first_seen.emplace(hash, std::make_pair(position, state.seen.size()));
         state.seen.push_back(std::move(question));
     } else {
-        state.findings.push_back({position, false, std::string(), repeated->second.first});
+        BankProblem found;
+        found.entry = position;
+        found.error = false;
+        found.same_as = repeated->second.first;
+        state.problems.push_back(std::move(found));
     }
     return true;
 }
 
-// Turns the findings into lines, each at the line and column where its entry starts.
-void PlaceFindings(const std::string& name, const std::string& bank_text, const std::vector<Finding>& findings,
-                   std::vector<std::string>& lines) {
+// Places each problem at the line and column where its entry starts, and words a repeat with the line of the first.
+void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems) {
     const std::vector<size_t> entry_offsets = EntryOffsets(bank_text);
     std::vector<size_t> offsets;
-    for (const Finding& finding : findings) {
-        offsets.push_back(entry_offsets[finding.entry]);
-        if (finding.first_copy != std::string::npos) offsets.push_back(entry_offsets[finding.first_copy]);
+    for (const BankProblem& problem : problems) {
+        offsets.push_back(entry_offsets[problem.entry]);
+        if (problem.same_as != NO_ENTRY) offsets.push_back(entry_offsets[problem.same_as]);
     }
     const std::vector<std::pair<size_t, size_t>> places = LinesAndColumns(bank_text, offsets);
     size_t k = 0;
-    for (const Finding& finding : findings) {
-        const std::pair<size_t, size_t> place = places[k++];
-        std::string text = finding.text;
-        if (finding.first_copy != std::string::npos) {
-            text = "the same question and options as Question " + std::to_string(finding.first_copy + 1) +
-                   " on line " + std::to_string(places[k++].first) + ": remove one of them.";
+    for (BankProblem& problem : problems) {
+        std::tie(problem.line, problem.column) = places[k++];
+        if (problem.same_as != NO_ENTRY) {
+            problem.text = "the same question and options as Question " + std::to_string(problem.same_as + 1) +
+                           " on line " + std::to_string(places[k++].first) + ": remove one of them.";
         }
-        lines.push_back(ProblemLine(name, place.first, place.second, finding.error,
-                                    "Question " + std::to_string(finding.entry + 1) + ": " + text));
     }
 }
 
-bool CheckText(const std::string& name, const std::string& bank_text, std::vector<std::string>& lines,
-               size_t& questions, size_t& errors, size_t& warnings) {
-    std::vector<Finding> findings;
-    // Texts are measured as on the screen the exam would use, in a device context of the checker's own: no window
-    // needed. It is made once and kept, fonts selected: a new one for every bank cost more than checking a small one.
-    // The normal size stays selected, so measuring at it selects nothing.
-    static const HDC dc = [] {
-        const HDC own = CreateCompatibleDC(nullptr);
-        if (own) SelectObject(own, FittedFont(NORMAL_TEXT_HEIGHT));
-        return own;
-    }();
-    CheckState state{dc, findings, {}, {}, {}};
+void CheckText(HDC dc, const std::string& bank_text, BankReport& report) {
+    std::vector<BankProblem>& problems = report.problems;
+    // The normal size stays selected in `dc`, so measuring at it selects nothing.
+    CheckState state{dc, problems, {}, {}, {}};
     // Room for about as many questions as the text can hold, so the table of first appearances is never rebuilt.
     state.first_seen.reserve(bank_text.size() / 256);
     size_t walked = 0;
@@ -237,7 +251,7 @@ bool CheckText(const std::string& name, const std::string& bank_text, std::vecto
         sound = WalkRunsSideBySide(next_piece, RUN_BYTES, threads, check);
         if (!sound) {
             // Walked again in one pass, which also says what is wrong with the text.
-            findings.clear();
+            problems.clear();
             state.first_seen.clear();
             state.seen.clear();
             walked = 0;
@@ -247,32 +261,46 @@ bool CheckText(const std::string& name, const std::string& bank_text, std::vecto
     if (!sound) sound = WalkBankText(bank_text, BANK_SIZE_LIMIT, check, err_msg);
     if (!sound) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
-        lines.push_back(WholeFileLine(name, err_msg));
-        ++errors;
-        return true;
+        problems.assign(1, WholeFileProblem(err_msg));
+        report.errors = 1;
+        return;
     }
-    questions = walked;
-    for (const Finding& finding : findings) ++(finding.error ? errors : warnings);
-    if (!findings.empty()) PlaceFindings(name, bank_text, findings, lines);
-    return true;
+    report.questions = walked;
+    for (const BankProblem& problem : problems) ++(problem.error ? report.errors : report.warnings);
+    if (!problems.empty()) PlaceProblems(bank_text, problems);
 }
 
 }  // namespace
 
-bool CheckBank(const std::string& name, std::string bank_text, std::vector<std::string>& lines, size_t& questions,
-               size_t& errors, size_t& warnings) {
-    questions = errors = warnings = 0;
-    const size_t first_line = lines.size();
+HDC NewCheckingDc() {
+    const HDC dc = CreateCompatibleDC(nullptr);
+    if (dc) SelectObject(dc, FittedFont(NORMAL_TEXT_HEIGHT));
+    return dc;
+}
+
+BankReport CheckBank(HDC dc, const std::string& name, std::string bank_text) {
+    BankReport report;
     const uint64_t size = bank_text.size();
     try {
-        return CheckText(name, bank_text, lines, questions, errors, warnings);
+        CheckText(dc, bank_text, report);
+        return report;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
     std::string().swap(bank_text);
-    lines.resize(first_line);
-    questions = warnings = 0;
-    errors = 1;
-    lines.push_back(ProblemLine(name, 0, 0, true, OutOfMemoryMessage(size, name, CHECK_AGAIN)));
-    return false;
+    std::vector<BankProblem>().swap(report.problems);
+    report = BankReport();
+    report.checked = false;
+    report.errors = 1;
+    BankProblem memory;
+    memory.text = OutOfMemoryMessage(size, name, CHECK_AGAIN);
+    report.problems.push_back(std::move(memory));
+    return report;
+}
+
+std::string ProblemLine(const std::string& name, const BankProblem& problem) {
+    const std::string place =
+        problem.line ? ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) : "";
+    const std::string entry = problem.entry == NO_ENTRY ? "" : "Question " + std::to_string(problem.entry + 1) + ": ";
+    return name + place + (problem.error ? ": error: " : ": warning: ") + entry + problem.text;
 }

@@ -9,6 +9,7 @@
 #include "bank_check.h"
 #include "bank_file.h"
 #include "bank_messages.h"
+#include "console_output.h"
 #include "question.h"
 #include "utf8_decoding.h"
 
@@ -29,29 +30,8 @@ const char HELP[] =
     "Exit status: 0 when no file has an error (warnings allowed), 1 when one has, 2 when a file cannot be read or\n"
     "the command line is wrong.\n";
 
-// A console gets UTF-16, which it shows whatever its code page; a file or a pipe gets the UTF-8 bytes, which is
-// what editors and CI jobs read. Written in pieces a console of any Windows version takes.
-void Print(DWORD which, const std::string& utf8) {
-    const HANDLE out = GetStdHandle(which);
-    DWORD mode = 0, done = 0;
-    constexpr size_t PIECE = 8192;
-    if (GetConsoleMode(out, &mode)) {
-        const std::wstring wide = Utf8ToWide(utf8);
-        for (size_t at = 0; at < wide.size(); at += PIECE)
-            WriteConsoleW(out, wide.data() + at, static_cast<DWORD>(std::min(PIECE, wide.size() - at)), &done,
-                          nullptr);
-    } else {
-        for (size_t at = 0; at < utf8.size(); at += PIECE)
-            WriteFile(out, utf8.data() + at, static_cast<DWORD>(std::min(PIECE, utf8.size() - at)), &done, nullptr);
-    }
-}
-
-std::string Counted(size_t count, const char* thing) {
-    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
-}
-
-// Checks one file, prints what was found, and returns the exit status it calls for.
-int CheckFile(const std::wstring& path) {
+// Checks one file, measuring in `dc`, prints what was found, and returns the exit status it calls for.
+int CheckFile(HDC dc, const std::wstring& path) {
     const std::string name = Utf8FromWide(path);
     std::string bank_text;
     uint64_t file_size = 0;
@@ -61,8 +41,12 @@ int CheckFile(const std::wstring& path) {
     int status = STATUS_ERRORS;
     const BankFileResult read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT, bank_text, file_size, system_error);
     if (read == BankFileResult::Read) {
-        const bool checked = CheckBank(name, std::move(bank_text), lines, questions, errors, warnings);
-        status = !checked ? STATUS_UNREADABLE : errors ? STATUS_ERRORS : STATUS_CLEAN;
+        const BankReport report = CheckBank(dc, name, std::move(bank_text));
+        for (const BankProblem& problem : report.problems) lines.push_back(ProblemLine(name, problem));
+        questions = report.questions;
+        errors = report.errors;
+        warnings = report.warnings;
+        status = !report.checked ? STATUS_UNREADABLE : errors ? STATUS_ERRORS : STATUS_CLEAN;
     } else {
         // A bank over the size limit is the bank's fault, which the exam refuses; the rest keep it from being read.
         if (read != BankFileResult::TooLarge) status = STATUS_UNREADABLE;
@@ -103,7 +87,10 @@ int wmain(int argc, wchar_t** argv) {
                                     "Try tessavon-check --help.\n");
         return STATUS_UNREADABLE;
     }
+    // One device context for every file: a new one for each would cost more than checking a small bank.
+    const HDC dc = NewCheckingDc();
     int status = STATUS_CLEAN;
-    for (const std::wstring& file : files) status = std::max(status, CheckFile(file));
+    for (const std::wstring& file : files) status = std::max(status, CheckFile(dc, file));
+    DeleteDC(dc);
     return status;
 }

@@ -266,11 +266,14 @@ TEST(BankLimits, RunningOutOfMemoryAnywhereGivesTheOneMessage) {
 
     // The checker's user is told to run the check again.
     std::vector<std::string> lines;
-    size_t entries = 0, errors = 0, warnings = 0;
     std::string text = bank;
+    const HDC dc = NewCheckingDc();
     allocations_until_failure = 1;
-    EXPECT_FALSE(CheckBank("q.json", std::move(text), lines, entries, errors, warnings));
+    const BankReport report = CheckBank(dc, "q.json", std::move(text));
     allocations_until_failure = 0;
+    DeleteDC(dc);
+    EXPECT_FALSE(report.checked);
+    for (const BankProblem& problem : report.problems) lines.push_back(ProblemLine("q.json", problem));
     EXPECT_EQ(lines, std::vector<std::string>{"q.json: error: q.json (" + std::to_string(bank.size()) +
                                               " bytes) is too large for the memory available. Close other programs "
                                               "and run the check again, or use a smaller bank."});

@@ -485,11 +485,16 @@ std::string AsCheckerError(const std::string& message) {
     return "q.json: error: " + message;
 }
 
+BankReport CheckedBank(const std::string& text, std::vector<std::string>& lines, const std::string& name) {
+    static const HDC dc = NewCheckingDc();
+    BankReport report = CheckBank(dc, name, text);
+    for (const BankProblem& problem : report.problems) lines.push_back(ProblemLine(name, problem));
+    return report;
+}
+
 std::string CheckCheckerAgainstExam(const std::string& text, const std::string& refusal) {
     std::vector<std::string> lines;
-    size_t entries = 0, errors = 0, warnings = 0;
-    if (!CheckBank("q.json", text, lines, entries, errors, warnings))
-        return "the checker ran out of memory";
+    if (!CheckedBank(text, lines).checked) return "the checker ran out of memory";
     const auto first_error = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find(": error: ") != std::string::npos;
     });

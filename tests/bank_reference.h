@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bank_check.h"
 #include "question_bank.h"
 #include "test_support.h"
 
@@ -67,6 +68,10 @@ std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes,
 // `message` (its box text after the first line): a bad entry's place moves to the front, a syntax error is placed
 // where it says, anything else has no place.
 std::string AsCheckerError(const std::string& message);
+
+// The bank checker's report on `text` (what a text-mode read delivers) of a file named `name`, measured in one device
+// context kept for the whole run, as the checker keeps one for all its files; `lines` gets the lines it prints.
+BankReport CheckedBank(const std::string& text, std::vector<std::string>& lines, const std::string& name = "q.json");
 
 // Runs the bank checker on `text`, what a text-mode read delivers: no error for a bank the exam loads (`refusal`
 // empty); for one it refuses, the first error is the exam's `refusal` word for word. Returns an empty string when

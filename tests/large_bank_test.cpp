@@ -90,9 +90,9 @@ TEST_F(LargeBank, HundredThousandLevelsOfNestingAreAnsweredWithoutCrashing) {
         EXPECT_EQ(CheckParseAgainstReference(TextModeBytes(c.bank), expected), "");
         // The checker walks the same text, and then some, to the same verdict.
         std::vector<std::string> lines;
-        size_t questions = 0, errors = 0, warnings = 0;
-        EXPECT_TRUE(CheckBank("q.json", c.bank, lines, questions, errors, warnings));
-        EXPECT_EQ(errors > 0, c.verdict != BankVerdict::Loads);
+        const BankReport report = CheckedBank(c.bank, lines);
+        EXPECT_TRUE(report.checked);
+        EXPECT_EQ(report.errors > 0, c.verdict != BankVerdict::Loads);
     }
 }
 

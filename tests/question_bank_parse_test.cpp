@@ -62,9 +62,9 @@ bool LeftToOnePass(const std::string& bank) {
 // The bank checker's lines for a file named q.json holding `file_bytes`.
 std::vector<std::string> CheckerLines(const std::string& file_bytes) {
     std::vector<std::string> lines;
-    size_t questions = 0, errors = 0, warnings = 0;
-    EXPECT_TRUE(CheckBank("q.json", TextModeBytes(file_bytes), lines, questions, errors, warnings));
-    EXPECT_EQ(errors + warnings, lines.size());
+    const BankReport report = CheckedBank(TextModeBytes(file_bytes), lines);
+    EXPECT_TRUE(report.checked);
+    EXPECT_EQ(report.errors + report.warnings, lines.size());
     return lines;
 }
 
