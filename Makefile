@@ -6,6 +6,8 @@
 #   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up,
 #                    and showing long and huge questions
 #   make check       build the bank checker, then check BANK (default examples/questions.json; several may be given)
+#   make import      build the importer, then make a bank of the table CSV (written to OUT, by default CSV's name
+#                    with .json); a path may hold spaces: make import CSV="my tables/week 1.csv"
 #   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := scripts/with-display.sh $(BUILD)
@@ -13,7 +15,7 @@ WITH_DISPLAY := scripts/with-display.sh $(BUILD)
 # that Wine draws in its virtual desktop.
 SCREENSHOT_PACKAGES := x11-apps x11-utils imagemagick fonts-wine
 
-.PHONY: all deps configure build test run check package screenshot bench fuzz clean
+.PHONY: all deps configure build test run check import package screenshot bench fuzz clean
 
 all: build
 
@@ -56,6 +58,16 @@ BANK ?= examples/questions.json
 check: configure
 	@cmake --build $(BUILD) --target tessavon-check
 	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/tessavon-check.exe $(BANK)
+
+# Only the importer. Each path reaches Wine as one argument, spaces and quotes and all. Its input is not the terminal:
+# Wine gives a program started from a shell a console of its own, which on Windows would mean it was started from
+# Explorer and should wait for a key before its window closes.
+quote = '$(subst ','\'',$(1))'
+import: configure
+	@[ -n $(call quote,$(CSV)) ] || { echo 'Name the table: make import CSV=path/to/table.csv [OUT=bank.json]'; exit 2; }
+	@cmake --build $(BUILD) --target tessavon-import
+	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/tessavon-import.exe $(if $(OUT),-o $(call quote,$(OUT))) \
+		-- $(call quote,$(CSV)) </dev/null
 
 package: build
 	@cmake --build $(BUILD) --target package

@@ -26,7 +26,8 @@ set(sums ${CPACK_TOPLEVEL_DIRECTORY}/SHA256SUMS)
 file(SHA256 ${zip} zip_sum)
 file(SHA256 ${CPACK_TEMPORARY_DIRECTORY}/tessavon.exe exe_sum)
 file(SHA256 ${CPACK_TEMPORARY_DIRECTORY}/tessavon-check.exe checker_sum)
+file(SHA256 ${CPACK_TEMPORARY_DIRECTORY}/tessavon-import.exe importer_sum)
 file(WRITE ${sums} "${zip_sum}  ${CPACK_PACKAGE_FILE_NAME}.zip\n${exe_sum}  tessavon.exe\n"
-                   "${checker_sum}  tessavon-check.exe\n")
+                   "${checker_sum}  tessavon-check.exe\n${importer_sum}  tessavon-import.exe\n")
 
 set(CPACK_EXTERNAL_BUILT_PACKAGES ${zip} ${sums})

@@ -117,23 +117,28 @@ BankFileResult OpenBankFile(const wchar_t* path, uint64_t size_limit, HANDLE& fi
 
 }  // namespace
 
-BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
-                            DWORD& system_error) {
-    std::string().swap(bank_text);
+BankFileResult ReadFileBytes(const wchar_t* path, uint64_t size_limit, std::string& bytes, uint64_t& file_size,
+                             DWORD& system_error) {
+    std::string().swap(bytes);
     HANDLE file = INVALID_HANDLE_VALUE;
     BankFileResult result = OpenBankFile(path, size_limit, file, file_size, system_error);
     if (result != BankFileResult::Read) return result;
     try {
-        if (!ReadUpTo(file, file_size, bank_text, system_error)) result = ReadFailure(system_error);
+        if (!ReadUpTo(file, file_size, bytes, system_error)) result = ReadFailure(system_error);
     } catch (const std::bad_alloc&) {
         result = BankFileResult::OutOfMemory;
     }
     CloseHandle(file);
+    if (result != BankFileResult::Read) std::string().swap(bytes);  // what a failed read left
+    return result;
+}
+
+BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
+                            DWORD& system_error) {
+    const BankFileResult result = ReadFileBytes(path, size_limit, bank_text, file_size, system_error);
     if (result == BankFileResult::Read) {
         bool ended = false;
         bank_text.resize(ApplyTextMode(&bank_text[0], bank_text.size(), ended));
-    } else {
-        std::string().swap(bank_text);  // what a failed read left
     }
     return result;
 }

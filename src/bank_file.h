@@ -27,6 +27,10 @@ enum class BankFileResult {
 BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
                             DWORD& system_error);
 
+// The same read without the text mode: the file's bytes as they are, for a table whose encoding is found from them.
+BankFileResult ReadFileBytes(const wchar_t* path, uint64_t size_limit, std::string& bytes, uint64_t& file_size,
+                             DWORD& system_error);
+
 // How much of a bank is read at a time when it is read in pieces: the loader then holds one piece, not the file.
 constexpr size_t BANK_PIECE_SIZE = 1u << 20;
 

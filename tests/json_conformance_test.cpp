@@ -26,22 +26,8 @@ const std::map<std::string, const char*> INVALID_BUT_READS_AS_JSON = {
      "array of questions"},
 };
 
-// The corpus folder as Windows sees it. The build passes a host path; under Wine that path is turned into the
-// drive path Windows programs use.
-std::wstring CorpusFolder() {
-    const std::string host_path = TESSAVON_JSON_TEST_SUITE_DIR;
-    using DosName = LPWSTR(CDECL*)(LPCSTR);
-    const auto to_dos = reinterpret_cast<DosName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (to_dos) {
-        if (LPWSTR dos = to_dos(host_path.c_str())) {
-            std::wstring path = dos;
-            HeapFree(GetProcessHeap(), 0, dos);
-            return path;
-        }
-    }
-    return std::wstring(host_path.begin(), host_path.end());
-}
+// The corpus folder as Windows sees it.
+std::wstring CorpusFolder() { return HostPathForWindows(TESSAVON_JSON_TEST_SUITE_DIR); }
 
 using JsonTestSuite = BankTest;
 

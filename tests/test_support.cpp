@@ -75,6 +75,20 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     return done == bytes.size();
 }
 
+std::wstring HostPathForWindows(const std::string& host_path) {
+    using DosName = LPWSTR(CDECL*)(LPCSTR);
+    const auto to_dos = reinterpret_cast<DosName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (to_dos) {
+        if (LPWSTR dos = to_dos(host_path.c_str())) {
+            std::wstring path = dos;
+            HeapFree(GetProcessHeap(), 0, dos);
+            return path;
+        }
+    }
+    return std::wstring(host_path.begin(), host_path.end());
+}
+
 std::wstring OwnExeFolder() {
     wchar_t own_path[MAX_PATH];
     GetModuleFileNameW(nullptr, own_path, MAX_PATH);

@@ -39,6 +39,10 @@ std::string ReadWholeFile(const std::wstring& path);
 // Replaces or creates the file with exactly `bytes`. Returns false when it cannot be written.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
+// A path of the build machine's (one the build passes in) as Windows sees it: under Wine, the drive path Windows
+// programs use; elsewhere unchanged.
+std::wstring HostPathForWindows(const std::string& host_path);
+
 // The folder this test program's .exe lies in, without a trailing backslash.
 std::wstring OwnExeFolder();
 // build\tessavon.exe, found from the test program's own location (build\tests\*.exe).

@@ -31,10 +31,10 @@ protected:
 };
 
 // Everything sits at the top of the zip, so "Extract All" gives one folder to start the program in; the bank
-// checker for authors comes with it.
+// checker and the importer for authors come with it.
 TEST_F(PackageTest, HoldsTheProgramItsBankAndItsPapersAtTheTop) {
-    for (const wchar_t* name : {L"tessavon.exe", L"tessavon-check.exe", L"questions.json", L"README.md", L"LICENSE",
-                                L"docs\\question-bank.md", L"docs\\questions.schema.json"}) {
+    for (const wchar_t* name : {L"tessavon.exe", L"tessavon-check.exe", L"tessavon-import.exe", L"questions.json",
+                                L"README.md", L"LICENSE", L"docs\\question-bank.md", L"docs\\questions.schema.json"}) {
         const DWORD attributes = GetFileAttributesW((folder_ + L"\\" + name).c_str());
         EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             << WideToUtf8(name) << " is not in the package";

@@ -15,6 +15,8 @@ import unittest
 import zipfile
 
 EXE, ZIP, SUMS, SOURCE_DIR = (None,) * 4
+# The console programs for bank authors, beside the exam in the zip and in SHA256SUMS.
+TOOLS = ["tessavon-check.exe", "tessavon-import.exe"]
 
 
 def sha256(path):
@@ -24,7 +26,7 @@ def sha256(path):
 
 class ReleaseFields(unittest.TestCase):
     def test_exe_has_no_build_time(self):
-        for exe in (EXE, os.path.join(os.path.dirname(EXE), "tessavon-check.exe")):
+        for exe in [EXE] + [os.path.join(os.path.dirname(EXE), tool) for tool in TOOLS]:
             with self.subTest(exe=exe), open(exe, "rb") as f:
                 data = f.read()
                 pe = struct.unpack_from("<I", data, 0x3C)[0]
@@ -40,7 +42,8 @@ class ReleaseFields(unittest.TestCase):
         names = [e.filename for e in entries]
         self.assertEqual(names, sorted(names))
         self.assertIn("tessavon.exe", names)
-        self.assertIn("tessavon-check.exe", names)
+        for tool in TOOLS:
+            self.assertIn(tool, names)
         for e in entries:
             with self.subTest(entry=e.filename):
                 self.assertEqual(e.date_time, stamp)
@@ -52,9 +55,9 @@ class ReleaseFields(unittest.TestCase):
     def test_checksums_match(self):
         with open(SUMS) as f:
             lines = f.read().splitlines()
-        checker = os.path.join(os.path.dirname(EXE), "tessavon-check.exe")
-        self.assertEqual(lines, ["%s  %s" % (sha256(ZIP), os.path.basename(ZIP)), "%s  tessavon.exe" % sha256(EXE),
-                                 "%s  tessavon-check.exe" % sha256(checker)])
+        tools = ["%s  %s" % (sha256(os.path.join(os.path.dirname(EXE), tool)), tool) for tool in TOOLS]
+        self.assertEqual(lines, ["%s  %s" % (sha256(ZIP), os.path.basename(ZIP)),
+                                 "%s  tessavon.exe" % sha256(EXE)] + tools)
 
 
 if __name__ == "__main__":

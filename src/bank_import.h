@@ -1,0 +1,68 @@
+// A table of questions made a bank: which columns hold the question, its options and its answer, the answer's
+// forms, and the bank's JSON text. Every problem is said by the table's row and column, where the author fixes it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "bank_check.h"
+#include "question.h"
+#include "table_reading.h"
+
+// The cells a question came from.
+struct QuestionCells {
+    size_t row = 0;
+    size_t question_column = 0;
+    std::vector<size_t> option_columns;  // one for each option the question has
+    size_t answer_column = 0;
+};
+
+// What a table makes: its questions, in row order, and where each came from.
+struct ImportedTable {
+    bool headed = false;                 // the first row names the columns
+    std::vector<Question> questions;     // texts exactly as in the cells
+    std::vector<QuestionCells> cells;    // one for each question
+    std::vector<TableProblem> errors;    // rows the bank cannot take; no bank is written when there are any
+    std::vector<TableProblem> notes;     // said once: the columns left out
+};
+
+// Turns the table's rows into questions. A first row that names a question column (question, questionText, 問題,
+// 問題文) is a header: it also names the options (option 1..n, A-D, 選択肢, ア-エ) and the answer (answer,
+// correctAnswer, 正解, 解答), case and surrounding spaces aside, and any other column is left out. Without one,
+// a row is its question, its options and, in its last cell, its answer. An answer is a letter (A-D, a-d, Ａ-Ｄ), a
+// kana (ア イ ウ エ) or a number from 1, or from 0 in a column named correctAnswer, as in the bank; anything else, or
+// an answer that names no option of its row, is an error at its cell.
+ImportedTable ImportTable(const Table& table);
+
+// The bank's text, laid out as the sample bank is: UTF-8 JSON, two spaces of indent, ending in a line break.
+std::string BankJson(const std::vector<Question>& questions);
+
+// Where a problem the checker found in the bank written from `imported` is in the table, and its words: a question
+// given twice names the row of the first.
+TableProblem ProblemInTable(const ImportedTable& imported, const BankProblem& problem);
+
+// What the import says: an error keeps the bank from being written.
+enum class MessageKind { Error, Warning, Note };
+struct ImportMessage {
+    MessageKind kind;
+    TableProblem problem;
+};
+
+// A table's bytes made a bank, with everything to say about it, in the order to say it.
+struct TableImport {
+    std::string encoding;  // as DecodedText names it; empty when the bytes were refused
+    char separator = ',';
+    bool cut = false;     // the text was cut into rows of cells
+    bool headed = false;  // and its first row names the columns
+    std::vector<Question> questions;
+    std::string bank;  // the bank's text; empty when there is an error
+    std::vector<ImportMessage> messages;
+    size_t errors = 0;
+    size_t warnings = 0;
+    bool checked = true;  // false when the checker ran out of memory
+};
+
+// Reads the table, makes its questions and the bank's text, and checks that text with the checker's rules, measuring
+// in `dc` (NewCheckingDc); `bank_name` names the bank in a message about memory.
+TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name);
