@@ -40,8 +40,8 @@ std::string Counted(size_t count, const char* thing) {
 void TextWarnings(bool nul, const std::wstring& shown, BankField field, size_t option, const std::string& label,
                   const char* blank_advice, std::vector<Warning>& warnings) {
     if (nul) {
-        warnings.push_back(
-            {field, option, label + " holds a NUL character (\\u0000): the exam shows it only up to there. Remove it."});
+        warnings.push_back({field, option,
+                            label + " holds a NUL character (\\u0000): the exam shows it only up to there. Remove it."});
     } else if (IsBlank(shown)) {
         warnings.push_back({field, option, label + " is blank: " + blank_advice});
     }
@@ -65,12 +65,13 @@ void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnin
     for (size_t k = 0; k < shortened.size(); ++k) {
         if (!shortened[k]) continue;
         const int lines = (boxes[k + 1].bottom - boxes[k + 1].top) / line_height;
-        warnings.push_back({BankField::Option, k, "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
-                           Counted(static_cast<size_t>(lines), "line") +
-                           ": beside the question's first lines the four options need more than the page at the "
-                           "smallest size (one option of about 2,200 characters beside short ones, or four of about "
-                           "550), and the longest gives up lines first. The candidate reads its end only by resting "
-                           "the mouse on it. Shorten it."});
+        warnings.push_back({BankField::Option, k,
+                            "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
+                            Counted(static_cast<size_t>(lines), "line") +
+                            ": beside the question's first lines the four options need more than the page at the "
+                            "smallest size (one option of about 2,200 characters beside short ones, or four of about "
+                            "550), and the longest gives up lines first. The candidate reads its end only by resting "
+                            "the mouse on it. Shorten it."});
     }
 }
 

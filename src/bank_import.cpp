@@ -189,8 +189,8 @@ long ReadAnswer(const std::string& cell, size_t count, bool from_zero, size_t ro
         position = from_zero ? value : value - 1;
     }
     if (static_cast<size_t>(position) >= count) {
-        return error("the answer \"" + cell + "\" names option " + std::to_string(position + 1) + ", but this row has " +
-                     (count == 1 ? "1 option" : std::to_string(count) + " options") + ": write the right option as " +
+        return error("the answer \"" + cell + "\" names option " + std::to_string(position + 1) +
+                     ", but this row has " + (count == 1 ? "1 option" : std::to_string(count) + " options") + ": write the right option as " +
                      forms + ".");
     }
     return position;

@@ -79,7 +79,8 @@ DWORD WriteWhole(const std::wstring& path, const std::string& text) {
     if (folder.size() > MAX_PATH - 14 || !GetTempFileNameW(folder.c_str(), L"tsv", 0, temporary))
         return folder.size() > MAX_PATH - 14 ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
     DWORD error = ERROR_SUCCESS;
-    const HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = GetLastError();
     } else {

@@ -15,9 +15,10 @@ namespace {
 
 constexpr UINT SHIFT_JIS_CODE_PAGE = 932;
 
-// Where the first ill-formed UTF-8 sequence of `text` starts, or npos: no overlong forms, surrogates or code
-// points beyond U+10FFFF, as the JSON writer and the exam's parser require.
-size_t FirstBadUtf8(const std::string& text) {
+// Where the first ill-formed UTF-8 sequence of `text` starts, or npos, and in `bad` how many of its bytes it takes to
+// see that: no overlong forms, surrogates or code points beyond U+10FFFF, as the JSON writer and the exam's parser
+// require.
+size_t FirstBadUtf8(const std::string& text, size_t& bad) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const size_t size = text.size();
     size_t at = 0;
@@ -27,6 +28,7 @@ size_t FirstBadUtf8(const std::string& text) {
             ++at;
             continue;
         }
+        bad = 1;
         size_t length = 0;
         unsigned char low = 0x80, high = 0xBF;  // the second byte's range
         if (lead >= 0xC2 && lead <= 0xDF) {
@@ -42,9 +44,11 @@ size_t FirstBadUtf8(const std::string& text) {
         } else {
             return at;
         }
-        if (at + length > size || bytes[at + 1] < low || bytes[at + 1] > high) return at;
-        for (size_t k = 2; k < length; ++k)
-            if (bytes[at + k] < 0x80 || bytes[at + k] > 0xBF) return at;
+        for (size_t k = 1; k < length; ++k) {
+            bad = k + 1;
+            if (at + k >= size) return at;
+            if (bytes[at + k] < (k == 1 ? low : 0x80) || bytes[at + k] > (k == 1 ? high : 0xBF)) return at;
+        }
         at += length;
     }
     return std::string::npos;
@@ -61,14 +65,16 @@ bool FromShiftJis(const char* text, size_t size, std::wstring& wide) {
                                n) == n;
 }
 
-// Where the first byte sequence that is not a Shift_JIS character starts: only looked for once the whole text has
-// been refused, so one character at a time is quick enough.
-size_t FirstBadShiftJis(const std::string& text) {
+// Where the first byte sequence that is not a Shift_JIS character starts, and in `bad` its length: only looked for
+// once the whole text has been refused, so one character at a time is quick enough.
+size_t FirstBadShiftJis(const std::string& text, size_t& bad) {
     std::wstring wide;
     for (size_t at = 0; at < text.size();) {
         const auto lead = static_cast<unsigned char>(text[at]);
-        const size_t length = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
-        if (at + length > text.size() || !FromShiftJis(text.data() + at, length, wide)) return at;
+        const size_t length =
+            ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) && at + 1 < text.size() ? 2 : 1;
+        bad = length;
+        if (!FromShiftJis(text.data() + at, length, wide)) return at;
         at += length;
     }
     return std::string::npos;
@@ -91,11 +97,11 @@ const char SAVE_AS[] = "Save it from the spreadsheet as \"CSV UTF-8\" or as \"Un
 
 
 // UTF-16 after its byte-order mark, in the byte order `big_endian`, to UTF-8.
-void DecodeUtf16(const std::string& bytes, bool big_endian, DecodedText& table) {
-    table.encoding = big_endian ? "UTF-16 big-endian" : "UTF-16 little-endian";
+void DecodeUtf16(const std::string& bytes, bool big_endian, DecodedText& decoded) {
+    decoded.encoding = big_endian ? "UTF-16 big-endian" : "UTF-16 little-endian";
     if (bytes.size() % 2) {
-        table.refused = ("the file is " + table.encoding + " but ends in half a character (an odd number of bytes, " +
-                          std::to_string(bytes.size()) + "): it was cut short. " + SAVE_AS);
+        decoded.refused = "the file is " + decoded.encoding + " but ends in half a character (an odd number of " +
+                          "bytes, " + std::to_string(bytes.size()) + "): it was cut short. " + SAVE_AS;
         return;
     }
     std::wstring wide(bytes.size() / 2 - 1, L'\0');
@@ -111,12 +117,12 @@ void DecodeUtf16(const std::string& bytes, bool big_endian, DecodedText& table) 
         if (high && k + 1 < wide.size() && wide[k + 1] >= 0xDC00 && wide[k + 1] <= 0xDFFF) {
             ++k;
         } else if (high || low) {
-            table.refused = ("the file is " + table.encoding + " but holds half a character at " +
-                              Whereabouts(bytes, 2 + 2 * k, 2) + ". " + SAVE_AS);
+            decoded.refused = "the file is " + decoded.encoding + " but holds half a character at " +
+                              Whereabouts(bytes, 2 + 2 * k, 2) + ". " + SAVE_AS;
             return;
         }
     }
-    table.text = Utf8FromWide(wide);
+    decoded.text = Utf8FromWide(wide);
 }
 
 // The cells of `text` (UTF-8), cut as the header explains.
@@ -201,44 +207,46 @@ void CutRows(const std::string& text, Table& table) {
 }  // namespace
 
 DecodedText DecodeText(const std::string& bytes) {
-    DecodedText table;
+    DecodedText decoded;
     const auto byte = [&](size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0x100u; };
     if (byte(0) == 0xFF && byte(1) == 0xFE && !(byte(2) == 0 && byte(3) == 0)) {
-        DecodeUtf16(bytes, false, table);
-        return table;
+        DecodeUtf16(bytes, false, decoded);
+        return decoded;
     }
     if (byte(0) == 0xFE && byte(1) == 0xFF) {
-        DecodeUtf16(bytes, true, table);
-        return table;
+        DecodeUtf16(bytes, true, decoded);
+        return decoded;
     }
     if (const char* wide = WideEncoding(bytes)) {
-        table.refused = (std::string("the file looks like ") + wide + " text without a byte-order mark, which is " +
-                          "read only with one. " + SAVE_AS);
-        return table;
+        decoded.refused = std::string("the file looks like ") + wide + " text without a byte-order mark, which " +
+                          "is read only with one. " + SAVE_AS;
+        return decoded;
     }
     const bool marked = byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF;
     std::string text = marked ? bytes.substr(3) : bytes;
-    const size_t bad_utf8 = FirstBadUtf8(text);
+    size_t bad_utf8_length = 1, bad_shift_jis_length = 1;
+    const size_t bad_utf8 = FirstBadUtf8(text, bad_utf8_length);
     if (bad_utf8 == std::string::npos) {
-        table.encoding = marked ? "UTF-8 with a byte-order mark" : "UTF-8";
-        table.text = std::move(text);
-        return table;
+        decoded.encoding = marked ? "UTF-8 with a byte-order mark" : "UTF-8";
+        decoded.text = std::move(text);
+        return decoded;
     }
     if (marked) {
-        table.refused = ("the file starts as UTF-8 (it has the byte-order mark) but is not UTF-8 at " +
-                          Whereabouts(bytes, bad_utf8 + 3, 4) + ". " + SAVE_AS);
-        return table;
+        decoded.refused = "the file starts as UTF-8 (it has the byte-order mark) but is not UTF-8 at " +
+                          Whereabouts(bytes, bad_utf8 + 3, bad_utf8_length) + ". " + SAVE_AS;
+        return decoded;
     }
     std::wstring wide;
     if (FromShiftJis(bytes.data(), bytes.size(), wide)) {
-        table.encoding = "Shift_JIS";
-        table.text = Utf8FromWide(wide);
-        return table;
+        decoded.encoding = "Shift_JIS";
+        decoded.text = Utf8FromWide(wide);
+        return decoded;
     }
-    table.refused = ("the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at " +
-                      Whereabouts(bytes, bad_utf8, 4) + ", as Shift_JIS at " +
-                      Whereabouts(bytes, FirstBadShiftJis(bytes), 2) + ". " + SAVE_AS);
-    return table;
+    const size_t bad_shift_jis = FirstBadShiftJis(bytes, bad_shift_jis_length);
+    decoded.refused = "the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at " +
+                      Whereabouts(bytes, bad_utf8, bad_utf8_length) + ", as Shift_JIS at " +
+                      Whereabouts(bytes, bad_shift_jis, bad_shift_jis_length) + ". " + SAVE_AS;
+    return decoded;
 }
 
 Table ReadTable(const std::string& bytes) {

@@ -478,4 +478,60 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
     }
 }
 
+// Each problem of the report says which entry and which of its parts it is about, so a program that wrote the bank
+// from a table can name the cell: the exam's reasons for refusing an entry too, read from their first words.
+TEST(CheckBank, SaysWhichPartOfAnEntryEachProblemIsAbout) {
+    const std::string four = R"(["a","b","c","d"])";
+    struct Part {
+        size_t entry;
+        bool error;
+        BankField field;
+        size_t option;
+        size_t line, column;
+        size_t same_as;
+    };
+    const struct {
+        const char* what;
+        std::string bank;
+        std::vector<Part> parts;
+    } cases[] = {
+        {"refused entries",
+         Bank({R"({"options":[],"correctAnswer":0})", Entry("Q", R"(["a",2])", "0"), Entry("Q", four, "null"), "7"},
+              "\n"),
+         {{0, true, BankField::QuestionText, 0, 2, 1, NO_ENTRY},
+          {1, true, BankField::Option, 1, 3, 1, NO_ENTRY},
+          {2, true, BankField::Answer, 0, 4, 1, NO_ENTRY},
+          {3, true, BankField::Entry, 0, 5, 1, NO_ENTRY}}},
+        {"warnings, and a repeat that names the first",
+         Bank({Entry("Q", R"(["a","b"," ","d"])", "9"), Entry("", four, "0"), Entry("Q", R"(["a","b"," ","d"])", "9")},
+              "\n"),
+         {{0, false, BankField::Option, 2, 2, 1, NO_ENTRY},
+          {0, false, BankField::Answer, 0, 2, 1, NO_ENTRY},
+          {1, false, BankField::QuestionText, 0, 3, 1, NO_ENTRY},
+          {2, false, BankField::Option, 2, 4, 1, NO_ENTRY},
+          {2, false, BankField::Answer, 0, 4, 1, NO_ENTRY},
+          {2, false, BankField::Entry, 0, 4, 1, 0}}},
+        {"a syntax error is the whole file's, at its place", "[\n  {]",
+         {{NO_ENTRY, true, BankField::Entry, 0, 2, 4, NO_ENTRY}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> lines;
+        const BankReport report = CheckedBank(c.bank, lines);
+        ASSERT_EQ(report.problems.size(), c.parts.size());
+        for (size_t k = 0; k < c.parts.size(); ++k) {
+            SCOPED_TRACE(lines[k]);
+            const BankProblem& got = report.problems[k];
+            const Part& want = c.parts[k];
+            EXPECT_EQ(got.entry, want.entry);
+            EXPECT_EQ(got.error, want.error);
+            EXPECT_EQ(got.field, want.field);
+            EXPECT_EQ(got.option, want.option);
+            EXPECT_EQ(got.line, want.line);
+            EXPECT_EQ(got.column, want.column);
+            EXPECT_EQ(got.same_as, want.same_as);
+        }
+    }
+}
+
 }  // namespace

@@ -99,6 +99,9 @@ TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
         {"UTF-16 big-endian, letters A-D naming the columns, a blank row and a row of empty cells skipped",
          L"Question,A,B,C,D,Answer\n\n,,,,,\nQ,a,b,c,d,c\n", Encoding::Utf16Be, "UTF-16 big-endian", ',', true,
          {{L"Q", ABCD, 2}}},
+        {"a headerless row padded with empty cells, its last row quoted and without a line break",
+         L"Q,a,b,c,,B,,\n\"Q2\",a,b,c,d,\"A\"", Encoding::Utf8, "UTF-8", ',', false,
+         {{L"Q", {L"a", L"b", L"c"}, 1}, {L"Q2", ABCD, 0}}},
         {"three options, the empty fourth left out; a character beyond U+FFFF; spaces kept in the texts",
          L"question,option 1,option 2,option 3,option 4,answer\n  Q 😀 ,a , b,c,,3\n", Encoding::Utf8, "UTF-8", ',',
          true, {{L"  Q 😀 ", {L"a ", L" b", L"c"}, 2}}},
@@ -168,12 +171,28 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
          {"1:2: error: after the quote that closes this cell comes \"b\": a cell in quotes ends at its closing quote. "
           "Put all of the cell in the quotes, and write \"\" for a quote inside them."}},
         {"bytes neither UTF-8 nor Shift_JIS", "Q,a,b,c,d,A\nQ\x81\x20,a,b,c,d,A\n",
-         {": error: the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at byte 14 (line 2), 81 20 2C 61, "
-          "as Shift_JIS at byte 14 (line 2), 81 20. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode "
+         {": error: the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at byte 14 (line 2), 81, as "
+          "Shift_JIS at byte 14 (line 2), 81 20. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode "
           "text\"."}},
         {"UTF-16 cut in half a character", std::string("\xFF\xFEQ\0,\0a", 7),
          {": error: the file is UTF-16 little-endian but ends in half a character (an odd number of bytes, 7): it was "
           "cut short. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+        {"UTF-16 holding half a character", std::string("\xFF\xFEQ\0\x3D\xD8,\0", 8),
+         {": error: the file is UTF-16 little-endian but holds half a character at byte 5 (line 1), 3D D8. Save it "
+          "from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+        {"UTF-16 without its mark", std::string("Q\0,\0a\0", 6),
+         {": error: the file looks like UTF-16 little-endian text without a byte-order mark, which is read only with "
+          "one. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+        {"a mark of UTF-8 on what is not", "\xEF\xBB\xBFQ,\xE9t\xE9,b,c,d,A\n",
+         {": error: the file starts as UTF-8 (it has the byte-order mark) but is not UTF-8 at byte 6 (line 1), E9 74. Save it "
+          "from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+        {"a lead byte at the very end", "Q,a,b,c,d,\x81",
+         {": error: the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at byte 11 (line 1), 81, as "
+          "Shift_JIS at byte 11 (line 1), 81. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+        {"a header naming two questions and an option twice", "question,question,A,option 1,answer\nQ,Q,a,b,A\n",
+         {"1:2: error: \"question\" names a second question column; column 1 is the question already. Rename or "
+          "remove one of them.",
+          "1:4: error: \"option 1\" names option 1 again; column 3 is that option already."}},
         {"a header only", "question,a,b,c,d,answer\n", {": error: the table holds no questions."}},
         // What the exam accepts but a candidate trips over is the checker's, said at the table's cell.
         {"columns left out, a blank option, a question given twice, five options",
