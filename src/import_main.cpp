@@ -62,17 +62,23 @@ std::string SystemWords(DWORD error) {
     return words.empty() ? "Windows error " + std::to_string(error) : Utf8FromWide(words);
 }
 
-// Writes `text` to `path` whole or not at all: into a new file beside it, which then takes its name (over an older
-// bank). Returns 0, or the Windows error that kept it from being written; then no file is left behind.
-DWORD WriteWhole(const std::wstring& path, const std::string& text) {
+// The full path of `path`; empty when Windows cannot make one.
+std::wstring FullPath(const std::wstring& path) {
     std::wstring full(MAX_PATH, L'\0');
     DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
     if (length >= full.size()) {
         full.resize(length + 1);
         length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
     }
-    if (length == 0) return GetLastError();
-    full.resize(length);
+    full.resize(length < full.size() ? length : 0);
+    return full;
+}
+
+// Writes `text` to `path` whole or not at all: into a new file beside it, which then takes its name (over an older
+// bank). Returns 0, or the Windows error that kept it from being written; then no file is left behind.
+DWORD WriteWhole(const std::wstring& path, const std::string& text) {
+    const std::wstring full = FullPath(path);
+    if (full.empty()) return GetLastError();
     // Beside the bank, so the rename stays on one volume and cannot be half done.
     const std::wstring folder = full.substr(0, full.find_last_of(L"\\/") + 1);
     wchar_t temporary[MAX_PATH + 16] = {};
@@ -171,10 +177,11 @@ int Run(int argc, wchar_t** argv) {
         }
     }
     if (wrong.empty() && table.empty()) wrong = "no table to import";
-    if (wrong.empty() && output.empty()) {
-        output = DefaultOutput(table);
-        if (CompareStringOrdinal(output.c_str(), -1, table.c_str(), -1, TRUE) == CSTR_EQUAL)
-            wrong = Utf8FromWide(table) + " ends in .json already: name the bank with -o OUT.json";
+    if (wrong.empty()) {
+        if (output.empty()) output = DefaultOutput(table);
+        // The bank is never written over the table it is made of.
+        if (CompareStringOrdinal(FullPath(output).c_str(), -1, FullPath(table).c_str(), -1, TRUE) == CSTR_EQUAL)
+            wrong = "the bank would be written over the table " + Utf8FromWide(table) + ": name it with -o OUT.json";
     }
     if (!wrong.empty()) {
         Print(STD_ERROR_HANDLE, "tessavon-import: " + wrong + "\n" + USAGE + "Try tessavon-import --help.\n");

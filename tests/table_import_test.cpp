@@ -99,6 +99,10 @@ TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
         {"UTF-16 big-endian, letters A-D naming the columns, a blank row and a row of empty cells skipped",
          L"Question,A,B,C,D,Answer\n\n,,,,,\nQ,a,b,c,d,c\n", Encoding::Utf16Be, "UTF-16 big-endian", ',', true,
          {{L"Q", ABCD, 2}}},
+        {"control characters as they stand: a CR alone, Ctrl-Z (which ends a file read as text), a tab; a NUL, where "
+         "the exam ends the text",
+         std::wstring(L"\"a\rb\x1A\tc\",x\0y,b,c,d,1\n", 21), Encoding::Utf8, "UTF-8", ',', false,
+         {{L"a\rb\x1A\tc", {L"x", L"b", L"c", L"d"}, 0}}},
         {"a headerless row padded with empty cells, its last row quoted and without a line break",
          L"Q,a,b,c,,B,,\n\"Q2\",a,b,c,d,\"A\"", Encoding::Utf8, "UTF-8", ',', false,
          {{L"Q", {L"a", L"b", L"c"}, 1}, {L"Q2", ABCD, 0}}},
@@ -241,6 +245,8 @@ TEST(TableImportExe, WritesTheBankWholeOrNotAtAll) {
         {"an error writes nothing", "Q,a,b,c,d,F\n", L"\"my table.csv\"", 1, "my table.csv: nothing written, 1 error",
          nullptr},
         {"a table that is not there", "", L"missing.csv", 2, "missing.csv: nothing written, 1 error", nullptr},
+        {"never over the table itself", good, L"-o \"./my table.csv\" \"my table.csv\"", 2,
+         "Try tessavon-import --help.", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
