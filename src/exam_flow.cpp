@@ -2,6 +2,7 @@
 #include "exam_flow.h"
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,17 @@
 
 int currentQuestionIndex = 0;
 int timeLeft = EXAM_DURATION_SECONDS;
+bool previewingBank = false;
+
+namespace {
+
+// The row of q's right option, or 0 (no row) when the answer points at none of the four.
+int RightOptionRow(const Question& q) {
+    const int answer = q.correctAnswer;
+    return answer >= 0 && answer < static_cast<int>(std::size(OPTION_IDS)) ? OPTION_IDS[answer] : 0;
+}
+
+}  // namespace
 
 void ShowQuestion(HWND window) {
     const int question_count = static_cast<int>(examQuestions.size());
@@ -22,7 +34,7 @@ void ShowQuestion(HWND window) {
     SetDlgItemTextW(window, IDC_QUESTION_NUMBER, q_num_text.c_str());
     // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
     ShowQuestionPage(window, q.questionText, q.options);
-    CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, 0);
+    CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, previewingBank ? RightOptionRow(q) : 0);
 }
 
 void NavigateExam(HWND window, int command_id) {
@@ -44,7 +56,7 @@ void UpdateTimerDisplay(HWND window) {
 
 void ExamTick(HWND window, UINT_PTR timer_id) {
     // Once the time is up the exam is over: a tick still queued, or one any program posts, changes nothing.
-    if (timer_id != ID_EXAM_TIMER || timeLeft <= 0) return;
+    if (timer_id != ID_EXAM_TIMER || timeLeft <= 0 || previewingBank) return;
     --timeLeft;
     UpdateTimerDisplay(window);
     if (timeLeft <= 0) {

@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <exception>
+#include <utility>
 
 #include "control_ids.h"
 #include "exam_flow.h"
@@ -50,19 +51,31 @@ const int BOLD_FONT_CONTROLS[] = {IDC_QUESTION_NUMBER, IDC_TIMER_LABEL};
 const int NORMAL_FONT_CONTROLS[] = {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3,
                                     IDC_OPTION4,       IDC_PREV,    IDC_NEXT};
 
-// Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer.
+// The checker's preview instead of an exam: the bank whole, in file order, from the question asked for.
+void StartPreview(PreviewStart& start) {
+    previewingBank = true;
+    // Taken, not copied: a large bank is not held twice.
+    examQuestions = std::move(start.questions);
+    currentQuestionIndex = start.first;
+}
+
+// Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer; for a preview (the
+// creation parameter), the same fonts, controls and page on its questions, with no time shown or counted.
 // Returning FALSE refuses the window after a load failure the loader has already reported.
-BOOL OnCreate(HWND window, LPCREATESTRUCT) {
+BOOL OnCreate(HWND window, LPCREATESTRUCT create) {
     hFontNormal = CreateExamFont(NORMAL_TEXT_HEIGHT, FW_NORMAL);
     hFontBold = CreateExamFont(24, FW_BOLD);
     // Texts that fit are shown in this very font; only other sizes are made by the page layout.
     UseNormalFont(hFontNormal);
 
-    if (!LoadQuestions(window)) {
+    if (create->lpCreateParams) {
+        StartPreview(*static_cast<PreviewStart*>(create->lpCreateParams));
+    } else if (!LoadQuestions(window)) {
         PostQuitMessage(1);
         return FALSE;
+    } else {
+        PrepareExam();
     }
-    PrepareExam();
 
     for (const ControlLayout& c : CONTROLS) {
         CreateWindowExW(0, c.window_class, c.text, c.style, c.x, c.y, c.width, c.height, window,
@@ -74,6 +87,7 @@ BOOL OnCreate(HWND window, LPCREATESTRUCT) {
         SendMessageW(GetDlgItem(window, id), WM_SETFONT, reinterpret_cast<WPARAM>(hFontNormal), TRUE);
 
     ShowQuestion(window);
+    if (previewingBank) return TRUE;
     UpdateTimerDisplay(window);
     SetTimer(window, ID_EXAM_TIMER, 1000, nullptr);
     return TRUE;
@@ -158,7 +172,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+int RunMainWindow(HINSTANCE instance, int show_command, PreviewStart* preview) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = instance;
@@ -167,7 +181,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     RegisterClassW(&wc);
 
     HWND window = CreateWindowExW(0, CLASS_NAME, L"Tessavon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 800,
-                                  600, nullptr, nullptr, instance, nullptr);
+                                  600, nullptr, nullptr, instance, preview);
     // A refused window means the bank was refused (and the user told why) or the window could not be made:
     // either way the program failed, and a launcher or script must be able to tell.
     if (!window) return 1;
@@ -180,4 +194,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     }
     // The quit code: 0 after an exam that ended by its time or by closing the window.
     return static_cast<int>(msg.wParam);
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    return RunMainWindow(instance, show_command, nullptr);
 }

@@ -51,11 +51,13 @@ int ExpectShowsEntry(const QuestionView& view, const std::vector<BankEntry>& ban
     return static_cast<int>(found - bank.begin());
 }
 
-ExamProgram::ExamProgram(const std::optional<std::string>& bank, WORD show_command) {
+ExamProgram::ExamProgram(const std::optional<std::string>& bank, WORD show_command,
+                         const std::wstring& checker_arguments) {
     if (bank) folder_.Write(L"questions.json", *bank);
     started_at_ = GetTickCount64();
-    program_ = std::make_unique<RunningProgram>(ProductExePath(), folder_.path(), show_command);
-    if (!program_->started()) ADD_FAILURE() << "could not start " << WideToUtf8(ProductExePath());
+    const std::wstring exe = checker_arguments.empty() ? ProductExePath() : CheckerExePath();
+    program_ = std::make_unique<RunningProgram>(exe, folder_.path(), show_command, checker_arguments);
+    if (!program_->started()) ADD_FAILURE() << "could not start " << WideToUtf8(exe);
 }
 
 HWND ExamProgram::WaitForMainWindow() {

@@ -42,10 +42,12 @@ std::ostream& operator<<(std::ostream& out, const QuestionView& view);
 // fewer) are the ones on show. Returns its position in `bank`, or -1 after reporting a failure.
 int ExpectShowsEntry(const QuestionView& view, const std::vector<BankEntry>& bank);
 
-// build\tessavon.exe started in a fresh folder that holds `bank` as questions.json (no file without a bank).
+// build\tessavon.exe started in a fresh folder that holds `bank` as questions.json (no file without a bank); with
+// `checker_arguments`, build\tessavon-check.exe is started there with them instead, for its preview of the bank.
 class ExamProgram {
 public:
-    explicit ExamProgram(const std::optional<std::string>& bank, WORD show_command = SW_SHOWDEFAULT);
+    explicit ExamProgram(const std::optional<std::string>& bank, WORD show_command = SW_SHOWDEFAULT,
+                         const std::wstring& checker_arguments = L"");
 
     DWORD pid() const { return program_->pid(); }
     // Waits for the visible main window and remembers it; nullptr when it does not come.

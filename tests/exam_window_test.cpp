@@ -350,6 +350,88 @@ TEST(ExamWindow, EmptyExamShowsNothingAndTheButtonsDoNothing) {
     CloseAndExpectStatusZero(exam.program(), exam.window());
 }
 
+// The checker's preview: the exam's window on question N of the bank in file order, numbered in the whole bank (no
+// draw of 60), with its right option marked; Previous and Next go through the whole bank, and no time is shown or
+// counted, whatever ticks arrive.
+TEST(ExamWindow, ThePreviewShowsTheBanksQuestionsInFileOrderWithTheRightOptionMarked) {
+    const std::vector<BankEntry> bank = NumberedBank(70);
+    ExamProgram preview(BankJson(bank), SW_SHOWDEFAULT, L"--show 68 questions.json");
+    ASSERT_NE(preview.WaitForMainWindow(), nullptr) << "no preview window";
+    const auto expect_entry = [&](int k) {
+        SCOPED_TRACE("bank entry " + std::to_string(k));
+        const QuestionView view = preview.View();
+        EXPECT_EQ(view.number, L"Question " + std::to_wstring(k) + L" / 70");
+        EXPECT_EQ(ExpectShowsEntry(view, bank), k - 1);
+        std::array<bool, 4> right = {false, false, false, false};
+        right[(k - 1) % 4] = true;  // BankJson's answers: 0, 1, 2, 3, 0, ...
+        EXPECT_EQ(view.checked, right);
+    };
+    expect_entry(68);
+    for (int k = 69; k <= 70; ++k) {
+        preview.Click(IDC_NEXT);
+        expect_entry(k);
+    }
+    preview.Click(IDC_NEXT);
+    expect_entry(70);
+    for (int k = 69; k >= 1; --k) {
+        preview.Click(IDC_PREV);
+        expect_entry(k);
+    }
+    preview.Click(IDC_PREV);
+    expect_entry(1);
+
+    EXPECT_EQ(preview.Text(IDC_TIMER_LABEL), L"");
+    preview.Tick(3);
+    EXPECT_EQ(preview.Text(IDC_TIMER_LABEL), L"");
+    EXPECT_EQ(ProcessWindows(preview.pid(), MESSAGE_BOX_CLASS, false).size(), 0u) << "the preview said time is up";
+    CloseAndExpectStatusZero(preview.program(), preview.window());
+}
+
+// The client area below the header row as the screen shows it, after the window has drawn itself anew.
+std::vector<DWORD> PagePixels(const ExamProgram& program) {
+    const HWND window = program.window();
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    program.Send(WM_NULL, 0, 0);
+    Sleep(500);  // the drawing reaches the screen a little after the program has done it
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT origin = {0, 60};
+    ClientToScreen(window, &origin);
+    const int width = client.right, height = client.bottom - origin.y;
+    const HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    SelectObject(memory, previous);
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The preview draws the page as the exam does, pixel for pixel: a Japanese question that shares the page with its
+// options, one of them shortened, shown by the exam with its right option checked and by the checker's preview.
+TEST(ExamWindow, ThePreviewDrawsThePageAsTheExamDoes) {
+    const std::string sentence = u8"保守契約の延長について、次のうち正しいものはどれか。";
+    std::string japanese;
+    while (japanese.size() < 2400) japanese += sentence;
+    const std::string bank = BankJson({{japanese, {u8"東京", std::string(3000, 'x'), "c", "d"}}});
+    std::vector<DWORD> seen[2];
+    for (const bool previewing : {false, true}) {
+        ExamProgram program(bank, SW_SHOWDEFAULT, previewing ? L"--show 1 questions.json" : L"");
+        ASSERT_NE(program.WaitForMainWindow(), nullptr) << (previewing ? "no preview window" : "no exam window");
+        ASSERT_NE(program.Control(IDC_OPTION_TEXT1), nullptr) << "the question does not share the page";
+        if (!previewing) program.Send(BM_SETCHECK, BST_CHECKED, 0, program.Control(IDC_OPTION1));
+        seen[previewing] = PagePixels(program);
+        CloseAndExpectStatusZero(program.program(), program.window());
+    }
+    EXPECT_TRUE(seen[0] == seen[1]) << "the preview's page looks different from the exam's";
+}
+
 // A bank that cannot be used: the loader's message box, owned by the main window that is never shown, and after
 // OK the program ends with status 1.
 TEST(ExamStart, ABankThatCannotBeLoadedShowsOnlyItsMessage) {

@@ -1,6 +1,7 @@
 // What build\tessavon.exe is as a file: a 64-bit Windows GUI program whose only resource is its manifest (run
 // as the invoking user, classic controls, no DPI setting) and which needs nothing beyond DLLs every Windows has,
-// so it runs when copied alone onto any PC. The bank checker beside it is a console program held to the same.
+// so it runs when copied alone onto any PC. The bank checker beside it, whose preview is the exam's window, is a
+// console program held to the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,30 +57,34 @@ std::map<std::string, std::string> Attributes(const std::string& xml, const std:
     return attributes;
 }
 
+// The checker carries the exam's manifest too, so that its preview's controls look and measure as the exam's.
 TEST(Executable, OnlyResourceIsTheManifestAskingForNothingButTheUsersRights) {
-    const HMODULE exe =
-        LoadLibraryExW(ProductExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(exe, nullptr) << "cannot open " << WideToUtf8(ProductExePath());
+    for (const std::wstring& path : {ProductExePath(), CheckerExePath()}) {
+        SCOPED_TRACE(WideToUtf8(path));
+        const HMODULE exe =
+            LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_NE(exe, nullptr) << "cannot open it";
 
-    std::vector<std::string> types, names;
-    EnumResourceTypesW(exe, CollectType, reinterpret_cast<LONG_PTR>(&types));
-    EnumResourceNamesW(exe, RT_MANIFEST, CollectName, reinterpret_cast<LONG_PTR>(&names));
-    EXPECT_EQ(types, std::vector<std::string>{ResourceName(RT_MANIFEST)});
-    EXPECT_EQ(names, std::vector<std::string>{"#1"});
+        std::vector<std::string> types, names;
+        EnumResourceTypesW(exe, CollectType, reinterpret_cast<LONG_PTR>(&types));
+        EnumResourceNamesW(exe, RT_MANIFEST, CollectName, reinterpret_cast<LONG_PTR>(&names));
+        EXPECT_EQ(types, std::vector<std::string>{ResourceName(RT_MANIFEST)});
+        EXPECT_EQ(names, std::vector<std::string>{"#1"});
 
-    const HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), RT_MANIFEST);
-    ASSERT_NE(found, nullptr);
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(exe, found)));
-    ASSERT_NE(bytes, nullptr);
-    const std::string manifest(bytes, SizeofResource(exe, found));
-    FreeLibrary(exe);
-    SCOPED_TRACE(manifest);
+        const HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), RT_MANIFEST);
+        ASSERT_NE(found, nullptr);
+        const char* bytes = static_cast<const char*>(LockResource(LoadResource(exe, found)));
+        ASSERT_NE(bytes, nullptr);
+        const std::string manifest(bytes, SizeofResource(exe, found));
+        FreeLibrary(exe);
+        SCOPED_TRACE(manifest);
 
-    // Nothing but the execution level: no common-controls dependency (visual styles) and no DPI awareness.
-    EXPECT_EQ(ElementNames(manifest), (std::vector<std::string>{"assembly", "trustInfo", "security",
-                                                                "requestedPrivileges", "requestedExecutionLevel"}));
-    EXPECT_EQ(Attributes(manifest, "requestedExecutionLevel"),
-              (std::map<std::string, std::string>{{"level", "asInvoker"}, {"uiAccess", "false"}}));
+        // Nothing but the execution level: no common-controls dependency (visual styles) and no DPI awareness.
+        EXPECT_EQ(ElementNames(manifest), (std::vector<std::string>{"assembly", "trustInfo", "security",
+                                                                    "requestedPrivileges", "requestedExecutionLevel"}));
+        EXPECT_EQ(Attributes(manifest, "requestedExecutionLevel"),
+                  (std::map<std::string, std::string>{{"level", "asInvoker"}, {"uiAccess", "false"}}));
+    }
 }
 
 // Reads the PE headers of the file itself, so nothing is loaded or resolved.
@@ -154,7 +159,7 @@ std::string Upper(std::string text) {
 TEST(Executable, IsA64BitProgramImportingOnlyWindowsSystemDlls) {
     // Every DLL imported is loaded at every start, so the common controls, needed only for the tip of a shortened
     // option, are loaded when that tip is first needed. The checker measures texts in the exam's font as the exam
-    // draws them, but opens no window.
+    // draws them, and its preview is the exam's window.
     const struct {
         std::wstring path;
         WORD subsystem;

@@ -121,7 +121,8 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
                                       OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const std::string good_summary = "good.json: 1 question, 0 errors, 0 warnings\n";
-    const std::string usage = "Usage: tessavon-check FILE...\nTry tessavon-check --help.\n";
+    const std::string usage =
+        "Usage: tessavon-check FILE...\n       tessavon-check --show N FILE\nTry tessavon-check --help.\n";
     const struct {
         const wchar_t* arguments;
         std::string output;
@@ -143,6 +144,23 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
          2},
         {L"", "tessavon-check: no file to check\n" + usage, 2},
         {L"--strict good.json", "tessavon-check: unknown option --strict\n" + usage, 2},
+        // The preview opens no window for a bank with an error, nor for a question the bank does not have.
+        {L"--show 2 \u554F\u984C.json",
+         japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
+                         "options.\n" +
+             japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
+             ": 2 questions, 1 error, 1 warning\n",
+         1},
+        {L"--show 2 good.json",
+         good_summary + "tessavon-check: good.json has 1 question, so there is no question 2 to show\n" + usage, 2},
+        {L"--show 1 missing.json",
+         "missing.json: error: Could not find missing.json.\nmissing.json: 0 questions, 1 error, 0 warnings\n", 2},
+        {L"--show 0 good.json",
+         "tessavon-check: --show needs the number of a question, counted from 1, not \"0\"\n" + usage, 2},
+        {L"--show 1st good.json",
+         "tessavon-check: --show needs the number of a question, counted from 1, not \"1st\"\n" + usage, 2},
+        {L"good.json --show", "tessavon-check: --show needs the number of a question, counted from 1\n" + usage, 2},
+        {L"--show 1 good.json held.json", "tessavon-check: --show takes one file\n" + usage, 2},
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(WideToUtf8(run.arguments));

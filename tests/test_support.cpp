@@ -253,8 +253,9 @@ std::vector<MessageBoxSeen> CaptureMessageBoxes(const std::function<void()>& act
     return boxes;
 }
 
-RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir, WORD show_command) {
-    std::wstring command_line = L"\"" + exe_path + L"\"";
+RunningProgram::RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir, WORD show_command,
+                               const std::wstring& arguments) {
+    std::wstring command_line = L"\"" + exe_path + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (show_command != SW_SHOWDEFAULT) {

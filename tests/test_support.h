@@ -88,8 +88,9 @@ std::vector<MessageBoxSeen> CaptureMessageBoxes(const std::function<void()>& act
 class RunningProgram {
 public:
     // `show_command` is what a shortcut's "Run: Maximized/Minimized" setting hands the program (SW_...);
-    // SW_SHOWDEFAULT passes none, as when started from a command line.
-    RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir, WORD show_command = SW_SHOWDEFAULT);
+    // SW_SHOWDEFAULT passes none, as when started from a command line, which holds `arguments` after the program.
+    RunningProgram(const std::wstring& exe_path, const std::wstring& work_dir, WORD show_command = SW_SHOWDEFAULT,
+                   const std::wstring& arguments = L"");
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
