@@ -51,20 +51,16 @@ void TextWarnings(bool nul, const std::wstring& shown, BankField field, size_t o
 // must scroll, an option cut with "…".
 void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnings) {
     if (FitsAsAlways(dc, question.questionText, question.options)) return;
-    int height = 0;
-    std::vector<RECT> boxes;
-    std::vector<std::wstring> shown;
-    std::vector<bool> shortened;
-    if (LayOutPage(dc, question.questionText, question.options, height, boxes, shown, shortened, true) ==
-        PageFit::QuestionScrolls) {
+    const PageLayout page = LayOutPage(dc, question.questionText, question.options, true);
+    if (page.fit == PageFit::QuestionScrolls) {
         warnings.push_back({BankField::QuestionText, 0,
                             "\"questionText\" scrolls: even at the smallest size it does not fit the page with its "
                             "options. Shorten it, or its options."});
     }
-    const int line_height = LineHeight(dc, height);
-    for (size_t k = 0; k < shortened.size(); ++k) {
-        if (!shortened[k]) continue;
-        const int lines = (boxes[k + 1].bottom - boxes[k + 1].top) / line_height;
+    const int line_height = LineHeight(dc, page.height);
+    for (size_t k = 0; k < page.shortened.size(); ++k) {
+        if (!page.shortened[k]) continue;
+        const int lines = (page.boxes[k + 1].bottom - page.boxes[k + 1].top) / line_height;
         warnings.push_back({BankField::Option, k,
                             "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
                             Counted(static_cast<size_t>(lines), "line") +

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "control_ids.h"
-#include "long_text_view.h"
+#include "question_page.h"
 #include "question_bank.h"
 
 int currentQuestionIndex = 0;

@@ -9,7 +9,7 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
-#include "long_text_view.h"
+#include "question_page.h"
 #include "page_layout.h"
 #include "question_bank.h"
 #include "text_fitting.h"
@@ -100,7 +100,7 @@ void OnDestroy(HWND window) {
     if (hFontBold) DeleteObject(hFontBold);
     hFontNormal = nullptr;
     hFontBold = nullptr;
-    ReleaseLongTextView();
+    ReleaseQuestionPage();
     PostQuitMessage(0);
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "line_breaking.h"
 #include "text_fitting.h"
 
 namespace {
@@ -19,11 +20,6 @@ constexpr int ROW_WRAP_MARGIN = 2;
 // When the question scrolls, the options leave it at least this many lines.
 constexpr size_t QUESTION_MIN_LINES = 4;
 constexpr int PAGE_HEIGHT = PAGE_BOTTOM - QUESTION_TOP;
-
-// The normal size's line height and the width an option row leaves its text, taken once: they never change.
-int normalLineHeight = NORMAL_TEXT_HEIGHT;
-int normalOptionWidth = 0;
-bool fitMetricsTaken = false;
 
 // A plain loop: find_first_of compares every character with each of the set in turn, which showed in the
 // checker's time.
@@ -50,11 +46,7 @@ bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::w
     // The label draws U+2028 and U+2029 as boxes, not as the line breaks they are.
     if (question.size() > NORMAL_MEASURE_LIMIT || HasParagraphSeparator(question))
         return false;
-    if (!fitMetricsTaken) {
-        normalLineHeight = LineHeight(dc, NORMAL_TEXT_HEIGHT);
-        normalOptionWidth = OptionTextWidth(dc, OPTION_WIDTH, NORMAL_TEXT_HEIGHT);
-        fitMetricsTaken = true;
-    }
+    const int normalOptionWidth = OptionTextWidth(dc, OPTION_WIDTH, NORMAL_TEXT_HEIGHT);
     // Missing options show as empty rows, which fit.
     for (size_t k = 0; k < 4 && k < options.size(); ++k) {
         const std::wstring& text = options[k];
@@ -66,7 +58,7 @@ bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::w
             return false;
     }
     return (!HasLineFeedOrTab(question) &&
-            SurelyFitsLines(dc, question, QUESTION_WIDTH, QUESTION_HEIGHT / normalLineHeight)) ||
+            SurelyFitsLines(dc, question, QUESTION_WIDTH, QUESTION_HEIGHT / LineHeight(dc, NORMAL_TEXT_HEIGHT))) ||
            FitsBox(dc, question, LABEL_FORMAT, QUESTION_WIDTH, QUESTION_HEIGHT, NORMAL_TEXT_HEIGHT);
 }
 
@@ -114,7 +106,7 @@ void PlaceBoxes(size_t question_lines, const std::vector<size_t>& lines, int lin
 }  // namespace
 
 bool IsBlank(const std::wstring& text) {
-    return text.find_first_not_of(L" \t\r\n\f\v\u00A0\u3000") == std::wstring::npos;
+    return std::all_of(text.begin(), text.end(), IsWhiteSpace);
 }
 
 std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
@@ -138,9 +130,13 @@ std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width
     });
 }
 
-PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
-                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened,
-                   bool not_as_always) {
+PageLayout LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options,
+                      bool not_as_always) {
+    PageLayout page;
+    int& height = page.height;
+    std::vector<RECT>& boxes = page.boxes;
+    std::vector<std::wstring>& shown = page.shown;
+    std::vector<bool>& shortened = page.shortened;
     // The first four options, each only as far as it can ever be measured: an option of any length costs the same.
     std::vector<std::wstring> texts(4);
     for (size_t k = 0; k < 4 && k < options.size(); ++k) texts[k] = options[k].substr(0, PAGE_MEASURE_LIMIT + 1);
@@ -154,10 +150,14 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
     shown = texts;
     shortened.assign(4, false);
     if (!not_as_always && FitsAsAlways(dc, question, options)) {
-        if (!LabelBreaksWhereForbidden(dc, question, NORMAL_TEXT_HEIGHT, QUESTION_WIDTH)) return PageFit::AsAlways;
+        // The label's own wrapping of Japanese differs from system to system; the page's lines are the same on all.
+        // A tab is left to the label, whose tab stops the page's expanded tabs only come near.
+        if (!HoldsJapanese(question) || question.find(L'\t') != std::wstring::npos) return page;
         const size_t label_lines = static_cast<size_t>(QUESTION_HEIGHT / LineHeight(dc, NORMAL_TEXT_HEIGHT));
-        if (QuestionLines(dc, question, NORMAL_TEXT_HEIGHT, label_lines) <= label_lines)
-            return PageFit::AsAlwaysOwnLines;
+        if (QuestionLines(dc, question, NORMAL_TEXT_HEIGHT, label_lines) <= label_lines) {
+            page.fit = PageFit::AsAlwaysOwnLines;
+            return page;
+        }
     }
     // An option of nothing but white space is an empty row: there is nothing in it to read or to shorten.
     for (size_t k = 0; k < 4 && k < options.size(); ++k) {
@@ -179,7 +179,8 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
             const size_t question_lines = QuestionLines(dc, question, height, room_lines);
             if (question_lines > room_lines) continue;
             PlaceBoxes(question_lines, lines, line_height, gap, boxes);
-            return PageFit::Shared;
+            page.fit = PageFit::Shared;
+            return page;
         }
     }
 
@@ -206,5 +207,6 @@ PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::
         std::max(1, (PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP)) / line_height));
     const size_t question_lines = QuestionLines(dc, question, height, room_lines);
     PlaceBoxes(std::min(question_lines, room_lines), lines, line_height, TIGHT_PAGE_GAP, boxes);
-    return question_lines > room_lines ? PageFit::QuestionScrolls : PageFit::Shared;
+    page.fit = question_lines > room_lines ? PageFit::QuestionScrolls : PageFit::Shared;
+    return page;
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "text_fitting.h"
+
 // The page, in client pixels of the exam window. The question label and the option rows sit here when a question
 // fits as always; the rows lie OPTION_PITCH apart.
 constexpr int QUESTION_LEFT = 40, QUESTION_TOP = 60, QUESTION_WIDTH = 700, QUESTION_HEIGHT = 120;
@@ -26,15 +28,16 @@ constexpr size_t PAGE_MEASURE_LIMIT = 8000;
 // How a question's page is shown.
 enum class PageFit {
     AsAlways,         // every text fits the fixed controls at the normal size: nothing moves or changes
-    AsAlwaysOwnLines, // the same, but the question label would break a line where Japanese does not allow it: the
-                      // page breaks the question's lines itself, in the label's place and size
+    AsAlwaysOwnLines, // the same, but the question holds Japanese: the page breaks its lines itself, in the label's
+                      // place and size, so they break where Japanese allows on every system, whatever the label's
+                      // own wrapping would do
     Shared,           // the question and its options share the page at one size, every word on show but for
                       // options that need more than the page at the floor size, shortened with "…"
     QuestionScrolls,  // at the floor size the options take what they need, leaving the question a few lines, and
                       // the question scrolls in the rest
 };
 
-// Blank to the candidate: nothing, or nothing but white space. A blank option shows as an empty row.
+// Blank to the candidate: nothing, or nothing but white space of any kind. A blank option shows as an empty row.
 bool IsBlank(const std::wstring& text);
 
 // `text` at font size `height` wrapped to `width` (tabs expanded) in at most `max_lines` lines joined by CR LF; a
@@ -46,13 +49,20 @@ std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width
 // always. Most short texts are judged from their characters' widths, without measuring.
 bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options);
 
+// A question's page as it is shown: how it fits, the size all its texts are shown at, `boxes` the places of the
+// question label and the four option rows, `shown` the option texts as the labels over their rows draw them (in a
+// shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened), `shortened` which were.
+struct PageLayout {
+    PageFit fit = PageFit::AsAlways;
+    int height = NORMAL_TEXT_HEIGHT;
+    std::vector<RECT> boxes;
+    std::vector<std::wstring> shown;
+    std::vector<bool> shortened;
+};
+
 // Lays out `question` and its options (the first four are shown; missing ones count as empty) measured in `dc`,
-// which only needs to be able to select the exam's fonts. `height` is the size all texts are shown at; `boxes` the
-// places of the question label and the four option rows; `shown` the option texts as the labels over their rows
-// draw them (in a shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened);
-// `shortened` which were.
-// Bounded cost: only as much of a text is measured as could ever be on the page. `not_as_always`: the caller has
-// found that FitsAsAlways is false, which is then not asked again.
-PageFit LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, int& height,
-                   std::vector<RECT>& boxes, std::vector<std::wstring>& shown, std::vector<bool>& shortened,
-                   bool not_as_always = false);
+// which only needs to be able to select the exam's fonts. Bounded cost: only as much of a text is measured as could
+// ever be on the page. `not_as_always`: the caller has found that FitsAsAlways is false, which is then not asked
+// again.
+PageLayout LayOutPage(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options,
+                      bool not_as_always = false);

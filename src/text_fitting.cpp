@@ -1,12 +1,12 @@
 // Measuring texts in the exam's font and wrapping them into lines; see text_fitting.h.
 #include "text_fitting.h"
 
-#include <usp10.h>
-
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <unordered_map>
+
+#include "line_breaking.h"
 
 namespace {
 
@@ -105,101 +105,6 @@ int JudgedWidthAt(HDC dc, const std::wstring& text, size_t& at) {
     return PairWidth(dc, text, at++);
 }
 
-// Japanese, Chinese and similar scripts break between any two characters, but for full-width Latin letters and
-// digits, which keep together as their half-width forms do.
-bool BreaksAnywhere(wchar_t c) {
-    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A)) return false;
-    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
-}
-
-// Small kana and the long-vowel marks, which no line starts with in strict Japanese line breaking. Unicode leaves
-// them to the implementation (class CJ): Wine's analysis keeps them from a line's start, Windows documents nothing.
-bool IsSmallKanaOrProlonged(wchar_t c) {
-    static constexpr wchar_t SMALL[] = L"ぁぃぅぇぉっゃゅょゎゕゖァィゥェォッャュョヮヵヶーｧｨｩｪｫｬｭｮｯｰ";
-    return std::find(std::begin(SMALL), std::end(SMALL) - 1, c) != std::end(SMALL) - 1 || (c >= 0x31F0 && c <= 0x31FF);
-}
-
-// Kanji and kana letters but small ones: any two in a row may be broken between, in any line breaking.
-bool IsPlainLetter(wchar_t c) {
-    return ((c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA) || (c >= 0x3400 && c <= 0x4DBF) ||
-            (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF)) &&
-           !IsSmallKanaOrProlonged(c);
-}
-
-// Whether a line may end just before position `at` (0 < at < size) by the page's own rules: at a space (as always),
-// or next to a character of Japanese and similar scripts but never before a small kana or the long-vowel mark, so
-// a run of Latin letters and digits (a word, a number with its decimal point, a URL) stays whole.
-bool IsWordBoundary(const std::wstring& text, size_t at) {
-    if (std::iswspace(text[at])) return true;
-    if (IS_LOW_SURROGATE(text[at]) || IsSmallKanaOrProlonged(text[at])) return false;
-    return BreaksAnywhere(text[at - 1]) || BreaksAnywhere(text[at]);
-}
-
-// U+2028 and U+2029 end a line as a line feed does.
-bool IsLineBreak(wchar_t c) { return c == L'\n' || c == L'\r' || c == 0x2028 || c == 0x2029; }
-
-// Uniscribe's ScriptBreak, loaded on first need: a bank whose texts fit the controls never breaks a line itself.
-// Null when it cannot be had, or when it does not break between two kanji asked as the label's wrapping asks (text
-// of no particular script); lines then break by the page's own rules and a table of Japanese punctuation.
-using ScriptBreakFunction = HRESULT(WINAPI*)(const WCHAR*, int, const SCRIPT_ANALYSIS*, SCRIPT_LOGATTR*);
-ScriptBreakFunction SystemLineBreaking() {
-    static const ScriptBreakFunction function = [] {
-        const HMODULE library = LoadLibraryW(L"usp10.dll");
-        const auto script_break = reinterpret_cast<ScriptBreakFunction>(
-            reinterpret_cast<void (*)()>(library ? GetProcAddress(library, "ScriptBreak") : nullptr));
-        SCRIPT_ANALYSIS analysis = {};
-        analysis.eScript = SCRIPT_UNDEFINED;
-        SCRIPT_LOGATTR attributes[2] = {};
-        const bool breaks_japanese =
-            script_break && SUCCEEDED(script_break(L"日本", 2, &analysis, attributes)) && attributes[1].fSoftBreak;
-        return breaks_japanese ? script_break : nullptr;
-    }();
-    return function;
-}
-
-// Whether Japanese forbids a line to end before `at` by the rules any line breaking of Unicode's knows (closing
-// marks, "?", "!", iteration marks and "…" never start a line, opening brackets never end one, "――" stays whole):
-// asked only when the system cannot tell.
-bool ForbiddenByTable(const std::wstring& text, size_t at) {
-    static constexpr wchar_t NO_START[] = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ゝゞヽヾ々…‥〜";
-    static constexpr wchar_t NO_END[] = L"「『（【〔｛〈《［｢([{";
-    const wchar_t before = text[at - 1], after = text[at];
-    return std::wcschr(NO_START, after) || std::wcschr(NO_END, before) ||
-           (before == after && (after == L'―' || after == L'—'));
-}
-
-// The system's line-break opportunities in text[begin, end), as the label's own wrapping asks for them: one item of
-// no particular script. Empty when the system cannot tell.
-std::vector<SCRIPT_LOGATTR> SystemBreaks(const std::wstring& text, size_t begin, size_t end) {
-    std::vector<SCRIPT_LOGATTR> attributes(end - begin);
-    SCRIPT_ANALYSIS analysis = {};
-    analysis.eScript = SCRIPT_UNDEFINED;
-    const ScriptBreakFunction script_break = SystemLineBreaking();
-    if (!script_break ||
-        FAILED(script_break(text.data() + begin, static_cast<int>(end - begin), &analysis, attributes.data())))
-        attributes.clear();
-    return attributes;
-}
-
-// The last position in (begin, from] before which a line of text[begin, limit) may end, or `begin` when there is
-// none: a word boundary of the page's own rules that the system's line breaking allows too (it keeps closing
-// marks, "?", "!", iteration marks and "……" from a line's start, and opening brackets from its end). Only a line
-// that breaks next to Japanese and similar scripts asks the system.
-size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t limit) {
-    std::vector<SCRIPT_LOGATTR> system;
-    bool asked = false;
-    for (size_t cut = from; cut > begin; --cut) {
-        if (!IsWordBoundary(text, cut)) continue;
-        if (std::iswspace(text[cut])) return cut;
-        if (!asked) {
-            system = SystemBreaks(text, begin, std::min(limit, from + 2));
-            asked = true;
-        }
-        if (system.empty() ? !ForbiddenByTable(text, cut) : system[cut - begin].fSoftBreak) return cut;
-    }
-    return begin;
-}
-
 int TextWidth(HDC dc, const wchar_t* text, size_t length) {
     SIZE extent = {};
     GetTextExtentPoint32W(dc, text, static_cast<int>(length), &extent);
@@ -214,37 +119,6 @@ bool DrawnInAnotherFont(HDC dc, const std::wstring& text, size_t begin, size_t e
         if (IS_HIGH_SURROGATE(c) || IS_LOW_SURROGATE(c)) return true;
         JudgedWidth(dc, c);
         if (glyphsLacking[c]) return true;
-    }
-    return false;
-}
-
-// LabelBreaksWhereForbidden with the exam font already selected: the label's lines as Wine's DrawText breaks them.
-bool LabelBreaksWhereForbiddenInFont(HDC dc, const std::wstring& text, int width) {
-    for (size_t begin = 0; begin < text.size();) {
-        size_t line_end = begin;
-        while (line_end < text.size() && text[line_end] != L'\r' && text[line_end] != L'\n') ++line_end;
-        INT fit = 0;
-        SIZE extent = {};
-        GetTextExtentExPointW(dc, text.data() + begin, static_cast<int>(line_end - begin), width, &fit, nullptr,
-                              &extent);
-        if (begin + static_cast<size_t>(fit) >= line_end) {
-            begin = line_end;
-            if (begin < text.size() && text[begin] == L'\r') ++begin;
-            if (begin < text.size() && text[begin] == L'\n') ++begin;
-            continue;
-        }
-        // The label breaks before the last opportunity the system gives that fits, dropping one space there.
-        size_t cut = begin + static_cast<size_t>(fit);
-        const std::vector<SCRIPT_LOGATTR> system = SystemBreaks(text, begin, std::min(line_end, cut + 2));
-        if (system.empty()) return false;
-        while (cut > begin && !system[cut - begin].fSoftBreak) --cut;
-        // With none, the label runs the word past its width, which measuring it finds.
-        if (cut == begin) return false;
-        // A break the page would not make, unless the page too must break where it can in this line.
-        if (!std::iswspace(text[cut - 1]) && !IsWordBoundary(text, cut) &&
-            LastBreak(text, begin, begin + static_cast<size_t>(fit), line_end) > begin)
-            return true;
-        begin = cut + (text[cut] == L' ' ? 1 : 0);
     }
     return false;
 }
@@ -457,8 +331,9 @@ std::pair<size_t, size_t> NextLine(HDC dc, const std::wstring& text, size_t begi
         // the line's width is broken where it must.
         size_t cut = LastBreak(text, begin, end, piece_end);
         if (cut == begin) {
-            cut = std::max(end, begin + 1);
-            if (cut < piece_end && IS_LOW_SURROGATE(text[cut])) ++cut;
+            // Never inside a character as a reader sees it: a line holds at least one whole one.
+            cut = CharacterStart(text, begin, std::max(end, begin + 1));
+            if (cut == begin) cut = CharacterEnd(text, begin, piece_end);
         }
         end = next = cut;
         while (next < piece_end && text[next] == L' ') ++next;
@@ -515,13 +390,7 @@ size_t CutForEllipsis(HDC dc, const std::wstring& text, size_t begin, size_t end
     size_t cut = begin + FittingLength(dc, text, begin, end, room);
     if (cut >= end) return end;
     const size_t word_cut = LastBreak(text, begin, cut, end);
-    if (word_cut > begin) cut = word_cut;
-    if (cut > begin && cut < text.size() && IS_LOW_SURROGATE(text[cut])) --cut;
+    cut = word_cut > begin ? word_cut : CharacterStart(text, begin, cut);
     while (cut > begin && std::iswspace(text[cut - 1])) --cut;
     return cut;
-}
-
-bool LabelBreaksWhereForbidden(HDC dc, const std::wstring& text, int height, int width) {
-    if (std::none_of(text.begin(), text.end(), BreaksAnywhere) || text.find(L'\t') != std::wstring::npos) return false;
-    return WithFont(dc, height, [&] { return LabelBreaksWhereForbiddenInFont(dc, text, width); });
 }

@@ -1,5 +1,6 @@
-// Measuring texts in the exam's font: whether a text fits a box as a control draws it, and how a text wraps into
-// lines of a given width, the way the exam page shows long questions and options. Everything works on a device
+// Measuring texts in the exam's font: the fonts at every size, characters' widths judged once per process, whether
+// a text fits a box as a control draws it, and how a text wraps into lines of a given width, the way the exam page
+// shows long questions and options; where a line may break is line_breaking.h's. Everything works on a device
 // context and pixel widths, not on the window's controls, so the same rules serve the exam and a bank checker.
 // The cost is bounded: a line is measured on a bounded piece of text, and a caller measures only as many lines as
 // could ever be on show.
@@ -64,12 +65,9 @@ int OptionTextWidth(HDC dc, int row_width, int height);
 // `limit` characters are kept.
 std::wstring ExpandTabs(HDC dc, const std::wstring& text, size_t limit);
 // The line of `text` that starts at `begin`, wrapped to `width` pixels with the font selected in `dc`: the end of
-// its visible text and where the next line starts. Lines break at spaces and line breaks (CR, LF, CR LF, U+2028,
-// U+2029), and between characters of Japanese and similar scripts where Japanese allows it: no line starts with
-// closing punctuation, "?", "!", an iteration mark, the long-vowel mark or a small kana, none ends with an opening
-// bracket, "……" and "――" stay whole, and a run of Latin letters and digits (a word, a number, a URL) is not broken
-// inside. The characters after the last such break go to the next line; a text with none in a line's width is
-// broken where it must, never inside a surrogate pair.
+// its visible text and where the next line starts. Lines break at line breaks and where line_breaking.h's
+// LastBreak allows, the characters after the last such place going to the next line; a text with none in a line's
+// width is broken where it must, between two characters as a reader sees them.
 std::pair<size_t, size_t> NextLine(HDC dc, const std::wstring& text, size_t begin, int width);
 // Where the line holding position `at` starts, with the font selected in `dc`. The text is wrapped from the start of
 // the paragraph, or from a bounded distance back in a paragraph longer than that, so the cost does not grow with
@@ -80,11 +78,6 @@ size_t LineStartAbove(HDC dc, const std::wstring& text, size_t from, size_t coun
 // At most `max_lines` lines of `text` wrapped to `width` at font size `height`, as [begin, end) positions.
 std::vector<std::pair<size_t, size_t>> WrapLines(HDC dc, const std::wstring& text, int height, int width,
                                                  size_t max_lines);
-// Whether a label's own wrapping of `text` to `width` at font size `height` (DrawText with DT_WORDBREAK)
-// would end a line where NextLine does not: the label breaks at the system's line-break opportunities, which under
-// Wine keep Japanese punctuation and small kana right but allow breaks inside a URL or between full-width digits.
-// Only texts with characters of Japanese and similar scripts are looked at, and none with a tab.
-bool LabelBreaksWhereForbidden(HDC dc, const std::wstring& text, int height, int width);
 // The longest start of text[begin, end) that, followed by ELLIPSIS, fits `width` with the font selected in `dc`,
 // cut at a word boundary when one allows it: its end position.
 size_t CutForEllipsis(HDC dc, const std::wstring& text, size_t begin, size_t end, int width);

@@ -16,10 +16,11 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
-#include "long_text_view.h"
+#include "line_breaking.h"
 #include "main_window.h"
 #include "page_layout.h"
 #include "question_bank.h"
+#include "question_page.h"
 #include "test_support.h"
 #include "text_fitting.h"
 
@@ -125,18 +126,14 @@ RECT Place(HWND control) {
 std::wstring Visible(const std::wstring& text) {
     std::wstring shown;
     std::copy_if(text.begin(), text.end(), std::back_inserter(shown),
-                 [](wchar_t c) { return !std::iswspace(c) && c != 0x2028 && c != 0x2029; });
+                 [](wchar_t c) { return !std::iswspace(c) && c != 0x2003 && c != 0x2028 && c != 0x2029; });
     return shown;
 }
 
 // The lines the labels over the option rows draw for `q`: the options as the page lays them out in the window.
 std::vector<std::wstring> DrawnOptionLines(HWND window, const Question& q) {
     const HDC dc = GetDC(GetDlgItem(window, IDC_QUESTION_TEXT));
-    int height = 0;
-    std::vector<RECT> boxes;
-    std::vector<std::wstring> lines;
-    std::vector<bool> shortened;
-    LayOutPage(dc, q.questionText, q.options, height, boxes, lines, shortened);
+    std::vector<std::wstring> lines = LayOutPage(dc, q.questionText, q.options).shown;
     ReleaseDC(GetDlgItem(window, IDC_QUESTION_TEXT), dc);
     return lines;
 }
@@ -249,7 +246,8 @@ void ExpectTipHoldsTheOption(HWND window, const std::wstring& tip, const std::ws
 
 // A question that fits shows exactly as before fitting existed, pixel for pixel: the same as the question label
 // and option rows made as the program made them before, also when it follows questions that needed a smaller font,
-// a scrolling label and shortened options. A question that does not fit does not look the same.
+// a scrolling label and shortened options. A question that does not fit does not look the same. A question in
+// Japanese, whose lines the page breaks itself in the label's place, looks as the label drew it.
 TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
     const Question fitting = MakeQuestion(Text(ENGLISH, 330), {L"R&D and Q&A", Text(ENGLISH, 60), L"東京", L"4"});
     const Question japanese = MakeQuestion(JAPANESE.substr(0, 150), {L"保守契約を延長する", L"b", L"c", L"d"});
@@ -283,7 +281,13 @@ TEST(LongTexts, AQuestionThatFitsDrawsTheSamePixelsAsBefore) {
         for (HWND child = GetWindow(exam.window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) ++children;
         EXPECT_EQ(children, 9);
         for (const int id : {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3, IDC_OPTION4}) {
-            EXPECT_EQ(StyleOf(exam.Control(id)), StyleOf(GetDlgItem(before, id))) << "control " << id;
+            const LONG style = StyleOf(exam.Control(id));
+            EXPECT_EQ(id == IDC_QUESTION_TEXT && HoldsJapanese(q.questionText) ? (style & ~SS_TYPEMASK) | SS_LEFT : style,
+                      StyleOf(GetDlgItem(before, id)))
+                << "control " << id;
+            if (id == IDC_QUESTION_TEXT) {
+                EXPECT_EQ((style & SS_TYPEMASK) == SS_OWNERDRAW, HoldsJapanese(q.questionText));
+            }
             const RECT place = Place(exam.Control(id)), old_place = Place(GetDlgItem(before, id));
             EXPECT_TRUE(EqualRect(&place, &old_place)) << "control " << id << " moved";
             EXPECT_EQ(SendMessageW(exam.Control(id), WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(hFontNormal));
@@ -345,6 +349,10 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
         {MakeQuestion(L"Emoji?", {emoji, rare_kanji, L"c", L"d"}), 15, 20, false, 0},
         {MakeQuestion(L"Blank?", {std::wstring(9000, L' '), L" \t\r\n\u3000", L"c", Text(L"\U0001F600", 3000, false)}),
          15, 15, false, 1},
+        // White space other than ASCII's is as blank, however long.
+        {MakeQuestion(L"Blank too?", {std::wstring(3000, L'\u2003'), std::wstring(9000, L'\u3000'),
+                                      std::wstring(3000, L'\u2028'), std::wstring(3000, L'\u2029')}),
+         20, 20, false, 0},
     };
     std::vector<Question> questions;
     for (const auto& c : cases) questions.push_back(c.question);
@@ -467,8 +475,42 @@ std::wstring Kinsoku() {
     return text;
 }
 
+// Marks that stay with what precedes them even across spaces.
+const std::wstring NO_START_AFTER_SPACE = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！";
+
 // Latin letters, digits and signs, half-width or full-width.
 bool IsLatin(wchar_t c) { return (c > L' ' && c < 0x7F) || (c >= 0xFF10 && c <= 0xFF5A && std::iswalnum(c)); }
+
+// Characters as a reader sees them, each several UTF-16 units with no place to break a line between them, repeated
+// to `count`: the text, and which of its positions start a character.
+std::pair<std::wstring, std::vector<bool>> Characters(size_t count) {
+    const std::wstring characters[] = {L"e\u0301\u0323", L"\u0E01\u0E34", L"\U0001F468\u200D\U0001F469\u200D\U0001F467",
+                                       L"\U0001F1EF\U0001F1F5", L"\U0001F44D\U0001F3FD", L"\u2764\uFE0F"};
+    std::wstring text;
+    std::vector<bool> starts;
+    for (size_t k = 0; k < count; ++k) {
+        const std::wstring& character = characters[k % std::size(characters)];
+        starts.push_back(true);
+        starts.resize(starts.size() + character.size() - 1, false);
+        text += character;
+    }
+    starts.push_back(true);
+    return {text, starts};
+}
+
+// Whether a line may break before text[at] by strict Japanese line breaking and Unicode's: checked against the
+// characters on either side, independently of how the page finds its breaks.
+bool BreakAllowed(const std::wstring& text, size_t at) {
+    const wchar_t last = text[at - 1], first = text[at];
+    if (first == L' ') {
+        size_t after = at;
+        while (after < text.size() && text[after] == L' ') ++after;
+        return after == text.size() || NO_START_AFTER_SPACE.find(text[after]) == std::wstring::npos;
+    }
+    if (last == L' ') return NO_START_AFTER_SPACE.find(first) == std::wstring::npos;
+    return NO_LINE_START.find(first) == std::wstring::npos && NO_LINE_END.find(last) == std::wstring::npos &&
+           !(IsLatin(last) && IsLatin(first)) && !(last == first && (last == L'…' || last == L'―'));
+}
 
 // The page's own line breaking keeps every character and lets no line run past the width, for words, Japanese, a
 // word longer than a line, surrogate pairs, and every kind of line break; in Japanese no line starts or ends where
@@ -482,9 +524,14 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     const HGDIOBJ previous = GetCurrentObject(dc, OBJ_FONT);
     const std::wstring latin = L"設定はhttps://example.com/setup-guide.htmlにある。IPアドレス192.168.10.25、"
                                L"料金は3.14ドル、成功率は99.95%、版は2.0.1で、全角の１２３４５とＡＢＣも一語。";
+    const auto [characters, character_starts] = Characters(300);
     const struct {
         std::wstring text;
         int narrowest, widest;
+        // Rows of break rules: every place line breaking allows is checked, without drawing.
+        bool breaks = false;
+        // Where the text's characters as a reader sees them start; empty when each unit is one.
+        std::vector<bool> starts = {};
     } rows[] = {
         {Text(ENGLISH, 3000), 700, 700},
         {Text(JAPANESE, 3000, false), 700, 700},
@@ -493,9 +540,19 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         {L"before " + std::wstring(900, L'x') + L" after", 700, 700},
         {L"1\r\n2\r3\n\n5", 700, 700},
         {L"1\u20282\u20293\n\n5", 700, 700},
-        {Kinsoku(), 100, 400},
-        {latin, 150, 400},
+        {Kinsoku(), 100, 400, true},
+        {latin, 150, 400, true},
+        {Text(L"Quelle est la bonne réponse ? Vraiment ! Oui : non ; « ceci » (cela) 質問です ？ 本当 」 そう 。", 600),
+         100, 400, true},
+        {characters, 700, 700, false, character_starts},
     };
+    for (const auto& row : rows) {
+        for (size_t at = 1; row.breaks && at < row.text.size(); ++at) {
+            if (LastBreak(row.text, 0, at, row.text.size()) == at) {
+                EXPECT_TRUE(BreakAllowed(row.text, at)) << "a break before " << at << " in " << WideToUtf8(row.text);
+            }
+        }
+    }
     // At the normal size most lines are judged from the characters' widths, at the floor size all are measured.
     for (const int height : {QUESTION_FLOOR_HEIGHT, NORMAL_TEXT_HEIGHT})
     for (const auto& row : rows)
@@ -513,6 +570,10 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
                 GetTextExtentPoint32W(dc, text.data() + begin, static_cast<int>(end - begin), &extent);
                 EXPECT_LE(extent.cx, width) << "line " << line;
                 EXPECT_FALSE(end > begin && IS_HIGH_SURROGATE(text[end - 1])) << "a surrogate pair split";
+                EXPECT_TRUE(row.starts.empty() || (row.starts[begin] && row.starts[end])) << "a character split";
+                if (line > 0 && begin > 0 && text[begin - 1] == L' ') {
+                    EXPECT_EQ(NO_START_AFTER_SPACE.find(text[begin]), std::wstring::npos) << "line " << line;
+                }
                 kept += text.substr(begin, end - begin);
                 EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, width), begin) << "line " << line;
                 if (line > 0) {

@@ -1,7 +1,8 @@
-// Applying a question's page layout to the window's controls; see long_text_view.h. page_layout.cpp decides where
-// everything goes and at which size; this file moves the controls, draws the question's lines, scrolls them, and
-// shows the tips of shortened options.
-#include "long_text_view.h"
+// The page of the question on show: applies its layout to the window's controls; see question_page.h.
+// page_layout.cpp decides where everything goes and at which size; this file moves the controls, draws the
+// question's lines, scrolls them, and shows the tips of shortened options. All it keeps between messages is the one
+// record of the page on show.
+#include "question_page.h"
 
 #include <commctrl.h>
 
@@ -16,31 +17,38 @@
 
 namespace {
 
-// Only while the question is laid out on a shared page: the text the label draws, its size, the first character of
-// the line at the top, and the first of the last page. Lines are found where they are needed, never all at once,
-// so a visit costs the same for a text of any length. A text short enough to be measured is drawn from a copy with
-// its tabs expanded; a longer one in place, from the exam's own question, which outlives the page (not owned here).
-std::wstring expandedText;
-const std::wstring* drawnTextSource = &expandedText;
-int drawnHeight = QUESTION_FLOOR_HEIGHT;
-int drawnLineHeight = 1;
-size_t drawnTop = 0;
-size_t lastTop = 0;
-int wheelRemainder = 0;
-// Only while the question scrolls: its scroll bar, beside the label.
-HWND questionScrollBar = nullptr;
+// The question as its label draws it when the page breaks its lines: the text, its size, the first character of the
+// line at the top and the first of the last page. Lines are found where they are needed, never all at once, so a
+// visit costs the same for a text of any length. The text is the page's own copy, tabs expanded when it is short
+// enough to be measured; a longer one shows each tab as a space.
+struct DrawnQuestion {
+    std::wstring text;
+    int height = QUESTION_FLOOR_HEIGHT;
+    int line_height = 1;
+    size_t top = 0;
+    size_t last_top = 0;
+    int wheel_remainder = 0;
+};
 
-// Made with the first shortened option; owned by the main window and destroyed with it.
-HWND optionTooltip = nullptr;
+// Everything the page on show keeps between messages.
+struct PageOnShow {
+    // Empty while the label draws the question itself.
+    DrawnQuestion question;
+    // Only while the question scrolls: its scroll bar, beside the label.
+    HWND scroll_bar = nullptr;
+    // Made with the first shortened option; owned by the main window and destroyed with it.
+    HWND option_tooltip = nullptr;
+    // On a shared page, each option's text is drawn by a label over its row, beside the radio mark: a button draws
+    // no more than the first 512 characters of its text under Wine, and an option's lines may hold more. The labels
+    // let clicks through to the rows beneath (a static control without SS_NOTIFY is transparent to the mouse), and
+    // the rows clip themselves against them, so neither a row's own drawing of its text nor its focus rectangle ever
+    // shows. The labels draw their lines themselves and hold no window text: the option is read once, from its row.
+    HWND option_labels[4] = {};
+    // The lines each label draws: wrapped, tabs expanded, "…" where shortened.
+    std::wstring option_lines[4];
+};
 
-// On a shared page, each option's text is drawn by a label over its row, beside the radio mark: a button draws no
-// more than the first 512 characters of its text under Wine, and an option's lines may hold more. The labels let
-// clicks through to the rows beneath (a static control without SS_NOTIFY is transparent to the mouse), and the
-// rows clip themselves against them, so neither a row's own drawing of its text nor its focus rectangle ever shows.
-// The labels draw their lines themselves and hold no window text: the option is read once, from its row.
-HWND optionTextLabels[4] = {};
-// The lines each label draws: wrapped, tabs expanded, "…" where shortened.
-std::wstring optionLines[4];
+PageOnShow pageOnShow;
 
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
@@ -94,9 +102,7 @@ void PlaceOnChange(HWND control, const RECT& box) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-const std::wstring& DrawnText() { return *drawnTextSource; }
-
-HWND QuestionLabel() { return GetDlgItem(GetParent(questionScrollBar), IDC_QUESTION_TEXT); }
+HWND QuestionLabel() { return GetDlgItem(GetParent(pageOnShow.scroll_bar), IDC_QUESTION_TEXT); }
 
 // Runs `measure(dc, width)` with the drawn question's font selected into the label's device context.
 template <typename Measure>
@@ -104,7 +110,7 @@ auto MeasureInLabel(HWND label, Measure measure) {
     RECT client = {};
     GetClientRect(label, &client);
     const HDC dc = GetDC(label);
-    const auto result = WithFont(dc, drawnHeight, [&] { return measure(dc, static_cast<int>(client.right)); });
+    const auto result = WithFont(dc, pageOnShow.question.height, [&] { return measure(dc, static_cast<int>(client.right)); });
     ReleaseDC(label, dc);
     return result;
 }
@@ -112,84 +118,79 @@ auto MeasureInLabel(HWND label, Measure measure) {
 size_t VisibleLines(HWND label) {
     RECT client = {};
     GetClientRect(label, &client);
-    return static_cast<size_t>(std::max(1, static_cast<int>(client.bottom) / drawnLineHeight));
+    return static_cast<size_t>(std::max(1, static_cast<int>(client.bottom) / pageOnShow.question.line_height));
 }
 
 void DestroyScrollBar() {
-    if (questionScrollBar) DestroyWindow(questionScrollBar);
-    questionScrollBar = nullptr;
+    if (pageOnShow.scroll_bar) DestroyWindow(pageOnShow.scroll_bar);
+    pageOnShow.scroll_bar = nullptr;
 }
 
 // The start of the line `lines` lines below (or, when negative, above) the top one, within the text's pages.
 size_t LinesFromTop(HWND label, int lines) {
     return MeasureInLabel(label, [&](HDC dc, int width) {
-        if (lines < 0) return LineStartAbove(dc, DrawnText(), drawnTop, static_cast<size_t>(-lines), width);
-        size_t top = drawnTop;
-        for (int k = 0; k < lines && top < lastTop; ++k) top = NextLine(dc, DrawnText(), top, width).second;
-        return std::min(top, lastTop);
+        const DrawnQuestion& drawn = pageOnShow.question;
+        if (lines < 0) return LineStartAbove(dc, drawn.text, drawn.top, static_cast<size_t>(-lines), width);
+        size_t top = drawn.top;
+        for (int k = 0; k < lines && top < drawn.last_top; ++k) top = NextLine(dc, drawn.text, top, width).second;
+        return std::min(top, drawn.last_top);
     });
 }
 
 void ScrollQuestionTo(size_t top) {
-    if (!questionScrollBar) return;
-    top = std::min(top, lastTop);
-    if (top == drawnTop) return;
-    drawnTop = top;
-    SetScrollPos(questionScrollBar, SB_CTL, static_cast<int>(top), TRUE);
+    if (!pageOnShow.scroll_bar) return;
+    top = std::min(top, pageOnShow.question.last_top);
+    if (top == pageOnShow.question.top) return;
+    pageOnShow.question.top = top;
+    SetScrollPos(pageOnShow.scroll_bar, SB_CTL, static_cast<int>(top), TRUE);
     InvalidateRect(QuestionLabel(), nullptr, FALSE);
 }
 
 // The label draws `text` itself at `height`, from its first line; when the text is longer than the label, a scroll
 // bar beside it moves through it. Its positions are characters of the text.
 void StartDrawing(HWND window, HWND label, const std::wstring& text, int height, bool scrolls) {
+    DrawnQuestion drawn;
     const HDC dc = GetDC(label);
-    if (text.size() <= PAGE_MEASURE_LIMIT) {
-        expandedText = WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); });
-        drawnTextSource = &expandedText;
-    } else {
-        drawnTextSource = &text;
-    }
-    drawnLineHeight = LineHeight(dc, height);
+    drawn.text = text.size() <= PAGE_MEASURE_LIMIT ? WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); })
+                                                   : text;
+    drawn.height = height;
+    drawn.line_height = LineHeight(dc, height);
     ReleaseDC(label, dc);
-    drawnHeight = height;
-    drawnTop = 0;
-    lastTop = 0;
-    wheelRemainder = 0;
-    if (!scrolls || DrawnText().empty()) {
+    pageOnShow.question = std::move(drawn);
+    const std::wstring& shown = pageOnShow.question.text;
+    if (!scrolls || shown.empty()) {
         DestroyScrollBar();
         return;
     }
     const size_t visible = VisibleLines(label);
     size_t first_page = 0;
     MeasureInLabel(label, [&](HDC dc, int width) {
-        lastTop = LineStartAbove(dc, DrawnText(), LineStartAt(dc, DrawnText(), DrawnText().size() - 1, width), visible - 1,
-                                 width);
-        for (size_t k = 0; k < visible && first_page < DrawnText().size(); ++k)
-            first_page = NextLine(dc, DrawnText(), first_page, width).second;
+        pageOnShow.question.last_top =
+            LineStartAbove(dc, shown, LineStartAt(dc, shown, shown.size() - 1, width), visible - 1, width);
+        for (size_t k = 0; k < visible && first_page < shown.size(); ++k)
+            first_page = NextLine(dc, shown, first_page, width).second;
         return 0;
     });
     const RECT place = PlaceInParent(label);
-    if (!questionScrollBar) {
-        questionScrollBar = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, window,
-                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_QUESTION_SCROLL)),
-                                            nullptr, nullptr);
+    if (!pageOnShow.scroll_bar) {
+        pageOnShow.scroll_bar = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 0, 0, window,
+                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_QUESTION_SCROLL)), nullptr,
+                                          nullptr);
     }
-    PlaceOnChange(questionScrollBar, RECT{place.right + SCROLL_BAR_GAP, place.top,
-                                          place.right + SCROLL_BAR_GAP + GetSystemMetrics(SM_CXVSCROLL), place.bottom});
+    PlaceOnChange(pageOnShow.scroll_bar, RECT{place.right + SCROLL_BAR_GAP, place.top,
+                                        place.right + SCROLL_BAR_GAP + GetSystemMetrics(SM_CXVSCROLL), place.bottom});
     // The thumb runs from the first line to the first of the last page; its size is the first page's share.
     SCROLLINFO info = {};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
-    info.nMax = static_cast<int>(lastTop + first_page) - 1;
+    info.nMax = static_cast<int>(pageOnShow.question.last_top + first_page) - 1;
     info.nPage = static_cast<UINT>(first_page);
-    SetScrollInfo(questionScrollBar, SB_CTL, &info, TRUE);
+    SetScrollInfo(pageOnShow.scroll_bar, SB_CTL, &info, TRUE);
 }
 
 void StopDrawing() {
     DestroyScrollBar();
-    std::wstring().swap(expandedText);
-    drawnTextSource = &expandedText;
-    drawnTop = lastTop = 0;
+    pageOnShow.question = DrawnQuestion{};
 }
 
 // The classic common controls, loaded with the first tip: most banks never need one, and every DLL the program
@@ -302,31 +303,31 @@ void SetOptionTip(HWND window, HWND row, const std::wstring& full_text) {
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS | TTF_TRANSPARENT;
     tool.hwnd = window;
     tool.uId = reinterpret_cast<UINT_PTR>(row);
-    if (optionTooltip) SendMessageW(optionTooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (pageOnShow.option_tooltip) SendMessageW(pageOnShow.option_tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     if (full_text.empty()) return;
 
-    if (!optionTooltip) {
+    if (!pageOnShow.option_tooltip) {
         if (!LoadTooltipClass()) return;
-        optionTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+        pageOnShow.option_tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                         CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, nullptr, nullptr);
-        SendMessageW(optionTooltip, WM_SETFONT, reinterpret_cast<WPARAM>(FittedFont(NORMAL_TEXT_HEIGHT)), FALSE);
+        SendMessageW(pageOnShow.option_tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(FittedFont(NORMAL_TEXT_HEIGHT)), FALSE);
     }
     // The tip's own line breaks decide its lines; it is as wide as the longest, up to the widest a tip may be.
-    SendMessageW(optionTooltip, TTM_SETMAXTIPWIDTH, 0, WidestTip(row) + TOOLTIP_WRAP_MARGIN);
+    SendMessageW(pageOnShow.option_tooltip, TTM_SETMAXTIPWIDTH, 0, WidestTip(row) + TOOLTIP_WRAP_MARGIN);
     std::wstring tip = TipText(row, full_text);
     tool.lpszText = tip.data();
-    SendMessageW(optionTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(pageOnShow.option_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // Shows `lines` in option row `k`'s label over the text area of the row's `box` at font size `height`; a null `box`
 // removes the label, so a question that fits has exactly the window's own controls.
 void ShowOptionTextLabel(HWND window, size_t k, const RECT* box, int height, const std::wstring& lines) {
-    HWND& label = optionTextLabels[k];
+    HWND& label = pageOnShow.option_labels[k];
     if (!box) {
         if (label) DestroyWindow(label);
         label = nullptr;
-        std::wstring().swap(optionLines[k]);
+        std::wstring().swap(pageOnShow.option_lines[k]);
         return;
     }
     if (!label) {
@@ -342,7 +343,7 @@ void ShowOptionTextLabel(HWND window, size_t k, const RECT* box, int height, con
     ReleaseDC(label, dc);
     SetFontOnChange(label, FittedFont(height));
     PlaceOnChange(label, RECT{text_left, box->top, box->right, box->bottom});
-    optionLines[k] = lines;
+    pageOnShow.option_lines[k] = lines;
     InvalidateRect(label, nullptr, FALSE);
 }
 
@@ -360,12 +361,10 @@ void FillLabelBackground(const DRAWITEMSTRUCT* item) {
 
 void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options) {
     const HWND label = GetDlgItem(window, IDC_QUESTION_TEXT);
-    int height = NORMAL_TEXT_HEIGHT;
-    std::vector<RECT> boxes;
-    std::vector<std::wstring> shown;
-    std::vector<bool> shortened;
     const HDC dc = GetDC(label);
-    const PageFit fit = LayOutPage(dc, question, options, height, boxes, shown, shortened);
+    const PageLayout layout = LayOutPage(dc, question, options);
+    const PageFit fit = layout.fit;
+    const int height = layout.height;
     ReleaseDC(label, dc);
     // The option rows as always also when only the question's lines are broken by the page.
     const bool as_always = fit == PageFit::AsAlways || fit == PageFit::AsAlwaysOwnLines;
@@ -374,7 +373,7 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
     const LONG_PTR label_style = GetWindowLongPtrW(label, GWL_STYLE) & ~static_cast<LONG_PTR>(SS_TYPEMASK);
     SetStyleOnChange(label, label_style | (label_draws ? SS_LEFT : SS_OWNERDRAW));
     SetFontOnChange(label, FittedFont(height));
-    PlaceOnChange(label, boxes[0]);
+    PlaceOnChange(label, layout.boxes[0]);
     if (label_draws)
         StopDrawing();
     else
@@ -390,25 +389,25 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
                                    ~static_cast<LONG_PTR>(BS_MULTILINE | BS_VCENTER | WS_CLIPSIBLINGS);
         SetStyleOnChange(row, row_style | (as_always ? 0 : BS_MULTILINE | BS_TOP | WS_CLIPSIBLINGS));
         SetFontOnChange(row, FittedFont(height));
-        PlaceOnChange(row, boxes[k + 1]);
+        PlaceOnChange(row, layout.boxes[k + 1]);
         // The row holds the option as the bank wrote it, for anything that reads it. On a shared page the row's own
         // drawing of that text stays under its label, which draws the lines.
         const std::wstring written = k < options.size() ? options[k].substr(0, LABEL_TEXT_LIMIT) : std::wstring();
         SetWindowTextW(row, EscapeMnemonics(written).c_str());
-        ShowOptionTextLabel(window, k, as_always ? nullptr : &boxes[k + 1], height, shown[k]);
-        SetOptionTip(window, row, shortened[k] ? options[k] : std::wstring());
+        ShowOptionTextLabel(window, k, as_always ? nullptr : &layout.boxes[k + 1], height, layout.shown[k]);
+        SetOptionTip(window, row, layout.shortened[k] ? options[k] : std::wstring());
     }
 }
 
 bool PlaceOptionTip(const NMHDR* notice) {
-    if (!optionTooltip || notice->hwndFrom != optionTooltip || notice->code != TTN_SHOW) return false;
+    if (!pageOnShow.option_tooltip || notice->hwndFrom != pageOnShow.option_tooltip || notice->code != TTN_SHOW) return false;
     // The tip's real size, whatever the font drew; moved (and, should it be larger, cut) to lie within the work area.
     RECT tip = {};
-    GetWindowRect(optionTooltip, &tip);
+    GetWindowRect(pageOnShow.option_tooltip, &tip);
     const RECT work_area = WorkAreaOf(reinterpret_cast<HWND>(notice->idFrom));
     const int width = std::min(tip.right - tip.left, work_area.right - work_area.left);
     const int height = std::min(tip.bottom - tip.top, work_area.bottom - work_area.top);
-    SetWindowPos(optionTooltip, nullptr, std::clamp(static_cast<int>(tip.left), static_cast<int>(work_area.left),
+    SetWindowPos(pageOnShow.option_tooltip, nullptr, std::clamp(static_cast<int>(tip.left), static_cast<int>(work_area.left),
                                                     static_cast<int>(work_area.right) - width),
                  std::clamp(static_cast<int>(tip.top), static_cast<int>(work_area.top),
                             static_cast<int>(work_area.bottom) - height),
@@ -421,12 +420,13 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
     const RECT& box = item->rcItem;
     FillLabelBackground(item);
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
-    WithFont(dc, drawnHeight, [&] {
-        size_t begin = drawnTop;
-        for (int y = box.top; y < box.bottom && begin < DrawnText().size(); y += drawnLineHeight) {
-            const auto [end, next] = NextLine(dc, DrawnText(), begin, box.right - box.left);
+    const DrawnQuestion& drawn = pageOnShow.question;
+    WithFont(dc, drawn.height, [&] {
+        size_t begin = drawn.top;
+        for (int y = box.top; y < box.bottom && begin < drawn.text.size(); y += drawn.line_height) {
+            const auto [end, next] = NextLine(dc, drawn.text, begin, box.right - box.left);
             // A text too long to have its tabs expanded shows each as a space.
-            std::wstring line = DrawnText().substr(begin, end - begin);
+            std::wstring line = drawn.text.substr(begin, end - begin);
             std::replace(line.begin(), line.end(), L'\t', L' ');
             ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, line.data(), static_cast<UINT>(line.size()), nullptr);
             begin = next;
@@ -437,20 +437,20 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
 }
 
 void DrawOptionLines(const DRAWITEMSTRUCT* item) {
-    const auto label = std::find(std::begin(optionTextLabels), std::end(optionTextLabels), item->hwndItem);
-    if (label == std::end(optionTextLabels)) return;
+    const auto label = std::find(std::begin(pageOnShow.option_labels), std::end(pageOnShow.option_labels), item->hwndItem);
+    if (label == std::end(pageOnShow.option_labels)) return;
     FillLabelBackground(item);
     // Drawn the way a left-aligned static control without prefixes draws its text, so the lines look as they did.
     const HGDIOBJ previous =
         SelectObject(item->hDC, reinterpret_cast<HFONT>(SendMessageW(item->hwndItem, WM_GETFONT, 0, 0)));
     RECT box = item->rcItem;
-    DrawTextW(item->hDC, optionLines[label - std::begin(optionTextLabels)].c_str(), -1, &box,
+    DrawTextW(item->hDC, pageOnShow.option_lines[label - std::begin(pageOnShow.option_labels)].c_str(), -1, &box,
               DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX);
     SelectObject(item->hDC, previous);
 }
 
 void ScrollQuestion(UINT action) {
-    if (!questionScrollBar) return;
+    if (!pageOnShow.scroll_bar) return;
     const HWND label = QuestionLabel();
     const int page = std::max(1, static_cast<int>(VisibleLines(label)) - 1);
     switch (action) {
@@ -459,44 +459,41 @@ void ScrollQuestion(UINT action) {
         case SB_PAGEUP: return ScrollQuestionTo(LinesFromTop(label, -page));
         case SB_PAGEDOWN: return ScrollQuestionTo(LinesFromTop(label, page));
         case SB_TOP: return ScrollQuestionTo(0);
-        case SB_BOTTOM: return ScrollQuestionTo(lastTop);
+        case SB_BOTTOM: return ScrollQuestionTo(pageOnShow.question.last_top);
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: {
             SCROLLINFO info = {};
             info.cbSize = sizeof info;
             info.fMask = SIF_TRACKPOS;
-            GetScrollInfo(questionScrollBar, SB_CTL, &info);
+            GetScrollInfo(pageOnShow.scroll_bar, SB_CTL, &info);
             const size_t at = static_cast<size_t>(std::max(0, info.nTrackPos));
             return ScrollQuestionTo(MeasureInLabel(
-                label, [&](HDC dc, int width) { return LineStartAt(dc, DrawnText(), at, width); }));
+                label, [&](HDC dc, int width) { return LineStartAt(dc, pageOnShow.question.text, at, width); }));
         }
         default: return;
     }
 }
 
 void ScrollQuestionByWheel(POINT screen_point, int wheel_delta) {
-    if (!questionScrollBar) return;
+    if (!pageOnShow.scroll_bar) return;
     const HWND label = QuestionLabel();
     RECT label_place = {}, bar = {};
     GetWindowRect(label, &label_place);
-    GetWindowRect(questionScrollBar, &bar);
+    GetWindowRect(pageOnShow.scroll_bar, &bar);
     if (!PtInRect(&label_place, screen_point) && !PtInRect(&bar, screen_point)) return;
     UINT lines_per_notch = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines_per_notch, 0);
     if (lines_per_notch == WHEEL_PAGESCROLL) lines_per_notch = static_cast<UINT>(VisibleLines(label));
     // Fine-grained wheels send less than a notch at a time; the rest is kept for the next turn.
-    wheelRemainder += wheel_delta;
-    const int notches = wheelRemainder / WHEEL_DELTA;
-    wheelRemainder -= notches * WHEEL_DELTA;
+    int& remainder = pageOnShow.question.wheel_remainder;
+    remainder += wheel_delta;
+    const int notches = remainder / WHEEL_DELTA;
+    remainder -= notches * WHEEL_DELTA;
     if (notches != 0) ScrollQuestionTo(LinesFromTop(label, -notches * static_cast<int>(lines_per_notch)));
 }
 
-void ReleaseLongTextView() {
+void ReleaseQuestionPage() {
     DeleteFittedFonts();
-    questionScrollBar = nullptr;
-    optionTooltip = nullptr;
-    for (HWND& label : optionTextLabels) label = nullptr;
-    for (std::wstring& lines : optionLines) std::wstring().swap(lines);
-    std::wstring().swap(expandedText);
-    drawnTextSource = &expandedText;
+    // The windows it names are destroyed with the main window.
+    pageOnShow = PageOnShow{};
 }

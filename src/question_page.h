@@ -1,5 +1,6 @@
-// Showing a question and its options so every word can be read. A question whose texts fit the fixed controls at
-// the normal size is shown exactly as always; otherwise the question and its options share the page at one size
+// The page of the question on show: a question and its options shown so every word can be read. A question whose
+// texts fit the fixed controls at the normal size is shown exactly as always (a question in Japanese in the page's
+// own lines, in the label's place and size); otherwise the question and its options share the page at one size
 // (page_layout.h): the question label draws its wrapped lines itself, scrolling when even the smallest size leaves
 // it too little room, and labels over the option rows draw their wrapped lines, an option too long even then ending
 // in "…" with its full text (up to 1,000 characters) in a tip that lies on screen. The question label and the option
@@ -16,7 +17,7 @@
 constexpr size_t LABEL_TEXT_LIMIT = 1000000;
 
 // Shows `question` and the first four `options` (as written in the bank) in the question label and the option rows.
-// A question too long to be measured is drawn in place: it must outlive the page.
+// The page keeps its own copy of what it draws.
 void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options);
 
 // Before a shortened option's tip shows: keeps it wholly inside the work area at the size it really has. Whether
@@ -32,5 +33,6 @@ void ScrollQuestion(UINT action);
 // A turn of the mouse wheel with the pointer at `screen_point`: scrolls the question when the pointer is over it.
 void ScrollQuestionByWheel(POINT screen_point, int wheel_delta);
 
-// Deletes the fonts made for other sizes and forgets the windows that are destroyed with the main window.
-void ReleaseLongTextView();
+// Deletes the fonts made for other sizes and forgets the page on show, whose windows are destroyed with the main
+// window.
+void ReleaseQuestionPage();
