@@ -11,9 +11,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "bank_file.h"
 #include "bank_messages.h"
-#include "bank_parallel_walk.h"
 #include "bank_rules.h"
 #include "page_layout.h"
 #include "question.h"
@@ -234,28 +232,8 @@ void CheckText(HDC dc, const std::string& bank_text, BankReport& report) {
         walked = position + 1;
         return CheckEntry(state, position, question, problem, nul_texts);
     };
-    // A large bank is parsed on another thread as well while this one measures: parsing is a fifth of the check.
-    bool sound = false;
-    // Its runs are a quarter of the exam's: the whole text is in memory anyway, and a bank of a few megabytes gains.
-    constexpr size_t RUN_BYTES = BANK_PIECE_SIZE / 4;
-    if (const unsigned threads = SideBySideThreads(bank_text.size(), RUN_BYTES)) {
-        size_t at = 0;
-        const PieceSource next_piece = [&](std::string_view& piece) {
-            piece = std::string_view(bank_text).substr(at, RUN_BYTES);
-            at += piece.size();
-            return !piece.empty();
-        };
-        sound = WalkRunsSideBySide(next_piece, RUN_BYTES, threads, check);
-        if (!sound) {
-            // Walked again in one pass, which also says what is wrong with the text.
-            problems.clear();
-            state.first_seen.clear();
-            state.seen.clear();
-            walked = 0;
-        }
-    }
     std::string err_msg;
-    if (!sound) sound = WalkBankText(bank_text, BANK_SIZE_LIMIT, check, err_msg);
+    const bool sound = WalkBankText(bank_text, BANK_SIZE_LIMIT, check, err_msg);
     if (!sound) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
         problems.assign(1, WholeFileProblem(err_msg));

@@ -4,11 +4,11 @@
 // reading raw is what lets the read stop at the size the file had when it was opened.
 #include "bank_file.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
-
-#include "byte_search.h"
 
 namespace {
 
@@ -33,9 +33,20 @@ BankFileResult OpenFailure(const wchar_t* path, DWORD error) {
     }
 }
 
-// The first CR or Ctrl-Z at or after `from`, or `size`: a bank of 50 MB may hold none at all.
+// The first CR or Ctrl-Z at or after `from`, or `size`: a bank of 50 MB may hold none at all. Sixteen bytes at a
+// time with SSE2, which every x86-64 processor has: a byte-at-a-time loop made the program's start on a bank of
+// 100,000 questions a tenth to a fifth slower, and the runtime's memchr, which looks for one byte only, goes a
+// byte at a time under Wine too.
 size_t NextTextModeByte(const char* bytes, size_t size, size_t from) {
-    return FindEitherByte(bytes, size, from, '\r', '\x1A');
+    const __m128i cr = _mm_set1_epi8('\r'), ctrl_z = _mm_set1_epi8('\x1A');
+    size_t i = from;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const int found = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, ctrl_z)));
+        if (found != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(found)));
+    }
+    while (i < size && bytes[i] != '\r' && bytes[i] != '\x1A') ++i;
+    return i;
 }
 
 // What a text-mode read makes of `size` bytes, in place: a Ctrl-Z ends the data (`ended` is then set), and a CR

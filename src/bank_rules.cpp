@@ -5,22 +5,19 @@
 // and an "options" object's values until its keys are.
 #include "bank_rules.h"
 
-#include <emmintrin.h>
-
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "bank_json.h"
+#include <nlohmann/json.hpp>
 #include "bank_messages.h"
 #include "utf8_decoding.h"
 
 namespace {
 
-using json = BankJson;
+using json = nlohmann::json;
 
 // What a value is, as far as the messages name it.
 enum class Kind : char { Null, Boolean, Number, String, Array, Object };
@@ -111,9 +108,19 @@ std::string EntryProblem(const EntryParts& e) {
     return std::string();
 }
 
-// The parser's events for a bank, turned into entries as they come. Depth 0 is the top value, 1 an entry, 2 an
-// entry's member value, 3 an option; deeper values only count their nesting, so a deeply nested bank costs a
-// counter here (the parser itself keeps one bit a level).
+// A value as the rules read it, where it starts: its kind, a string's text, and what it makes of "correctAnswer"
+// (`fits`: whether it can be one).
+struct Value {
+    Kind kind;
+    std::string_view text;
+    bool fits = false;
+    int answer = 0;
+};
+
+// The parser's events for a bank, turned into entries as they come, in three steps by depth: the top level (depth
+// 0, and the keys of a top-level object), an entry (depth 1, its keys and its members' values at depth 2), and its
+// options (depth 3). Deeper values only count their nesting, so a deeply nested bank costs a counter here (the
+// parser itself keeps one bit a level).
 struct BankWalk {
     const EntrySink& sink;
     size_t depth = 0;
@@ -130,27 +137,84 @@ struct BankWalk {
 
     explicit BankWalk(const EntrySink& entry_sink) : sink(entry_sink) {}
 
-    // An option of the "options" array or object being read?
-    bool InOptions() const {
-        return depth == 3 && entry.kind == Kind::Object && field == Field::Options && IsContainer(entry.options_kind);
-    }
-
+    // The top level: its value, the keys of a top-level object, and its end, where an object's entries are handed
+    // over in its keys' order.
     void Hand(Question& question, const std::string& problem, unsigned nul_texts) {
         if (building) building = sink(handed++, question, problem, nul_texts);
     }
+    void TopEnd() {
+        if (top != Kind::Object) return;
+        for (auto& member : members) Hand(member.second.question, member.second.problem, member.second.nul_texts);
+        members.clear();
+    }
 
-    void FinishEntry() {
+    // An entry: its start, its keys, its members' values, its end.
+    void EntryStart(Kind kind) {
+        entry = EntryParts();
+        entry.kind = kind;
+        field = Field::Other;
+    }
+    void EntryKey(std::string_view key) {
+        field = FieldOf(key);
+        // A key given twice keeps its later value: what the earlier one gave is forgotten.
+        if (field == Field::Text) {
+            entry.has_text = true;
+            entry.question.questionText.clear();
+            entry.nul_texts &= ~NUL_IN_QUESTION_TEXT;
+        } else if (field == Field::Options) {
+            entry.has_options = true;
+            entry.question.options.clear();
+            entry.option_count = entry.bad_option = 0;
+            entry.option_members.clear();
+            entry.nul_texts &= NUL_IN_QUESTION_TEXT;
+        } else if (field == Field::Answer) {
+            entry.has_answer = true;
+        }
+    }
+    // Texts are converted only while the sink still wants entries.
+    void EntryMember(const Value& value) {
+        if (field == Field::Text) {
+            entry.text_kind = value.kind;
+            if (value.kind != Kind::String || !building) return;
+            bool nul = false;
+            entry.question.questionText = WideFromCheckedUtf8(value.text, &nul);
+            if (nul) entry.nul_texts |= NUL_IN_QUESTION_TEXT;
+        } else if (field == Field::Answer) {
+            entry.answer_kind = value.kind;
+            entry.answer_fits = value.fits;
+            entry.question.correctAnswer = value.answer;
+        } else if (field == Field::Options) {
+            entry.options_kind = value.kind;
+            // "options" is read as the library walks any value: a string gives itself.
+            if (value.kind == Kind::Array) entry.question.options.reserve(4);
+            if (value.kind == Kind::String) Option(value);
+        }
+    }
+    void EntryEnd() {
         // Once the sink wants no more, the rest of an array is only read for its syntax.
         if (top == Kind::Array && !building) return;
         const std::string problem = EntryProblem(entry);
-        if (top == Kind::Array) {
+        if (top == Kind::Array)
             Hand(entry.question, problem, entry.nul_texts);
-        } else {
+        else
             members[member_key] = MemberEntry{std::move(entry.question), problem, entry.nul_texts};
-        }
     }
 
-    // An option's value, in the order the options are walked.
+    // Its options: each value of an "options" array in turn, an "options" object's values once its keys are all
+    // known, in their order.
+    bool InOptions() const {
+        return entry.kind == Kind::Object && field == Field::Options && IsContainer(entry.options_kind);
+    }
+    void Option(const Value& value) {
+        if (!building) return;
+        std::wstring text;
+        bool nul = false;
+        if (value.kind == Kind::String) text = WideFromCheckedUtf8(value.text, &nul);
+        if (entry.options_kind == Kind::Object)
+            entry.option_members[option_key] = OptionMember{value.kind, std::move(text), nul};
+        else
+            AddOption(value.kind, std::move(text), nul);
+    }
     void AddOption(Kind kind, std::wstring&& text, bool nul) {
         ++entry.option_count;
         if (kind != Kind::String) {
@@ -163,153 +227,74 @@ struct BankWalk {
         if (nul && entry.option_count <= 4) entry.nul_texts |= 1u << entry.option_count;
         entry.question.options.push_back(std::move(text));
     }
-
-    // Every value, scalar or container, where it starts.
-    void Value(Kind kind) {
-        if (depth == 0) {
-            top = kind;
-        } else if (depth == 1) {
-            entry = EntryParts();
-            entry.kind = kind;
-            field = Field::Other;
-        } else if (depth == 2 && entry.kind == Kind::Object) {
-            if (field == Field::Text) entry.text_kind = kind;
-            if (field == Field::Answer) entry.answer_kind = kind;
-            if (field == Field::Options) {
-                entry.options_kind = kind;
-                if (kind == Kind::Array) entry.question.options.reserve(4);
-            }
-        } else if (InOptions() && kind != Kind::String) {
-            if (entry.options_kind == Kind::Array)
-                AddOption(kind, std::wstring(), false);
-            else
-                entry.option_members[option_key] = OptionMember{kind, std::wstring(), false};
-        }
+    void OptionsEnd() {
+        std::map<std::string, OptionMember> members_by_key;
+        members_by_key.swap(entry.option_members);
+        for (auto& member : members_by_key)
+            AddOption(member.second.kind, std::move(member.second.text), member.second.nul);
     }
 
-    // After a scalar: one at depth 1 is a whole entry.
-    void EndScalar() {
-        if (depth == 1) FinishEntry();
+    // Each event to its step.
+    void Start(const Value& value) {
+        if (depth == 0)
+            top = value.kind;
+        else if (depth == 1)
+            EntryStart(value.kind);
+        else if (depth == 2 && entry.kind == Kind::Object)
+            EntryMember(value);
+        else if (depth == 3 && InOptions())
+            Option(value);
     }
-
-    void Answer(bool fits, int answer) {
-        if (depth == 2 && field == Field::Answer && entry.kind == Kind::Object) {
-            entry.answer_fits = fits;
-            entry.question.correctAnswer = answer;
-        }
-    }
-
-    bool null() {
-        Value(Kind::Null);
-        EndScalar();
+    bool Scalar(const Value& value) {
+        Start(value);
+        if (depth == 1) EntryEnd();
         return true;
     }
-    // "correctAnswer": true and false count as 1 and 0.
-    bool boolean(bool value) {
-        Value(Kind::Boolean);
-        Answer(true, value ? 1 : 0);
-        EndScalar();
-        return true;
-    }
-    // An integer keeps its low 32 bits.
-    bool number_integer(json::number_integer_t value) {
-        Value(Kind::Number);
-        Answer(true, static_cast<int32_t>(static_cast<uint32_t>(value)));
-        EndScalar();
-        return true;
-    }
-    bool number_unsigned(json::number_unsigned_t value) {
-        Value(Kind::Number);
-        Answer(true, static_cast<int32_t>(static_cast<uint32_t>(value)));
-        EndScalar();
-        return true;
-    }
-    // A number with a fraction or exponent (or an integer beyond 64 bits, which the library reads as one) is
-    // truncated toward zero, but only when the result fits: converting anything larger to int is undefined.
-    bool number_float(json::number_float_t value, std::string_view) {
-        Value(Kind::Number);
-        const bool fits = value > -2147483649.0 && value < 2147483648.0;
-        Answer(fits, fits ? static_cast<int>(value) : 0);
-        EndScalar();
-        return true;
-    }
-    bool string(std::string_view value) {
-        Value(Kind::String);
-        const bool wanted = building && entry.kind == Kind::Object;
-        bool nul = false;
-        if (wanted && depth == 2 && field == Field::Text) {
-            entry.question.questionText = WideFromCheckedUtf8(value, &nul);
-            entry.nul_texts = (entry.nul_texts & ~NUL_IN_QUESTION_TEXT) | (nul ? NUL_IN_QUESTION_TEXT : 0);
-        } else if (wanted && ((depth == 2 && field == Field::Options) ||
-                              (InOptions() && entry.options_kind == Kind::Array))) {
-            std::wstring text = WideFromCheckedUtf8(value, &nul);
-            AddOption(Kind::String, std::move(text), nul);
-        } else if (wanted && InOptions()) {
-            std::wstring text = WideFromCheckedUtf8(value, &nul);
-            entry.option_members[option_key] = OptionMember{Kind::String, std::move(text), nul};
-        }
-        EndScalar();
-        return true;
-    }
-    bool binary(json::binary_t&) { return true; }  // never in JSON text
-
-    bool start_object(size_t) {
-        Value(Kind::Object);
+    bool Container(Kind kind) {
+        Start(Value{kind});
         ++depth;
         return true;
     }
-    bool start_array(size_t) {
-        Value(Kind::Array);
-        ++depth;
-        return true;
-    }
-    bool key(std::string_view key) {
-        if (depth == 1) {
-            member_key.assign(key);
-        } else if (depth == 2 && entry.kind == Kind::Object) {
-            field = FieldOf(key);
-            // A key given twice keeps its later value: what the earlier one gave is forgotten.
-            if (field == Field::Text) {
-                entry.has_text = true;
-                entry.question.questionText.clear();
-                entry.nul_texts &= ~NUL_IN_QUESTION_TEXT;
-            } else if (field == Field::Options) {
-                entry.has_options = true;
-                entry.question.options.clear();
-                entry.option_count = entry.bad_option = 0;
-                entry.option_members.clear();
-                entry.nul_texts &= NUL_IN_QUESTION_TEXT;
-            } else if (field == Field::Answer) {
-                entry.has_answer = true;
-                entry.answer_fits = false;
-                entry.question.correctAnswer = 0;
-            }
-        } else if (InOptions()) {
-            option_key.assign(key);
-        }
-        return true;
-    }
-    bool end_array() { return End(); }
-    bool end_object() { return End(); }
-
     bool End() {
         --depth;
-        if (depth == 2 && entry.kind == Kind::Object && field == Field::Options && entry.options_kind == Kind::Object) {
-            // The options object's values, in its keys' order.
-            std::map<std::string, OptionMember> members_by_key;
-            members_by_key.swap(entry.option_members);
-            for (auto& member : members_by_key)
-                AddOption(member.second.kind, std::move(member.second.text), member.second.nul);
-        } else if (depth == 1) {
-            FinishEntry();
-        } else if (depth == 0 && top == Kind::Object) {
-            // The top-level object's entries, in its keys' order.
-            for (auto& member : members) Hand(member.second.question, member.second.problem, member.second.nul_texts);
-            members.clear();
-        }
+        if (depth == 2 && InOptions() && entry.options_kind == Kind::Object)
+            OptionsEnd();
+        else if (depth == 1)
+            EntryEnd();
+        else if (depth == 0)
+            TopEnd();
         return true;
     }
 
+    // The library's SAX interface. "correctAnswer": true and false count as 1 and 0, an integer keeps its low 32
+    // bits, and a number with a fraction or exponent (or an integer beyond 64 bits, which the library reads as one)
+    // is truncated toward zero, but only when the result fits: converting anything larger to int is undefined.
+    bool null() { return Scalar(Value{Kind::Null}); }
+    bool boolean(bool value) { return Scalar(Value{Kind::Boolean, {}, true, value ? 1 : 0}); }
+    bool number_integer(json::number_integer_t value) { return Integer(static_cast<uint64_t>(value)); }
+    bool number_unsigned(json::number_unsigned_t value) { return Integer(value); }
+    bool Integer(uint64_t value) {
+        return Scalar(Value{Kind::Number, {}, true, static_cast<int32_t>(static_cast<uint32_t>(value))});
+    }
+    bool number_float(json::number_float_t value, std::string_view) {
+        const bool fits = value > -2147483649.0 && value < 2147483648.0;
+        return Scalar(Value{Kind::Number, {}, fits, fits ? static_cast<int>(value) : 0});
+    }
+    bool string(std::string_view value) { return Scalar(Value{Kind::String, value}); }
+    bool binary(json::binary_t&) { return true; }  // never in JSON text
+    bool start_object(size_t) { return Container(Kind::Object); }
+    bool start_array(size_t) { return Container(Kind::Array); }
+    bool end_array() { return End(); }
+    bool end_object() { return End(); }
+    bool key(std::string_view key) {
+        if (depth == 1)
+            member_key.assign(key);
+        else if (depth == 2 && entry.kind == Kind::Object)
+            EntryKey(key);
+        else if (depth == 3 && InOptions())
+            option_key.assign(key);
+        return true;
+    }
     bool parse_error(size_t, const std::string&, const nlohmann::detail::exception& error) {
         error_what = error.what();
         // out_of_range, for a number no double can hold (1e999), does not say where.
@@ -319,16 +304,7 @@ struct BankWalk {
     }
 };
 
-// What the exam says of a sound text whose top value cannot hold entries; an object is walked over its member
-// values, null over nothing.
-bool TopValueHoldsEntries(Kind top, std::string& err_msg) {
-    if (IsContainer(top) || top == Kind::Null) return true;
-    err_msg = FORMAT_ERROR_PREFIX + (std::string("The file must hold an array of questions, not ") +
-                                     TypeNameWithArticle(top) + ".");
-    return false;
-}
-
-// The lexer's view of a bank read in pieces: one byte at a time, the next piece read when one runs out.
+// The lexer's view of the text: one byte at a time, the next piece asked for when one runs out.
 struct PieceCursor {
     using iterator_category = std::input_iterator_tag;
     using value_type = char;
@@ -336,7 +312,7 @@ struct PieceCursor {
     using pointer = const char*;
     using reference = const char&;
 
-    BankPieces* pieces;
+    const PieceSource* next_piece;
     const char* at;
     const char* end;
 
@@ -345,153 +321,38 @@ struct PieceCursor {
         ++at;
         return *this;
     }
-};
-
-// The parser asks "not at the end?" before every byte; that is when the next piece is read.
-bool operator!=(PieceCursor& cursor, const PieceCursor&) {
-    if (cursor.at != cursor.end) return true;
-    if (!cursor.pieces || !ReadBankPiece(*cursor.pieces)) return false;
-    cursor.at = cursor.pieces->buffer.data();
-    cursor.end = cursor.at + cursor.pieces->length;
-    return true;
-}
-
-// What a run's parse events are recorded as: a byte naming the event, then its value: eight bytes for a number,
-// four bytes of length and the UTF-8 bytes for a string or a key.
-enum RecordedEvent : char {
-    RECORDED_NULL = 'n', RECORDED_TRUE = 't', RECORDED_FALSE = 'f', RECORDED_INTEGER = 'i', RECORDED_UNSIGNED = 'u',
-    RECORDED_FLOAT = 'd', RECORDED_STRING = 's', RECORDED_KEY = 'k', RECORDED_OBJECT = '{', RECORDED_OBJECT_END = '}',
-    RECORDED_ARRAY = '[', RECORDED_ARRAY_END = ']',
-};
-
-// Copies a short text with moves the compiler inlines, sixteen bytes at a time.
-void CopyShort(char* to, const char* from, size_t size) {
-    size_t i = 0;
-    for (; i + 16 <= size; i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), block);
-    }
-    if (size - i >= 8) std::memcpy(to + i, from + i, 8), i += 8;
-    if (size - i >= 4) std::memcpy(to + i, from + i, 4), i += 4;
-    if (size - i >= 2) std::memcpy(to + i, from + i, 2), i += 2;
-    if (size - i >= 1) to[i] = from[i];
-}
-
-// Records a run's parse events, leaving out the "[" and "]" added where the run was cut. They are gathered a few
-// kilobytes at a time before going into `events`: under Wine the runtime's memcpy begins and ends every copy with
-// string instructions that take tens of cycles each, and a run holds hundreds of thousands of short texts.
-struct RunRecorder {
-    std::string& events;
-    bool first, last;
-    size_t depth = 0;
-    char staged[8192] = {};
-    size_t staged_size = 0;
-
-    void Flush() {
-        events.append(staged, staged_size);
-        staged_size = 0;
-    }
-    void Put(char event) {
-        if (staged_size == sizeof staged) Flush();
-        staged[staged_size++] = event;
-    }
-    template <typename Number>
-    bool Add(RecordedEvent event, Number value) {
-        if (sizeof staged - staged_size < 1 + sizeof value) Flush();
-        staged[staged_size] = event;
-        std::memcpy(staged + staged_size + 1, &value, sizeof value);
-        staged_size += 1 + sizeof value;
-        return true;
-    }
-    bool Text(RecordedEvent event, std::string_view text) {
-        if (text.size() > UINT32_MAX) return false;
-        Add(event, static_cast<uint32_t>(text.size()));
-        if (text.size() > sizeof staged - staged_size) {
-            Flush();
-            if (text.size() > sizeof staged) return events += text, true;
+    __attribute__((noinline)) bool NextPiece() {
+        std::string_view piece;
+        // A piece may be empty; the source says when there are no more.
+        while (next_piece && (*next_piece)(piece)) {
+            if (piece.empty()) continue;
+            at = piece.data();
+            end = at + piece.size();
+            return true;
         }
-        CopyShort(staged + staged_size, text.data(), text.size());
-        staged_size += text.size();
-        return true;
+        return false;
     }
-    bool null() { return Put(RECORDED_NULL), true; }
-    bool boolean(bool value) { return Put(value ? RECORDED_TRUE : RECORDED_FALSE), true; }
-    bool number_integer(json::number_integer_t value) { return Add(RECORDED_INTEGER, value); }
-    bool number_unsigned(json::number_unsigned_t value) { return Add(RECORDED_UNSIGNED, value); }
-    bool number_float(json::number_float_t value, std::string_view) { return Add(RECORDED_FLOAT, value); }
-    bool string(std::string_view value) { return Text(RECORDED_STRING, value); }
-    bool binary(json::binary_t&) { return true; }  // never in JSON text
-    bool key(std::string_view key) { return Text(RECORDED_KEY, key); }
-    bool start_object(size_t) { return ++depth, Put(RECORDED_OBJECT), true; }
-    bool end_object() { return --depth, Put(RECORDED_OBJECT_END), true; }
-    bool start_array(size_t) {
-        if (depth++ > 0 || first) Put(RECORDED_ARRAY);
-        return true;
-    }
-    bool end_array() {
-        if (--depth > 0 || last) Put(RECORDED_ARRAY_END);
-        return true;
-    }
-    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 };
 
-// Reads a recorded number and moves past it.
-template <typename Number>
-Number TakeNumber(const char*& at) {
-    Number value;
-    std::memcpy(&value, at, sizeof value);
-    at += sizeof value;
-    return value;
-}
+// The parser asks "not at the end?" before every byte.
+bool operator!=(PieceCursor& cursor, const PieceCursor&) { return cursor.at != cursor.end || cursor.NextPiece(); }
 
-// Hands one run's recorded events to `walk`.
-void Replay(const std::string& events, BankWalk& walk) {
-    for (const char *at = events.data(), *end = at + events.size(); at < end;) {
-        switch (*at++) {
-            case RECORDED_NULL: walk.null(); break;
-            case RECORDED_TRUE: walk.boolean(true); break;
-            case RECORDED_FALSE: walk.boolean(false); break;
-            case RECORDED_INTEGER: walk.number_integer(TakeNumber<json::number_integer_t>(at)); break;
-            case RECORDED_UNSIGNED: walk.number_unsigned(TakeNumber<json::number_unsigned_t>(at)); break;
-            case RECORDED_FLOAT: walk.number_float(TakeNumber<json::number_float_t>(at), std::string_view()); break;
-            case RECORDED_STRING:
-            case RECORDED_KEY: {
-                const bool is_key = at[-1] == RECORDED_KEY;
-                const uint32_t size = TakeNumber<uint32_t>(at);
-                const std::string_view text(at, size);
-                at += size;
-                is_key ? walk.key(text) : walk.string(text);
-                break;
-            }
-            case RECORDED_OBJECT: walk.start_object(0); break;
-            case RECORDED_OBJECT_END: walk.end_object(); break;
-            case RECORDED_ARRAY: walk.start_array(0); break;
-            default: walk.end_array(); break;
-        }
-    }
+// Strict: nothing but white space after the value, no comments. The lexer treats a NUL byte outside a string as the
+// end of the input. An object is walked over its member values, null over nothing; any other top value holds no
+// entries. A text saved as UTF-16 or UTF-32 is never walked as sound: its first or second byte is a NUL, which
+// ends the input, or a byte no JSON value starts with, so no entry of it is handed over either.
+bool Walk(const PieceSource& next_piece, BankWalk& walk) {
+    PieceCursor cursor{&next_piece, nullptr, nullptr};
+    return json::sax_parse(cursor, PieceCursor{nullptr, nullptr, nullptr}, &walk, json::input_format_t::json, true,
+                           false) &&
+           (IsContainer(walk.top) || walk.top == Kind::Null);
 }
 
 }  // namespace
 
-bool RecordRun(const std::string& run_text, bool first, bool last, std::string& events) {
-    events.clear();
-    events.reserve(run_text.size() + run_text.size() / 8);
-    RunRecorder recorder{events, first, last};
-    const bool parsed = json::sax_parse(run_text.data(), run_text.data() + run_text.size(), &recorder,
-                                        json::input_format_t::json, true, false);
-    recorder.Flush();
-    return parsed;
-}
-
-bool WalkRecordedRuns(const std::function<const std::string*()>& next_run, const EntrySink& sink) {
+bool WalkBank(const PieceSource& next_piece, const EntrySink& sink) {
     BankWalk walk(sink);
-    bool started = false;
-    while (const std::string* events = next_run()) {
-        started = true;
-        Replay(*events, walk);
-    }
-    std::string unused;
-    return started && walk.depth == 0 && TopValueHoldsEntries(walk.top, unused);
+    return Walk(next_piece, walk);
 }
 
 bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const EntrySink& sink, std::string& err_msg) {
@@ -499,30 +360,20 @@ bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const Entry
         err_msg = TooLargeMessage(bank_text.size(), size_limit);
         return false;
     }
+    bool given = false;
+    const PieceSource whole = [&](std::string_view& piece) {
+        piece = bank_text;
+        return !std::exchange(given, true);
+    };
+    BankWalk walk(sink);
+    if (Walk(whole, walk)) return true;
     if (const char* encoding = WideEncoding(bank_text)) {
         err_msg = FORMAT_ERROR_PREFIX + NotUtf8Message(encoding);
-        return false;
-    }
-    BankWalk walk(sink);
-    // Strict: nothing but white space after the value, no comments. The lexer treats a NUL byte outside a string
-    // as the end of the input.
-    if (!json::sax_parse(bank_text.data(), bank_text.data() + bank_text.size(), &walk, json::input_format_t::json,
-                         true, false)) {
+    } else if (!walk.error_what.empty()) {
         err_msg = FORMAT_ERROR_PREFIX + ReadableLibraryMessage(walk.error_what, bank_text, walk.error_byte);
-        return false;
+    } else {
+        err_msg = FORMAT_ERROR_PREFIX + (std::string("The file must hold an array of questions, not ") +
+                                         TypeNameWithArticle(walk.top) + ".");
     }
-    return TopValueHoldsEntries(walk.top, err_msg);
-}
-
-bool WalkBankPieces(BankPieces& pieces, const EntrySink& sink) {
-    // The encoding is told by the first four bytes; a first piece shorter than that is left to the whole text.
-    if (!ReadBankPiece(pieces) && pieces.failed) return false;
-    const std::string first(pieces.buffer.data(), std::min<size_t>(pieces.length, 4));
-    if ((first.size() < 4 && !(pieces.left == 0 && !pieces.held_cr)) || WideEncoding(first)) return false;
-    BankWalk walk(sink);
-    PieceCursor cursor{&pieces, pieces.buffer.data(), pieces.buffer.data() + pieces.length};
-    std::string unused;
-    return json::sax_parse(cursor, PieceCursor{nullptr, nullptr, nullptr}, &walk, json::input_format_t::json, true,
-                           false) &&
-           !pieces.failed && TopValueHoldsEntries(walk.top, unused);
+    return false;
 }

@@ -14,7 +14,6 @@
 
 #include "bank_file.h"
 #include "bank_messages.h"
-#include "bank_parallel_walk.h"
 #include "bank_rules.h"
 #include "utf8_decoding.h"
 
@@ -96,9 +95,15 @@ bool ReadWholeAndReport(HWND window) {
     return true;
 }
 
-// Walks the bank's pieces in runs, parsed on `threads` threads besides this one, into allQuestions; false, with
-// nothing loaded, when the bank is to be walked in one pass instead (which also says what is wrong with it).
-bool ReadSideBySide(BankPieces& pieces, unsigned threads) {
+// A good bank becomes questions as its pieces are read, so the loader holds one piece and the questions, never the
+// whole text. A bank that is refused, or a read that fails, is read again whole and walked, which says why in the
+// same words as ever; running out of memory is said at once.
+bool ReadAndReport(HWND window) {
+    BankPieces pieces;
+    uint64_t file_size = 0;
+    DWORD system_error = ERROR_SUCCESS;
+    const BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
+    if (opened != BankFileResult::Read) return ShowFileProblem(window, opened, file_size, system_error);
     const PieceSource next_piece = [&pieces](std::string_view& piece) {
         if (!ReadBankPiece(pieces)) return false;
         piece = std::string_view(pieces.buffer.data(), pieces.length);
@@ -107,40 +112,9 @@ bool ReadSideBySide(BankPieces& pieces, unsigned threads) {
     std::vector<Question> loaded;
     size_t bad_position = 0;
     std::string problem;
-    if (!WalkRunsSideBySide(next_piece, BANK_PIECE_SIZE, threads, Collect(loaded, bad_position, problem)) ||
-        !problem.empty() || pieces.failed)
-        return false;
-    try {
-        AppendQuestions(loaded, allQuestions);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-// A good bank becomes questions as its pieces are read, so the loader holds one piece and the questions, never the
-// whole text. A bank that is refused, or a read that fails, is read again whole and walked, which says why in the
-// same words as ever; running out of memory is said at once.
-bool ReadAndReport(HWND window) {
-    BankPieces pieces;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
-    BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
-    const unsigned threads = opened == BankFileResult::Read ? SideBySideThreads(file_size, BANK_PIECE_SIZE) : 0;
-    if (threads > 0) {
-        const bool loaded = ReadSideBySide(pieces, threads);
-        CloseBankPieces(pieces);
-        if (loaded) return true;
-        pieces = BankPieces();
-        opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
-    }
-    if (opened != BankFileResult::Read) return ShowFileProblem(window, opened, file_size, system_error);
-    std::vector<Question> loaded;
-    size_t bad_position = 0;
-    std::string problem;
     bool good = false, out_of_memory = false;
     try {
-        good = WalkBankPieces(pieces, Collect(loaded, bad_position, problem)) && problem.empty();
+        good = WalkBank(next_piece, Collect(loaded, bad_position, problem)) && problem.empty() && !pieces.failed;
         if (good) AppendQuestions(loaded, allQuestions);
     } catch (const std::bad_alloc&) {
         out_of_memory = true;

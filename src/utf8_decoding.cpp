@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "byte_search.h"
-
 std::wstring Utf8ToWide(const std::string& text) {
     // The terminating NUL goes through the conversion too. A decoder may take a character cut short at the very
     // end of its input to run to that end (Wine's does), and would then swallow what follows the cut byte, such as
@@ -60,7 +58,7 @@ std::wstring WideFromCheckedUtf8(const std::string_view text, bool* held_nul) {
     bool nul = false;
     size_t units = Utf16Units(bytes, size, nul);
     if (nul) {
-        size = FindNul(text);
+        size = text.find('\0');
         units = Utf16Units(bytes, size, nul);
         nul = true;
     }

@@ -4,8 +4,8 @@
 // reading of the bytes expects, or be refused with the expected message and nothing loaded.
 //
 // Most inputs go through ParseQuestionBank in memory, with the text-mode read's rules applied to the bytes first, a
-// quarter of them walked in runs as a large bank is (which must hand over every entry as the one-pass walk does,
-// or leave the bank to it), and through the bank checker, whose first error must be the exam's refusal word for
+// quarter of them fed to the walk a few bytes at a time as a file's pieces are (which must hand over every entry as
+// the text fed whole does), and through the bank checker, whose first error must be the exam's refusal word for
 // word (and which must find none in a bank the exam loads); a small share goes through a real questions.json,
 // LoadQuestions with its real message box, to show that the file, the text-mode read and the box change nothing. A
 // box costs milliseconds under Wine, a parse microseconds.
@@ -343,8 +343,8 @@ TEST_P(BankFuzz, MutatedBanksParseAsReadOrAreRefused) {
                [](const std::string& bytes, const std::string& text, const ReferenceBank& expected) {
                    std::string refusal;
                    std::string fault = CheckParseAgainstReference(text, expected, &refusal);
-                   // A quarter of the inputs are walked in runs too, which would add a third to the time if all were.
-                   if (fault.empty() && bytes.size() % 4 == 0) fault = CheckRunsAgainstOnePass(bytes);
+                   // A quarter of the inputs are fed in pieces too, which would add a third to the time if all were.
+                   if (fault.empty() && bytes.size() % 4 == 0) fault = CheckPiecesAgainstWhole(bytes);
                    return fault.empty() ? CheckCheckerAgainstExam(text, refusal) : fault;
                });
 }

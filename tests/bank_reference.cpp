@@ -13,7 +13,6 @@
 #include <nlohmann/json.hpp>
 
 #include "bank_check.h"
-#include "bank_parallel_walk.h"
 #include "bank_rules.h"
 #include "bank_messages.h"
 #include "utf8_decoding.h"
@@ -361,19 +360,6 @@ std::string CheckParseAgainstReference(const std::string& text, const ReferenceB
 
 namespace {
 
-// Walks `text` in runs fed `piece_bytes` at a time.
-bool WalkTextInRuns(const std::string& text, size_t piece_bytes, size_t run_bytes, unsigned threads,
-                    const EntrySink& sink) {
-    size_t at = 0;
-    const PieceSource next_piece = [&](std::string_view& piece) {
-        if (at >= text.size()) return false;
-        piece = std::string_view(text).substr(at, piece_bytes);
-        at += piece.size();
-        return true;
-    };
-    return WalkRunsSideBySide(next_piece, run_bytes, threads, sink);
-}
-
 // What a walk hands over for one entry.
 struct EntrySeen {
     Question question;
@@ -395,35 +381,31 @@ EntrySink KeepInto(std::vector<EntrySeen>& entries) {
 
 }  // namespace
 
-bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_bytes, unsigned threads,
-                  std::vector<Question>& questions) {
-    std::vector<Question> walked;
-    bool refused = false;
-    const EntrySink collect = [&](size_t, Question& question, const std::string& problem, unsigned) {
-        refused = refused || !problem.empty();
-        walked.push_back(std::move(question));
+std::string CheckPiecesAgainstWhole(const std::string& file_bytes) {
+    const std::string text = TextModeBytes(file_bytes);
+    // Pieces of 1 to 7 bytes, some empty, so that every token is cut somewhere in some input.
+    size_t at = 0, turn = file_bytes.size();
+    const PieceSource next_piece = [&](std::string_view& piece) {
+        if (at >= text.size()) return false;
+        piece = std::string_view(text).substr(at, turn++ % 8);
+        at += piece.size();
         return true;
     };
-    if (!WalkTextInRuns(TextModeBytes(file_bytes), piece_bytes, run_bytes, threads, collect) || refused) return false;
-    questions = std::move(walked);
-    return true;
-}
-
-std::string CheckRunsAgainstOnePass(const std::string& file_bytes) {
-    const std::string text = TextModeBytes(file_bytes);
-    std::vector<EntrySeen> in_runs, in_one_pass;
-    if (!WalkTextInRuns(text, 64, 150, 0, KeepInto(in_runs))) return std::string();
+    std::vector<EntrySeen> in_pieces, whole;
+    const bool pieces_sound = WalkBank(next_piece, KeepInto(in_pieces));
     std::string err_msg;
-    if (!WalkBankText(text, BANK_SIZE_LIMIT, KeepInto(in_one_pass), err_msg))
-        return "walked in runs it was taken, but in one pass it is refused with \"" + Printable(err_msg) + "\"";
-    for (size_t i = 0; i < std::max(in_runs.size(), in_one_pass.size()); ++i) {
-        if (i < in_runs.size() && i < in_one_pass.size() && in_runs[i].problem == in_one_pass[i].problem &&
-            in_runs[i].nul_texts == in_one_pass[i].nul_texts &&
-            SameQuestion(in_runs[i].question, in_one_pass[i].question))
+    const bool whole_sound = WalkBankText(text, BANK_SIZE_LIMIT, KeepInto(whole), err_msg);
+    if (pieces_sound != whole_sound) {
+        return std::string("fed in pieces the text is ") + (pieces_sound ? "sound" : "refused") +
+               ", fed whole \"" + Printable(err_msg) + "\"";
+    }
+    for (size_t i = 0; whole_sound && i < std::max(in_pieces.size(), whole.size()); ++i) {
+        if (i < in_pieces.size() && i < whole.size() && in_pieces[i].problem == whole[i].problem &&
+            in_pieces[i].nul_texts == whole[i].nul_texts && SameQuestion(in_pieces[i].question, whole[i].question))
             continue;
-        return "walked in runs, entry " + std::to_string(i + 1) + " is " +
-               (i < in_runs.size() ? Printable(Describe(in_runs[i])) : "missing") + ", in one pass " +
-               (i < in_one_pass.size() ? Printable(Describe(in_one_pass[i])) : "missing");
+        return "fed in pieces, entry " + std::to_string(i + 1) + " is " +
+               (i < in_pieces.size() ? Printable(Describe(in_pieces[i])) : "missing") + ", fed whole " +
+               (i < whole.size() ? Printable(Describe(whole[i])) : "missing");
     }
     return std::string();
 }

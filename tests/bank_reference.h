@@ -51,14 +51,10 @@ ReferenceBank ReferenceLoadText(const std::string& text);
 std::string CheckParseAgainstReference(const std::string& text, const ReferenceBank& expected,
                                        std::string* refusal = nullptr);
 
-// The bank walked in runs side by side (WalkRunsSideBySide), fed `piece_bytes` of its text-mode text at a time and
-// cut into runs of about `run_bytes`, on `threads` threads (0: in turn on this one), into `questions`; false when
-// the walk leaves it to the one-pass walk or an entry is refused.
-bool WalkedInRuns(const std::string& file_bytes, size_t piece_bytes, size_t run_bytes, unsigned threads,
-                  std::vector<Question>& questions);
-// The same with small pieces and runs, in turn: a bank the walk in runs takes must be one the one-pass walk
-// (WalkBankText) takes, every entry handed over the same, question or problem.
-std::string CheckRunsAgainstOnePass(const std::string& file_bytes);
+// The bank's text-mode text fed to the walk (WalkBank) a few bytes at a time, as a file is read in pieces, against
+// the same text fed whole (WalkBankText): both sound or both refused, every entry handed over the same, question or
+// problem. Returns an empty string when they agree, otherwise how they differ.
+std::string CheckPiecesAgainstWhole(const std::string& file_bytes);
 
 // The same through the real path: `file_bytes` written as questions.json in the current folder, LoadQuestions(owner)
 // with every message box read and dismissed, then PrepareExam.

@@ -52,13 +52,6 @@ std::string ExpectRefused(const std::string& bank) {
     return WideToUtf8(Utf8ToWide(parsed.err_msg));
 }
 
-// Whether a large bank's side-by-side walk, cutting runs wherever it can (runs of about 64 bytes, 3 bytes read at a
-// time, two threads), leaves `bank` to the one-pass walk.
-bool LeftToOnePass(const std::string& bank) {
-    std::vector<Question> questions;
-    return !WalkedInRuns(bank, 3, 64, 2, questions);
-}
-
 // The bank checker's lines for a file named q.json holding `file_bytes`.
 std::vector<std::string> CheckerLines(const std::string& file_bytes) {
     std::vector<std::string> lines;
@@ -109,7 +102,7 @@ TEST(ParseQuestionBank, SyntaxErrorsShowTheLibraryMessage) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.message);
         EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.message)});
-        EXPECT_TRUE(LeftToOnePass(c.bank));
+        EXPECT_EQ(CheckPiecesAgainstWhole(c.bank), "");
     }
 }
 
@@ -189,8 +182,7 @@ struct ExpectedQuestion {
     int answer;
 };
 
-// What each entry becomes, field by field, whether the bank is walked in one pass or, as a large one is, in runs
-// side by side (which must either take the bank as it is or leave it to the one-pass walk; `in_runs`: it must take it).
+// What each entry becomes, field by field.
 TEST(ParseQuestionBank, EntriesBecomeQuestions) {
     const std::string a = R"({"questionText":"A","options":["a"],"correctAnswer":1})";
     const std::string b = R"({"questionText":"B},{b","options":[],"correctAnswer":2,"more":[{"x":1},{"y":2}]})";
@@ -199,11 +191,10 @@ TEST(ParseQuestionBank, EntriesBecomeQuestions) {
         const char* what;
         std::string bank;
         std::vector<ExpectedQuestion> expected;
-        bool in_runs = false;
     } cases[] = {
         {"entries on lines of their own, CR LF, a byte-order mark before and a NUL after",
          "\xEF\xBB\xBF[\r\n  " + a + ",\r\n  " + a + ",\r\n  " + a + "\r\n]\r\n" + std::string(1, '\0') + "],",
-         {{L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}}, true},
+         {{L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}, {L"A", {L"a"}, 1}}},
         {"\"},{\" inside a text and between objects deeper down", "[" + a + "," + b + "," + b + "," + a + "]",
          {{L"A", {L"a"}, 1}, {L"B},{b", {}, 2}, {L"B},{b", {}, 2}, {L"A", {L"a"}, 1}}},
         {"texts of thousands of bytes, one after another",
@@ -211,8 +202,7 @@ TEST(ParseQuestionBank, EntriesBecomeQuestions) {
              a + "]",
          {{L"A", {L"a"}, 1},
           {std::wstring(q.begin(), q.end()), {std::wstring(o.begin(), o.end()), std::wstring(p.begin(), p.end())}, 0},
-          {L"A", {L"a"}, 1}},
-         true},
+          {L"A", {L"a"}, 1}}},
         {"plain entry in file order",
          R"([{"questionText":"First","options":["a","b","c","d"],"correctAnswer":2},
              {"questionText":"Second","options":["e","f","g","h"],"correctAnswer":0}])",
@@ -251,18 +241,14 @@ TEST(ParseQuestionBank, EntriesBecomeQuestions) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<Question> in_runs;
-        // Runs of 64 bytes, or of a third of a bank with longer entries, so that its entries can still be cut apart.
-        const bool taken = WalkedInRuns(c.bank, 3, std::max<size_t>(64, c.bank.size() / 3), 2, in_runs);
-        EXPECT_TRUE(taken || !c.in_runs);
-        for (const std::vector<Question>& questions : {ExpectLoads(c.bank), taken ? in_runs : ExpectLoads(c.bank)}) {
-            ASSERT_EQ(questions.size(), c.expected.size());
-            for (size_t i = 0; i < c.expected.size(); ++i) {
-                EXPECT_EQ(questions[i].questionText, c.expected[i].text);
-                EXPECT_EQ(questions[i].options, c.expected[i].options);
-                EXPECT_EQ(questions[i].correctAnswer, c.expected[i].answer);
-            }
+        const std::vector<Question> questions = ExpectLoads(c.bank);
+        ASSERT_EQ(questions.size(), c.expected.size());
+        for (size_t i = 0; i < c.expected.size(); ++i) {
+            EXPECT_EQ(questions[i].questionText, c.expected[i].text);
+            EXPECT_EQ(questions[i].options, c.expected[i].options);
+            EXPECT_EQ(questions[i].correctAnswer, c.expected[i].answer);
         }
+        EXPECT_EQ(CheckPiecesAgainstWhole(c.bank), "");
     }
 }
 
@@ -354,7 +340,7 @@ TEST(ParseQuestionBank, WrongShapesAreRefusedNamingEntryAndKey) {
         SCOPED_TRACE(c.bank);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.line);
         EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.line)});
-        EXPECT_TRUE(LeftToOnePass(c.bank));
+        EXPECT_EQ(CheckPiecesAgainstWhole(c.bank), "");
     }
 }
 
@@ -381,7 +367,7 @@ std::string Words(size_t length) {
 TEST(CheckBank, ListsEveryProblemAtItsEntry) {
     const std::string four = R"(["a","b","c","d"])";
     const std::string good = Entry("Q", four, "0");
-    // A bank of over 4 MB, which the checker parses on several threads: a bad entry and a repeat far apart.
+    // A bank of over 4 MB: a bad entry and a repeat far apart.
     std::vector<std::string> large;
     for (int k = 0; k < 2200; ++k)
         large.push_back(k == 1 ? R"({"questionText":"Q1","correctAnswer":0})"
@@ -452,11 +438,6 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
           "about 2,200 characters beside short ones, or four of about 550), and the longest gives up lines first. "
           "The candidate reads its end only by resting the mouse on it. Shorten it."}},
         {"a large bank", Bank(large, "\n"),
-         {R"(q.json:3:1: error: Question 2: "options" is missing.)",
-          "q.json:2002:1: warning: Question 2001: the same question and options as Question 1 on line 2: remove one "
-          "of them."}},
-        {"the same whose last text holds what looks like two entries meeting: it cannot be parsed in runs",
-         Bank(large, "\n").insert(Bank(large, "\n").size() - 10, "},{"),
          {R"(q.json:3:1: error: Question 2: "options" is missing.)",
           "q.json:2002:1: warning: Question 2001: the same question and options as Question 1 on line 2: remove one "
           "of them."}},

@@ -1,14 +1,13 @@
 // The test programs that make and free millions of small blocks (the fuzzer, the huge banks) keep freed blocks for
 // reuse instead of handing each back to the C runtime: under Wine every malloc and free takes the heap's lock and
 // searches its free lists, which was about a third of the fuzzer's time. Blocks of up to 1 KB are kept, by size in
-// steps of 16 bytes; larger ones come from malloc as before. Linked only into the programs that gain from it.
+// steps of 16 bytes; larger ones come from malloc as before. Nothing is locked: these programs allocate on one
+// thread. Linked only into the programs that gain from it.
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
-#include <thread>
 
 namespace {
 
@@ -25,18 +24,7 @@ struct FreeBlock {
 FreeBlock* freeBlocks[SIZE_CLASSES + 1] = {};
 char* chunkAt = nullptr;
 size_t chunkLeft = 0;
-// The loader allocates on threads of its own too. A flag rather than Wine's locks, which cost as much as its heap;
-// a thread that finds it set lets the holder run.
-std::atomic_flag busy = ATOMIC_FLAG_INIT;
-
-void Lock() {
-    while (busy.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
-}
-
-void Unlock() { busy.clear(std::memory_order_release); }
-
 char* TakeBlock(size_t size_class) {
-    Lock();
     char* block = reinterpret_cast<char*>(freeBlocks[size_class]);
     if (block) {
         freeBlocks[size_class] = freeBlocks[size_class]->next;
@@ -52,7 +40,6 @@ char* TakeBlock(size_t size_class) {
             chunkLeft -= need;
         }
     }
-    Unlock();
     return block;
 }
 
@@ -77,10 +64,8 @@ void Release(void* pointer) {
         std::free(block);
         return;
     }
-    Lock();
     reinterpret_cast<FreeBlock*>(block)->next = freeBlocks[size_class];
     freeBlocks[size_class] = reinterpret_cast<FreeBlock*>(block);
-    Unlock();
 }
 
 }  // namespace
