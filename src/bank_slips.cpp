@@ -1,0 +1,589 @@
+// What an author slipped on where the JSON reader stopped. The reader says where it stopped and what it expected;
+// the slip is often a little before (a comma before "]", a quote that ended a text early), so the text before the
+// place is read again, in step with the reader (it was sound up to there), to know what came last and what is open.
+#include "bank_slips.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "character_names.h"
+#include "utf8_decoding.h"
+
+namespace {
+
+constexpr char32_t NOT_UTF8 = 0xFFFFFFFF;
+// Where an excerpt is cut: the longest line shown whole, in columns, and how much of it goes before the mark.
+constexpr size_t EXCERPT_COLUMNS = 100, EXCERPT_BEFORE = 40;
+constexpr size_t TAB_STOP = 4;
+const char ELLIPSIS[] = "\xE2\x80\xA6";
+
+// The character at byte `at`, as strict as the JSON reader: an overlong form, a surrogate or a cut sequence is not
+// UTF-8. `length` is its bytes, 1 for a byte that is not UTF-8.
+char32_t DecodeAt(const std::string& text, size_t at, size_t& length) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    length = 1;
+    if (lead < 0x80) return lead;
+    const size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (size == 0 || lead > 0xF4 || at + size > text.size()) return NOT_UTF8;
+    char32_t code = lead & (0x7F >> size);
+    for (size_t k = 1; k < size; ++k) {
+        const unsigned char next = static_cast<unsigned char>(text[at + k]);
+        if ((next & 0xC0) != 0x80) return NOT_UTF8;
+        code = code << 6 | (next & 0x3F);
+    }
+    const char32_t least = size == 2 ? 0x80 : size == 3 ? 0x800 : 0x10000;
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return NOT_UTF8;
+    length = size;
+    return code;
+}
+
+// Columns a character takes in a terminal or an editor's fixed-width font: East Asian wide and full-width forms two,
+// combining marks and invisible joiners none.
+size_t ColumnsOf(char32_t code) {
+    if ((code >= 0x300 && code <= 0x36F) || (code >= 0x200B && code <= 0x200F) || (code >= 0xFE00 && code <= 0xFE0F) ||
+        code == 0xFEFF)
+        return 0;
+    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF && code != 0x303F) ||
+                      (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                      (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                      (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x1F300 && code <= 0x1F64F) ||
+                      (code >= 0x1F900 && code <= 0x1F9FF) || (code >= 0x20000 && code <= 0x3FFFD);
+    return wide ? 2 : 1;
+}
+
+std::string Utf8Of(char32_t code) { return Utf8FromWide(code < 0x10000 ? std::wstring(1, static_cast<wchar_t>(code))
+                                                                       : std::wstring{static_cast<wchar_t>(0xD7C0 + (code >> 10)),
+                                                                                      static_cast<wchar_t>(0xDC00 | (code & 0x3FF))}); }
+
+// "“ (U+201C LEFT DOUBLE QUOTATION MARK)"; an invisible or control character by its code point alone.
+std::string Named(char32_t code) {
+    const bool visible = code > 0x20 && code != 0x7F && !(code >= 0x80 && code < 0xA0) && ColumnsOf(code) > 0 &&
+                         code != 0x3000 && code != 0xA0 && !(code >= 0x2000 && code <= 0x200A);
+    return visible ? Utf8Of(code) + " (" + CodePointText(code) + ")" : CodePointText(code);
+}
+
+std::string ByteList(const std::string& text, size_t at, size_t count) {
+    std::string list;
+    for (size_t k = at; k < at + count && k < text.size(); ++k) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "%s0x%02X", list.empty() ? "" : " ", static_cast<unsigned char>(text[k]));
+        list += byte;
+    }
+    return list;
+}
+
+size_t LineStart(const std::string& text, size_t offset) {
+    const size_t newline = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
+    return newline == std::string::npos ? 0 : newline + 1;
+}
+
+size_t LineEnd(const std::string& text, size_t offset) {
+    const size_t newline = text.find('\n', offset);
+    return newline == std::string::npos ? text.size() : newline;
+}
+
+size_t LineNumber(const std::string& text, size_t offset) {
+    return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsStructural(char c) { return std::string_view("[]{},:\"").find(c) != std::string_view::npos; }
+// A byte of a literal, a number or anything else the reader takes as one token.
+bool IsWordByte(char c) { return !IsSpace(c) && !IsStructural(c) && c != '\0'; }
+
+// Where the reader stood, read again from the start up to a byte: sound JSON up to there.
+struct Context {
+    bool in_string = false;
+    size_t string_start = 0;    // the opening quote of the string it is in, or of the last string closed
+    std::vector<size_t> open;   // the "[" and "{" not yet closed
+    size_t last = std::string::npos;  // the last byte of the last token
+};
+
+Context ReadUpTo(const std::string& text, size_t end) {
+    Context c;
+    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < end && i < text.size(); ++i) {
+        const char byte = text[i];
+        if (c.in_string) {
+            if (byte == '\\') {
+                ++i;
+            } else if (byte == '"') {
+                c.in_string = false;
+                c.last = i;
+            }
+            continue;
+        }
+        if (IsSpace(byte)) continue;
+        if (byte == '"') {
+            c.in_string = true;
+            c.string_start = i;
+        } else if (byte == '[' || byte == '{') {
+            c.open.push_back(i);
+        } else if ((byte == ']' || byte == '}') && !c.open.empty()) {
+            c.open.pop_back();
+        }
+        c.last = i;
+    }
+    return c;
+}
+
+// "line L, column C" of a byte, the column in characters.
+std::string PlaceText(const std::string& text, size_t offset) {
+    return "line " + std::to_string(LineNumber(text, offset)) + ", column " +
+           std::to_string(CharacterColumn(text, LineStart(text, offset), offset));
+}
+
+// Whether a line reads as Shift_JIS, to the last byte: the system's code page 932, strictly.
+bool ReadsAsShiftJis(const std::string& bytes) {
+    return !bytes.empty() && MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                                 nullptr, 0) > 0;
+}
+
+// The note for bytes that are not UTF-8 from byte `bad` on: what they look like, Shift_JIS (a file saved in it) or
+// Windows-1252 (a file saved in it, or a character pasted into a UTF-8 file), and what to do.
+std::string EncodingNote(const std::string& text, size_t bad) {
+    const size_t line_start = LineStart(text, bad), line_end = LineEnd(text, bad);
+    const unsigned char first = static_cast<unsigned char>(text[bad]);
+    if (IsDBCSLeadByteEx(932, first) && ReadsAsShiftJis(text.substr(line_start, line_end - line_start))) {
+        // Up to eight characters from the first, while they are not ASCII.
+        size_t end = bad;
+        for (size_t count = 0; end < line_end && count < 8 && static_cast<unsigned char>(text[end]) >= 0x80; ++count)
+            end += IsDBCSLeadByteEx(932, static_cast<unsigned char>(text[end])) ? 2 : 1;
+        const std::string run = text.substr(bad, std::min(end, line_end) - bad);
+        std::wstring wide(run.size(), L'\0');
+        wide.resize(static_cast<size_t>(
+            MultiByteToWideChar(932, 0, run.data(), static_cast<int>(run.size()), &wide[0], static_cast<int>(wide.size()))));
+        return "found the bytes " + ByteList(text, bad, std::min<size_t>(run.size(), 6)) +
+               ", which are not UTF-8: in Shift_JIS they are \"" + Utf8FromWide(wide) +
+               "\". The file is saved as Shift_JIS (\"ANSI\" on a Japanese Windows). Open it in your editor, choose "
+               "Save As with the encoding UTF-8, and check it again.";
+    }
+    // The file is UTF-8 elsewhere when characters before this one are: they passed the reader.
+    bool utf8_before = false;
+    for (size_t k = 0; k < bad && !utf8_before; ++k) utf8_before = static_cast<unsigned char>(text[k]) >= 0x80;
+    wchar_t in_1252 = 0;
+    MultiByteToWideChar(1252, 0, text.data() + bad, 1, &in_1252, 1);
+    const bool defined = first >= 0xA0 || (in_1252 >= 0x100);
+    std::string what = "found the byte " + ByteList(text, bad, 1) + ", which is not UTF-8";
+    what += defined ? ": in Windows-1252 it is " + Named(in_1252) : " nor a character of Windows-1252";
+    if (utf8_before) {
+        return what + ". The rest of the file is UTF-8: this character was pasted from a program that wrote it in "
+                      "another encoding. Delete it and type it again" +
+               (in_1252 == 0x201C || in_1252 == 0x201D ? " (or write a plain \")" : "") + ".";
+    }
+    return what + ". The file is saved as Windows-1252 (\"ANSI\"). Open it in your editor, choose Save As with the "
+                  "encoding UTF-8, and check it again.";
+}
+
+// The first byte that is not UTF-8 in [from, to], or npos.
+size_t FirstNotUtf8(const std::string& text, size_t from, size_t to) {
+    for (size_t at = from, length = 1; at <= to && at < text.size(); at += length)
+        if (DecodeAt(text, at, length) == NOT_UTF8) return at;
+    return std::string::npos;
+}
+
+// A character that stands where JSON's own ASCII would: a typographic quote, a full-width form, a space of another
+// kind. Anything else outside a text is taken for the rest of a text that a quote ended early.
+bool LooksLikeJson(char32_t code) {
+    return (code >= 0x2000 && code <= 0x203F) || (code >= 0x3000 && code <= 0x301F) ||
+           (code >= 0xFF01 && code <= 0xFF5E) || code == 0x00A0 || code == 0x00AB || code == 0x00BB || code == 0xFEFF;
+}
+
+// A note for a character outside the ASCII that JSON reads between its parts: a typographic quote, a full-width
+// form from an input method, an invisible space.
+std::string CharacterNote(char32_t code) {
+    const std::string found = "found " + Named(code);
+    switch (code) {
+        case 0x201C: case 0x201D: case 0x201E: case 0x201F: case 0x00AB: case 0x00BB: case 0x2033: case 0x301D:
+        case 0x301E: case 0x301F: case 0xFF02:
+            return found + ", a typographic quote (a word processor's \"smart quotes\", or an input method's): JSON "
+                           "puts keys and texts only between plain \" (U+0022 QUOTATION MARK). Type \" instead, and "
+                           "turn smart quotes off or write the bank in a plain-text editor.";
+        case 0x2018: case 0x2019: case 0x201A: case 0x201B: case 0x2032: case 0xFF07:
+            return found + ", a typographic single quote: JSON puts keys and texts only between plain \" (U+0022 "
+                           "QUOTATION MARK). Type \" instead.";
+        case 0x3000:
+            return found + ", a full-width space typed with a Japanese input method on: between its parts JSON "
+                           "allows only ASCII spaces, tabs and line breaks. Replace it with an ordinary space.";
+        case 0x00A0: case 0x2002: case 0x2003: case 0x2009: case 0x200B: case 0xFEFF:
+            return found + ", an invisible space pasted from a web page or a word processor: between its parts JSON "
+                           "allows only ASCII spaces, tabs and line breaks. Delete it and type an ordinary space.";
+        case 0x300C: case 0x300D: case 0x300E: case 0x300F:
+            return found + ": Japanese quotes are fine inside a text, but JSON puts the text itself between plain \" "
+                           "(U+0022 QUOTATION MARK). Type \" with the input method off.";
+        default: break;
+    }
+    char32_t ascii = 0;
+    if (code >= 0xFF01 && code <= 0xFF5E) ascii = code - 0xFEE0;
+    if (code == 0x3001) ascii = ',';
+    if (ascii) {
+        return found + ", a full-width character typed with a Japanese input method on: outside texts JSON reads "
+                       "only ASCII, here " + Named(ascii) + ". Switch the input method off (half-width) and type it "
+                       "again.";
+    }
+    return found + " outside a text: outside double quotes JSON reads only its own ASCII characters. Put it inside "
+                   "a text's quotes, or delete it.";
+}
+
+// A table: the first line holds separators (tabs, or commas or semicolons between several fields) and the file does
+// not start as JSON does.
+bool LooksLikeTable(const std::string& text) {
+    const size_t start = text.find_first_not_of(" \t\r\n", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    if (start == std::string::npos) return false;
+    const std::string first = text.substr(start, LineEnd(text, start) - start);
+    // JSON on one line, or written with full-width brackets, is not a table.
+    for (const char* bracket : {"[", "{", "\xEF\xBC\xBB", "\xEF\xBD\x9B"})
+        if (first.find(bracket) != std::string::npos) return false;
+    return std::count(first.begin(), first.end(), '\t') >= 1 || std::count(first.begin(), first.end(), ',') >= 2 ||
+           std::count(first.begin(), first.end(), ';') >= 2;
+}
+
+// The word that starts at byte `at`: letters, digits and underscores.
+std::string WordAt(const std::string& text, size_t at) {
+    size_t end = at;
+    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
+    return text.substr(at, end - at);
+}
+
+std::string Lower(std::string word) {
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return word;
+}
+
+// A value's first byte.
+bool StartsValue(char c) { return std::string_view("[{\"-0123456789tfn").find(c) != std::string_view::npos; }
+// A value's last byte.
+bool EndsValue(char c) {
+    return c == '"' || c == ']' || c == '}' || std::isdigit(static_cast<unsigned char>(c)) || c == 'e' || c == 'l';
+}
+
+// The slip at the place the reader stopped, in a text sound before it. Sets `mark` to the byte to point at.
+std::string Diagnose(const std::string& text, const std::string& message, const std::string& name, size_t stop,
+                     size_t& mark) {
+    mark = stop;
+    const Context here = ReadUpTo(text, stop);
+    if (LooksLikeTable(text)) {
+        mark = text.find_first_not_of(" \t\r\n", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+        return "the file looks like a table (CSV or TSV), not a JSON bank. Turn it into one with tessavon-import: "
+               "tessavon-import -o questions.json \"" + name + "\".";
+    }
+    if (message.find("invalid BOM") != std::string::npos) {
+        mark = 0;
+        return "the file starts with the bytes " + ByteList(text, 0, 3) + ", a damaged UTF-8 byte-order mark (it is "
+               "0xEF 0xBB 0xBF). Save the file again as UTF-8 in your editor.";
+    }
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        return "the file is empty. A bank is a list of questions between [ and ]: see the example in the guide.";
+    }
+
+    // A string token is read to its closing quote, where the reader then stops.
+    const bool string_token = here.in_string && stop < text.size() && text[stop] == '"' &&
+                              message.find("invalid string") == std::string::npos;
+    if (here.in_string && !string_token) {
+        const size_t opened = here.string_start;
+        if (const size_t bad = FirstNotUtf8(text, opened, stop); bad != std::string::npos) {
+            mark = bad;
+            return EncodingNote(text, bad);
+        }
+        const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
+        if (message.find("after backslash") != std::string::npos || message.find("'\\u'") != std::string::npos ||
+            message.find("surrogate") != std::string::npos) {
+            mark = text.rfind('\\', stop);
+            if (message.find("surrogate") != std::string::npos) {
+                return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
+                       "character itself instead: the file is UTF-8.";
+            }
+            return "found " + text.substr(mark, std::min<size_t>(2, text.size() - mark)) +
+                   ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
+                   "digits). For a backslash itself write \\\\ (C:\\\\Users).";
+        }
+        if (stop >= text.size()) {
+            return "the text that starts at " + PlaceText(text, opened) + " is never closed: end it with \".";
+        }
+        if (byte == '\n') {
+            return "the text that starts at " + PlaceText(text, opened) + " runs to the end of the line: a line break "
+                   "inside a text is written \\n. Join the lines and write \\n where the break should be, or, if the "
+                   "text ends here, close it with \".";
+        }
+        if (byte == '\t') return "found a tab inside a text: JSON writes it \\t. Replace it with \\t, or a space.";
+        return "found " + CodePointText(byte) + ", a control character, inside a text: delete it (JSON would write "
+               "it \\u00" + ByteList(text, stop, 1).substr(2) + ").";
+    }
+
+    // The token the reader stopped in, and what came before it.
+    size_t start = string_token ? here.string_start : std::min(stop, text.size());
+    while (!string_token && start > 0 && IsWordByte(text[start - 1])) --start;
+    const Context before = ReadUpTo(text, start);
+    const char previous = before.last == std::string::npos ? '\0' : text[before.last];
+    const char token = start < text.size() ? text[start] : '\0';
+    mark = start;
+
+    if (start >= text.size() || message.find("unexpected end of input") != std::string::npos) {
+        if (!before.open.empty()) {
+            mark = before.open.back();
+            const char closer = text[mark] == '[' ? ']' : '}';
+            return std::string("the file ends before this ") + text[mark] + " is closed. Add " + closer +
+                   (closer == ']' ? " after the last element of the list" : " after the question's last member") +
+                   " (a Ctrl-Z byte also ends the file where it stands).";
+        }
+        return "the file ends in the middle of a value: finish it.";
+    }
+    size_t length = 1;
+    const char32_t code = DecodeAt(text, start, length);
+    if (code == NOT_UTF8) return EncodingNote(text, start);
+    if (message.find("expected end of input") != std::string::npos) {
+        return "found " + Named(code) + " after the end of the bank, the " + previous + " on " +
+               PlaceText(text, before.last) + ". Delete what follows, or move it inside the list: a bank is one "
+               "list of questions.";
+    }
+    // A quote inside a text, not written \": the text ended at it, and the rest of the text is not JSON.
+    if (previous == '"' && before.last > before.string_start && !StartsValue(token) && !LooksLikeJson(code) &&
+        LineStart(text, before.string_start) == LineStart(text, start) &&
+        text.find('"', start) < LineEnd(text, start)) {
+        mark = before.last;
+        return "found a \" inside the text that starts at " + PlaceText(text, before.string_start) +
+               ": it ends the text there, and what follows is not JSON. Write \\\" for a quote inside a text (or "
+               "use “ ” or 「 」).";
+    }
+    if (code >= 0x80) return CharacterNote(code);
+    if (token == '/' || token == '#') {
+        return std::string("found a comment (") + (token == '#' ? "#" : text.compare(start, 2, "/*") == 0 ? "/*" : "//") +
+               "): JSON has none. Delete it, or put the note in a key of its own, such as \"explanation\", which the "
+               "exam ignores.";
+    }
+    if (token == '\'') {
+        return "found ' (U+0027 APOSTROPHE): JSON puts keys and texts between double quotes. Write \"...\" "
+               "instead of '...'.";
+    }
+    if ((token == ']' || token == '}') && previous == ',') {
+        mark = before.last;
+        return std::string("found a comma before ") + token + ": JSON allows no comma after the last " +
+               (token == ']' ? "element of a list" : "member of a question") + ". Delete this comma.";
+    }
+    if ((token == ']' || token == '}') && !before.open.empty()) {
+        const char opened = text[before.open.back()];
+        if ((opened == '[') != (token == ']')) {
+            return std::string("found ") + token + ", but the innermost open bracket is the " + opened + " on " +
+                   PlaceText(text, before.open.back()) + ". Close it with " + (opened == '[' ? "]" : "}") +
+                   ", or open a " + (token == ']' ? "[" : "{") + " before.";
+        }
+    }
+    const bool after_value = EndsValue(previous);
+    if (after_value && StartsValue(token) &&
+        (message.find("expected ']'") != std::string::npos || message.find("expected '}'") != std::string::npos)) {
+        mark = before.last + 1;
+        const bool in_list = !before.open.empty() && text[before.open.back()] == '[';
+        const std::string between = in_list && before.open.size() == 1 ? "two questions"
+                                    : in_list                         ? "two elements of a list"
+                                                                      : "two members of a question";
+        return "a comma is missing between " + between + ": the one that ends here and the one that starts at " +
+               PlaceText(text, start) + ". Write a comma here.";
+    }
+    if (message.find("expected ':'") != std::string::npos) {
+        mark = before.last + 1;
+        return "a colon is missing after the key: JSON writes \"key\": value. Write a colon here.";
+    }
+    if (token == '=') return "found =: JSON writes a key and its value with a colon, \"key\": value.";
+    if (token == ';') return "found ;: JSON separates the elements of a list and a question's members with commas.";
+    const std::string word = WordAt(text, start);
+    const std::string lower = Lower(word);
+    if (lower == "true" || lower == "false" || lower == "null") {
+        return "found " + word + ": JSON writes its literals in lower case. Write " + lower + ".";
+    }
+    if (lower == "nan" || lower == "infinity" || lower == "undefined" || lower == "none") {
+        return "found " + word + ", which JSON does not have. Write a number, or null.";
+    }
+    if (token == '0' && start + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[start + 1]))) {
+        return "found a number with a leading zero: JSON writes whole numbers without one. Write " +
+               std::to_string(std::atoi(word.c_str())) + ".";
+    }
+    if (token == '+' || token == '.') {
+        return std::string("found a number written with ") + token + " in front: JSON writes " +
+               (token == '+' ? "1, not +1" : "0.5, not .5") + ".";
+    }
+    if (std::isalpha(static_cast<unsigned char>(token)) || token == '_') {
+        const bool key = !before.open.empty() && text[before.open.back()] == '{' && (previous == '{' || previous == ',');
+        return "found " + word + " outside double quotes: JSON puts every " + (key ? "key" : "text") +
+               " between \". Write \"" + word + (key ? "\"" : "...\"") + ".";
+    }
+    const std::size_t expected = message.rfind("; expected ");
+    return "found " + Named(code) + " where JSON expects " +
+           (expected == std::string::npos ? std::string("something else") : message.substr(expected + 11)) +
+           ". Check the JSON just before the mark.";
+}
+
+}  // namespace
+
+size_t CharacterColumn(const std::string& text, size_t line_start, size_t offset) {
+    size_t column = 1, at = line_start == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : line_start;
+    for (size_t length = 1; at < offset && at < text.size(); at += length, ++column) DecodeAt(text, at, length);
+    return column;
+}
+
+std::string MarkedLine(const std::string& text, size_t offset) {
+    const size_t line_start = LineStart(text, offset), line_end = LineEnd(text, offset);
+    // Each character as shown, with the columns it takes and the byte it starts at.
+    struct Cell {
+        std::string shown;
+        size_t columns;
+        size_t byte;
+    };
+    std::vector<Cell> cells;
+    size_t total = 0;
+    for (size_t at = line_start == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : line_start, length = 1;
+         at < line_end; at += length) {
+        const char32_t code = DecodeAt(text, at, length);
+        Cell cell{std::string(), 1, at};
+        if (code == '\t') {
+            cell.columns = TAB_STOP - total % TAB_STOP;
+            cell.shown.assign(cell.columns, ' ');
+        } else if (code == NOT_UTF8) {
+            cell.shown = "\xEF\xBF\xBD";
+        } else if (code < 0x20 || code == 0x7F) {
+            cell.shown = Utf8Of(code == 0x7F ? 0x2421 : 0x2400 + code);  // the control pictures, ␀ to ␟ and ␡
+        } else {
+            cell.shown = text.substr(at, length);
+            cell.columns = ColumnsOf(code);
+        }
+        total += cell.columns;
+        cells.push_back(std::move(cell));
+    }
+    // The columns before the mark, and the window of the line shown around it.
+    size_t mark_column = 0;
+    for (const Cell& cell : cells) mark_column += cell.byte < offset ? cell.columns : 0;
+    const size_t from = total <= EXCERPT_COLUMNS || mark_column < EXCERPT_BEFORE ? 0 : mark_column - EXCERPT_BEFORE;
+    std::string shown = from > 0 ? ELLIPSIS : "";
+    size_t caret = from > 0 ? 1 : 0, column = 0;
+    for (const Cell& cell : cells) {
+        if (column >= from && column + cell.columns <= from + EXCERPT_COLUMNS) {
+            shown += cell.shown;
+            if (cell.byte < offset) caret += cell.columns;
+        } else if (column >= from + EXCERPT_COLUMNS) {
+            shown += ELLIPSIS;
+            break;
+        }
+        column += cell.columns;
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%5zu | ", LineNumber(text, offset));
+    return number + shown + "\n      | " + std::string(caret, ' ') + "^";
+}
+
+Slip FindSlip(const std::string& text, const std::string& message, const std::string& name) {
+    Slip slip;
+    size_t stop = std::string::npos;
+    const size_t at = message.find(" at line ");
+    size_t line = 0, column = 0;
+    if (at != std::string::npos && std::sscanf(message.c_str() + at, " at line %zu, column %zu", &line, &column) == 2) {
+        // The reader counts lines by line feeds and columns in bytes, the byte it stopped at included.
+        size_t line_start = 0;
+        for (size_t k = 1; k < line && line_start != std::string::npos; ++k) {
+            line_start = text.find('\n', line_start);
+            if (line_start != std::string::npos) ++line_start;
+        }
+        if (line_start == std::string::npos) return slip;
+        stop = std::min(text.size(), line_start + (column > 0 ? column - 1 : 0));
+    } else if (const size_t number = message.find("number overflow parsing '"); number != std::string::npos) {
+        const size_t begin = number + 25, end = message.find('\'', begin);
+        const std::string digits = message.substr(begin, end - begin);
+        // The number as a token: not inside a text, where it would not have been read as one.
+        for (size_t found = text.find(digits); found != std::string::npos; found = text.find(digits, found + 1)) {
+            const Context c = ReadUpTo(text, found);
+            if (!c.in_string && (found == 0 || !IsWordByte(text[found - 1]))) {
+                slip.found = true;
+                slip.offset = found;
+                slip.note = "found the number " + digits + ", larger than any number a computer holds. Write the "
+                            "position of the right option, 0 to 3.";
+                break;
+            }
+        }
+    }
+    if (stop != std::string::npos) {
+        slip.found = true;
+        slip.note = Diagnose(text, message, name, stop, slip.offset);
+        slip.offset = std::min(slip.offset, text.size());
+    }
+    if (!slip.found) return slip;
+    const size_t line_start = LineStart(text, slip.offset);
+    slip.line = LineNumber(text, slip.offset);
+    slip.column = CharacterColumn(text, line_start, slip.offset);
+    slip.marked = MarkedLine(text, slip.offset);
+    return slip;
+}
+
+std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset) {
+    std::vector<WrittenKey> keys;
+    if (entry_offset >= text.size() || text[entry_offset] != '{') return keys;
+    int depth = 0;
+    bool expect_key = false;
+    for (size_t i = entry_offset; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            size_t end = i + 1;
+            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+            if (depth == 1 && expect_key && end < text.size()) {
+                // A key may be written with escapes; the reader reads it back as the exam does.
+                WrittenKey key{nlohmann::json::parse(text.begin() + static_cast<std::ptrdiff_t>(i),
+                                                     text.begin() + static_cast<std::ptrdiff_t>(end) + 1)
+                                   .get<std::string>(),
+                               i, '\0'};
+                const size_t value = text.find_first_not_of(" \t\r\n:", end + 1);
+                key.value_start = value == std::string::npos ? '\0' : text[value];
+                keys.push_back(std::move(key));
+                expect_key = false;
+            }
+            i = end;
+        } else if (c == '{' || c == '[') {
+            if (++depth == 1) expect_key = true;
+        } else if (c == '}' || c == ']') {
+            if (--depth == 0) break;
+        } else if (c == ',' && depth == 1) {
+            expect_key = true;
+        }
+    }
+    return keys;
+}
+
+const char* MeantKey(const std::string& written, char value_start) {
+    std::string key;
+    for (const char c : written)
+        if (c != '_' && c != '-' && c != ' ') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Other names authors and other quiz formats use for each.
+    static const char* const TEXT_NAMES[] = {"question", "questiontext", "text", "prompt", "stem", "questionbody",
+                                             "q", "body", "title", "mondai", "shitsumon"};
+    static const char* const OPTION_NAMES[] = {"options", "choices", "choice", "option", "alternatives", "opts",
+                                               "selections", "answeroptions", "sentakushi"};
+    static const char* const ANSWER_NAMES[] = {"answer", "correctanswer", "correct", "correctoption", "correctindex",
+                                               "answerindex", "correctchoice", "solution", "rightanswer", "correctans",
+                                               "seikai", "kotae"};
+    const auto among = [&](const auto& names) { return std::find(std::begin(names), std::end(names), key) != std::end(names); };
+    if (among(TEXT_NAMES)) return "questionText";
+    if (among(OPTION_NAMES)) return "options";
+    if (among(ANSWER_NAMES)) return "correctAnswer";
+    // "answers" is a list of options, or the right answer's number.
+    if (key == "answers") return value_start == '[' ? "options" : "correctAnswer";
+    // A slip of the keyboard: up to one letter wrong in five.
+    const auto distance = [](const std::string& a, const std::string& b) {
+        std::vector<size_t> row(b.size() + 1);
+        for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+        for (size_t i = 1; i <= a.size(); ++i) {
+            size_t diagonal = row[0];
+            row[0] = i;
+            for (size_t j = 1; j <= b.size(); ++j) {
+                const size_t above = row[j];
+                row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+                diagonal = above;
+            }
+        }
+        return row[b.size()];
+    };
+    for (const auto& [normal, meant] : {std::pair<std::string, const char*>{"questiontext", "questionText"},
+                                        {"options", "options"}, {"correctanswer", "correctAnswer"}}) {
+        if (distance(key, normal) <= normal.size() / 5) return meant;
+    }
+    return nullptr;
+}

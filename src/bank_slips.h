@@ -1,0 +1,47 @@
+// What an author slipped on where a bank is refused: the place found again in the text, the line shown with a mark
+// under it, and a note in plain words naming what is there (a character by its code point and name, bytes that are
+// not UTF-8 by their values and what they read as) and what to do. Only the checker uses this, and only for a bank
+// it has to report, so none of it costs a good bank anything.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// A slip found at a place in the text.
+struct Slip {
+    bool found = false;           // false when the message names no place that can be found in the text
+    size_t offset = 0;            // the byte marked
+    size_t line = 0, column = 0;  // its place, from 1; the column in characters, as editors count
+    std::string marked;           // MarkedLine at the place
+    std::string note;             // what was found and what to do
+};
+
+// The slip behind the exam's message `message` (the JSON reader's words, made readable) for `text`, the bank as
+// read in text mode and named `name` (for the command the note may suggest).
+Slip FindSlip(const std::string& text, const std::string& message, const std::string& name);
+
+// The column, from 1, of byte `offset` on the line that starts at byte `line_start`, in characters as editors count
+// them: a character is one however many bytes it takes, a byte that is not UTF-8 is one, a byte-order mark none.
+size_t CharacterColumn(const std::string& text, size_t line_start, size_t offset);
+
+// The line that holds byte `offset` as shown under a problem, in two lines: its number and its text (tabs expanded,
+// controls and bytes that are not UTF-8 shown as symbols, shortened with "…" around the place when long), then "^"
+// under the place, aligned for characters that take two columns.
+std::string MarkedLine(const std::string& text, size_t offset);
+
+// A member of a question object as written: its key, where the key's quote is, and the first byte of its value.
+struct WrittenKey {
+    std::string key;
+    size_t offset;
+    char value_start;
+};
+// The members of the object whose "{" is at byte `entry_offset`; none when something else is there. The text's
+// syntax must be sound up to the end of that object.
+std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset);
+
+// The key the exam reads ("questionText", "options" or "correctAnswer") that `written` looks meant for, by its
+// spelling or as a usual other name for it ("answer", "choices", "question"); nullptr for any other key (an
+// explanation, a topic), which the exam ignores. `value_start` is the value's first byte, which tells "answers"
+// given as a list from "answers" given as a number.
+const char* MeantKey(const std::string& written, char value_start);
