@@ -5,7 +5,8 @@
 #   make screenshot  retake the pictures in docs/ (sample bank, Japanese, long question) on a private virtual display
 #   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up,
 #                    and showing long and huge questions
-#   make check       build the bank checker, then check BANK (default examples/questions.json; several may be given)
+#   make check       build the bank checker, then check BANK (default examples/questions.json): one path, spaces and
+#                    all, or several, a path with spaces among them in quotes: BANK='"exam 1/questions.json" b.json'
 #   make import      build the importer, then make a bank of the table CSV (written to OUT, by default CSV's name
 #                    with .json); a path may hold spaces: make import CSV="my tables/week 1.csv"
 #   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_SEED)
@@ -53,11 +54,13 @@ run: configure
 	@cmake --build $(BUILD) --target tessavon
 	@scripts/run-exam.sh $(BUILD) examples
 
-# Only the checker: its exit status is make's, so a CI job fails on a bank the exam would refuse.
+# Only the checker: its exit status is make's, so a CI job fails on a bank the exam would refuse. BANK goes to the
+# script in the environment, as given: one path with spaces, or several paths, those with spaces in quotes.
 BANK ?= examples/questions.json
+check: export TESSAVON_CHECK_BANKS = $(BANK)
 check: configure
 	@cmake --build $(BUILD) --target tessavon-check
-	@$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/tessavon-check.exe $(BANK)
+	@$(WITH_DISPLAY) test scripts/check-banks.sh $(BUILD)
 
 # Only the importer. Each path reaches Wine as one argument, spaces and quotes and all. Its input is not the terminal:
 # Wine gives a program started from a shell a console of its own, which on Windows would mean it was started from
