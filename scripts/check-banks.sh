@@ -19,5 +19,6 @@ else
     unset IFS
     set +f
 fi
-# The Windows program takes a Linux path as a path on Wine's drive Z:, which is the Linux root.
-exec "$build_dir/wine-run.sh" "$build_dir/tessavon-check.exe" "$@"
+# The Windows program takes a Linux path as a path on Wine's drive Z:, which is the Linux root; it reads nothing
+# from its input, which is not the terminal, so it never waits there as if started from Explorer.
+exec "$build_dir/wine-run.sh" "$build_dir/tessavon-check.exe" "$@" </dev/null

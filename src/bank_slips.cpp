@@ -162,15 +162,21 @@ std::string EncodingNote(const std::string& text, size_t bad) {
                "\". The file is saved as Shift_JIS (\"ANSI\" on a Japanese Windows). Open it in your editor, choose "
                "Save As with the encoding UTF-8, and check it again.";
     }
-    // The file is UTF-8 elsewhere when characters before this one are: they passed the reader.
-    bool utf8_before = false;
-    for (size_t k = 0; k < bad && !utf8_before; ++k) utf8_before = static_cast<unsigned char>(text[k]) >= 0x80;
+    // The file is UTF-8 elsewhere when it holds as many characters of UTF-8 beyond ASCII as bytes that are not UTF-8
+    // (a file in another encoding makes a sequence of UTF-8 only by chance).
+    size_t utf8 = 0, not_utf8 = 0;
+    for (size_t at = 0, length = 1; at < text.size(); at += length) {
+        const char32_t code = DecodeAt(text, at, length);
+        if (code == NOT_UTF8) ++not_utf8;
+        if (code != NOT_UTF8 && code >= 0x80) ++utf8;
+    }
+    const bool utf8_elsewhere = utf8 > 0 && utf8 >= not_utf8;
     wchar_t in_1252 = 0;
     MultiByteToWideChar(1252, 0, text.data() + bad, 1, &in_1252, 1);
     const bool defined = first >= 0xA0 || (in_1252 >= 0x100);
     std::string what = "found the byte " + ByteList(text, bad, 1) + ", which is not UTF-8";
     what += defined ? ": in Windows-1252 it is " + Named(in_1252) : " nor a character of Windows-1252";
-    if (utf8_before) {
+    if (utf8_elsewhere) {
         return what + ". The rest of the file is UTF-8: this character was pasted from a program that wrote it in "
                       "another encoding. Delete it and type it again" +
                (in_1252 == 0x201C || in_1252 == 0x201D ? " (or write a plain \")" : "") + ".";
@@ -292,7 +298,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
         if (message.find("after backslash") != std::string::npos || message.find("'\\u'") != std::string::npos ||
             message.find("surrogate") != std::string::npos) {
-            mark = text.rfind('\\', stop);
+            mark = std::min(text.rfind('\\', stop), stop);
             if (message.find("surrogate") != std::string::npos) {
                 return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
                        "character itself instead: the file is UTF-8.";
@@ -323,6 +329,10 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     mark = start;
 
     if (start >= text.size() || message.find("unexpected end of input") != std::string::npos) {
+        if (stop < text.size() && text[stop] == '\0') {
+            mark = stop;
+            return "found a NUL byte (0x00): the exam reads nothing after it. Delete it.";
+        }
         if (!before.open.empty()) {
             mark = before.open.back();
             const char closer = text[mark] == '[' ? ']' : '}';
@@ -337,7 +347,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     if (code == NOT_UTF8) return EncodingNote(text, start);
     if (message.find("expected end of input") != std::string::npos) {
         return "found " + Named(code) + " after the end of the bank, the " + previous + " on " +
-               PlaceText(text, before.last) + ". Delete what follows, or move it inside the list: a bank is one "
+               PlaceText(text, before.last == std::string::npos ? 0 : before.last) + ". Delete what follows, or move it inside the list: a bank is one "
                "list of questions.";
     }
     // A quote inside a text, not written \": the text ended at it, and the rest of the text is not JSON.
@@ -586,4 +596,18 @@ const char* MeantKey(const std::string& written, char value_start) {
         if (distance(key, normal) <= normal.size() / 5) return meant;
     }
     return nullptr;
+}
+
+std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys) {
+    std::vector<MissingKey> missing;
+    for (const char* key : {"questionText", "options", "correctAnswer"}) {
+        const auto given = [&](const WrittenKey& written) { return written.key == key; };
+        if (std::any_of(keys.begin(), keys.end(), given)) continue;
+        const auto meant = std::find_if(keys.begin(), keys.end(), [&](const WrittenKey& written) {
+            const char* meant_key = MeantKey(written.key, written.value_start);
+            return meant_key && std::string(meant_key) == key;
+        });
+        missing.push_back({key, meant == keys.end() ? nullptr : &*meant});
+    }
+    return missing;
 }

@@ -40,6 +40,14 @@ struct WrittenKey {
 // syntax must be sound up to the end of that object.
 std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset);
 
+// A key the exam reads that an entry lacks, and the key written in its place that looks meant for it, if any.
+struct MissingKey {
+    const char* key;
+    const WrittenKey* meant_by;  // into the keys given to MissingKeys; nullptr when none looks meant for it
+};
+// The keys the exam reads that are not among `keys`, in the order the exam names them.
+std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys);
+
 // The key the exam reads ("questionText", "options" or "correctAnswer") that `written` looks meant for, by its
 // spelling or as a usual other name for it ("answer", "choices", "question"); nullptr for any other key (an
 // explanation, a topic), which the exam ignores. `value_start` is the value's first byte, which tells "answers"

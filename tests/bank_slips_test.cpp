@@ -97,6 +97,10 @@ TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
         {"a backslash", "[{\"questionText\": \"Open C:\\Users\"" + TAIL + "]",
          "found \\U: a backslash in a text starts an escape", 1, 27, ""},
         {"an empty file", "", "the file is empty", 1, 1, ""},
+        {"a NUL byte before the end", "[" + GOOD + std::string(1, '\0') + "]",
+         "found a NUL byte (0x00): the exam reads nothing after it", 1, 76, ""},
+        {"a damaged byte-order mark", "\xEF\xBB[]", "the file starts with the bytes 0xEF 0xBB 0x5B, a damaged UTF-8 "
+         "byte-order mark", 1, 1, ""},
         {"a number too large", "[{\"questionText\": \"1e999\", \"options\": [], \"correctAnswer\": 1e999}]",
          "found the number 1e999, larger than any number a computer holds", 1, 60, ""},
         {"a second list after the bank", "[" + GOOD + "]\n[" + GOOD + "]",
