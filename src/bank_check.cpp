@@ -20,6 +20,9 @@
 
 namespace {
 
+// A bank the exam opens with nothing to show, its countdown running.
+const char EMPTY_BANK_WARNING[] = "the bank holds no questions: the exam would open on an empty page with its countdown "
+                                  "running. Put the questions between [ and ].";
 // The rows the exam shows for a question's options.
 constexpr size_t SHOWN_OPTIONS = 4;
 // A warning about an entry, and which of its parts it is about.
@@ -45,8 +48,34 @@ void TextWarnings(bool nul, const std::wstring& shown, BankField field, size_t o
     }
 }
 
-// What the exam's page makes of a question, laid out in `dc` as the exam lays it out: a question the candidate
-// must scroll, an option cut with "…".
+// Whether option `k` of `options` is shortened with "…" beside `question` on the exam's page, measured in `dc`.
+bool OptionShortened(HDC dc, const std::wstring& question, const std::vector<std::wstring>& options, size_t k) {
+    return !FitsAsAlways(dc, question, options) && LayOutPage(dc, question, options, true).shortened[k];
+}
+
+// How many characters of option `k`, which the page shortens, to cut for it to show whole beside the others as they
+// are: its longest start the page shows whole is found by halving, each step one layout of the page. Characters
+// are counted as written, whatever their script: a Japanese character is one, as is a letter.
+size_t CharactersToCut(HDC dc, const Question& question, size_t k) {
+    std::vector<std::wstring> options = question.options;
+    const std::wstring whole = options[k];
+    // No text this long fits the page even at the floor size.
+    size_t fits = 0, shortened = std::min(whole.size(), PAGE_MEASURE_LIMIT);
+    while (shortened - fits > 1) {
+        const size_t middle = fits + (shortened - fits) / 2;
+        options[k] = whole.substr(0, middle);
+        (OptionShortened(dc, question.questionText, options, k) ? shortened : fits) = middle;
+    }
+    // The second half of a surrogate pair is not a character of its own.
+    return static_cast<size_t>(std::count_if(whole.begin() + static_cast<std::ptrdiff_t>(fits), whole.end(),
+                                             [](wchar_t c) { return c < 0xDC00 || c > 0xDFFF; }));
+}
+
+// "about 320": a count rounded up to ten, so that cutting as much is surely enough.
+std::string About(size_t count) { return "about " + std::to_string((count + 9) / 10 * 10); }
+
+// What the exam's page makes of a question, laid out in `dc` as the exam lays it out: a page at a smaller size than
+// the normal one, a question the candidate must scroll, an option cut with "…".
 void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnings) {
     if (FitsAsAlways(dc, question.questionText, question.options)) return;
     const PageLayout page = LayOutPage(dc, question.questionText, question.options, true);
@@ -56,16 +85,25 @@ void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnin
                             "options. Shorten it, or its options."});
     }
     const int line_height = LineHeight(dc, page.height);
+    bool cut = false;
     for (size_t k = 0; k < page.shortened.size(); ++k) {
         if (!page.shortened[k]) continue;
+        cut = true;
         const int lines = (page.boxes[k + 1].bottom - page.boxes[k + 1].top) / line_height;
         warnings.push_back({BankField::Option, k,
                             "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
-                            Counted(static_cast<size_t>(lines), "line") +
-                            ": beside the question's first lines the four options need more than the page at the "
-                            "smallest size (one option of about 2,200 characters beside short ones, or four of about "
-                            "550), and the longest gives up lines first. The candidate reads its end only by resting "
-                            "the mouse on it. Shorten it."});
+                                Counted(static_cast<size_t>(lines), "line") +
+                                ": beside the question's first lines the four options need more than the page at the "
+                                "smallest size, and the longest gives up lines first. The candidate reads its end "
+                                "only by resting the mouse on it. Shorten it by " +
+                                About(CharactersToCut(dc, question, k)) + " characters."});
+    }
+    // A page at the floor size that scrolls or cuts is said above.
+    if (page.fit != PageFit::QuestionScrolls && !cut && page.height < NORMAL_TEXT_HEIGHT) {
+        warnings.push_back({BankField::Entry, 0,
+                            "is shown at " + std::to_string(page.height) + " pixels, not the normal " +
+                                std::to_string(NORMAL_TEXT_HEIGHT) + ": the question and its options do not fit the "
+                                "page at the normal size. Shorten them to keep it."});
     }
 }
 
@@ -243,6 +281,13 @@ void CheckText(HDC dc, const std::string& bank_text, BankReport& report) {
     report.questions = walked;
     for (const BankProblem& problem : problems) ++(problem.error ? report.errors : report.warnings);
     if (!problems.empty()) PlaceProblems(bank_text, problems);
+    if (walked == 0) {
+        BankProblem empty;
+        empty.error = false;
+        empty.text = EMPTY_BANK_WARNING;
+        problems.push_back(std::move(empty));
+        ++report.warnings;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -392,7 +393,14 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
           "them.",
           R"(q.json:8:3: error: Question 7: "correctAnswer" must be a number, true or false, not null.)"}},
         {"good banks print nothing", Bank({good, Entry("Q", R"(["a","b","c","e"])", "3")}, "\n"), {}},
-        {"an empty bank prints nothing", "null", {}},
+        {"an empty bank", "null",
+         {"q.json: warning: the bank holds no questions: the exam would open on an empty page with its countdown "
+          "running. Put the questions between [ and ]."}},
+        {"an empty list", " [ ]\n", {"q.json: warning: the bank holds no questions: the exam would open on an empty "
+                                    "page with its countdown running. Put the questions between [ and ]."}},
+        {"a page at a smaller size than the normal one", Bank({Entry(Words(1500), four, "0")}),
+         {"q.json:1:2: warning: Question 1: is shown at 17 pixels, not the normal 20: the question and its options do "
+          "not fit the page at the normal size. Shorten them to keep it."}},
         {"an answer below the first option", Bank({Entry("Q", four, "-1")}),
          {R"(q.json:1:2: warning: Question 1: "correctAnswer" is -1, but only options 0 to 3 are shown.)"}},
         {"six options, the answer among those never shown",
@@ -434,9 +442,11 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
           "page with its options. Shorten it, or its options.",
           // 27 lines of options fit under a one-line question at 15 pixels; the three short ones take 3.
           R"(q.json:3:1: warning: Question 2: option 2 of "options" is cut with "…" after 24 lines: beside the )"
-          "question's first lines the four options need more than the page at the smallest size (one option of "
-          "about 2,200 characters beside short ones, or four of about 550), and the longest gives up lines first. "
-          "The candidate reads its end only by resting the mouse on it. Shorten it."}},
+          "question's first lines the four options need more than the page at the smallest size, and the longest "
+          "gives up lines first. The candidate reads its end only by resting the mouse on it. Shorten it by about "
+          "270 characters.",
+          "q.json:4:1: warning: Question 3: is shown at 17 pixels, not the normal 20: the question and its options do "
+          "not fit the page at the normal size. Shorten them to keep it."}},
         {"a large bank", Bank(large, "\n"),
          {R"(q.json:3:1: error: Question 2: "options" is missing.)",
           "q.json:2002:1: warning: Question 2001: the same question and options as Question 1 on line 2: remove one "
@@ -512,6 +522,37 @@ TEST(CheckBank, SaysWhichPartOfAnEntryEachProblemIsAbout) {
             EXPECT_EQ(got.column, want.column);
             EXPECT_EQ(got.same_as, want.same_as);
         }
+
+// A cut option's warning says how much of it to cut, counted in its own characters: cut by that much it shows
+// whole beside the same question and options, cut by ten characters less it is still cut.
+TEST(CheckBank, ACutOptionIsToldHowManyCharactersToCut) {
+    const std::string japanese = "ある製造業の会社では、工場の生産管理システムを社内のサーバで運用している。";
+    const struct {
+        const char* what;
+        std::wstring long_option;
+        std::string question;
+    } cases[] = {
+        {"English beside a short question", Utf8ToWide(Words(2600)), "Which?"},
+        {"Japanese beside a short question", Utf8ToWide(japanese).substr(0, 30) + std::wstring(1400, L'\u3042'), "どれか。"},
+        {"Japanese beside a question that scrolls", std::wstring(1300, L'\u4E00'), Words(4000)},
+    };
+    const auto cut_warning = [](const std::string& question, const std::wstring& option) {
+        const std::string bank =
+            Bank({Entry(question, "[\"" + WideToUtf8(option) + "\",\"b\",\"c\",\"d\"]", "0")});
+        for (const std::string& line : CheckerLines(bank))
+            if (line.find(" is cut with ") != std::string::npos) return line;
+        return std::string();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string warning = cut_warning(c.question, c.long_option);
+        size_t cut = 0;
+        const size_t by = warning.find("Shorten it by about ");
+        ASSERT_NE(by, std::string::npos) << warning;
+        ASSERT_EQ(std::sscanf(warning.c_str() + by, "Shorten it by about %zu characters.", &cut), 1);
+        ASSERT_TRUE(cut >= 10 && cut < c.long_option.size());
+        EXPECT_EQ(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut)), "");
+        EXPECT_NE(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut + 10)), "");
     }
 }
 
