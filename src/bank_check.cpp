@@ -13,6 +13,7 @@
 
 #include "bank_messages.h"
 #include "bank_rules.h"
+#include "bank_slips.h"
 #include "page_layout.h"
 #include "question.h"
 #include "text_fitting.h"
@@ -178,9 +179,10 @@ BankProblem RefusedEntry(size_t entry, const std::string& problem) {
 }
 
 // The exam's message for a refused text as one problem of the whole file: its first line, which names the file, is
-// left out, and a syntax error is placed where the library's message says it is. Bytes that are not UTF-8, which the
-// library may quote, become U+FFFD, as in the exam's box.
-BankProblem WholeFileProblem(const std::string& err_msg) {
+// left out, and a syntax error is placed where the library's message says it is (which counts the column in bytes;
+// the place is given in characters). Bytes that are not UTF-8, which the library may quote, become U+FFFD, as in the
+// exam's box. Under it, the slip found in `bank_text`, named `name`, where one is.
+BankProblem WholeFileProblem(const std::string& err_msg, const std::string& bank_text, const std::string& name) {
     BankProblem problem;
     problem.text = Utf8FromWide(Utf8ToWide(err_msg));
     std::string& text = problem.text;
@@ -189,6 +191,9 @@ BankProblem WholeFileProblem(const std::string& err_msg) {
     if (at != std::string::npos &&
         std::sscanf(text.c_str() + at, " at line %zu, column %zu", &problem.line, &problem.column) != 2)
         problem.line = problem.column = 0;
+    if (problem.line) problem.column = CharacterColumnAt(bank_text, problem.line, problem.column);
+    const Slip slip = FindSlip(bank_text, text, name);
+    if (slip.found) problem.notes.push_back({slip.line, slip.column, slip.marked, slip.note});
     return problem;
 }
 
@@ -239,7 +244,34 @@ bool CheckEntry(CheckState& state, size_t position, Question& question, const st
     return true;
 }
 
-// Places each problem at the line and column where its entry starts, and words a repeat with the line of the first.
+// A note on a key of an entry that looks meant for `missing`, at the key.
+BankNote MeantKeyNote(const std::string& bank_text, const WrittenKey& written, const char* missing) {
+    const std::pair<size_t, size_t> place = LinesAndColumns(bank_text, {written.offset})[0];
+    return {place.first, CharacterColumn(bank_text, written.offset - (place.second - 1), written.offset),
+            MarkedLine(bank_text, written.offset),
+            "\"" + written.key + "\" is not a key the exam reads: did you mean \"" + missing + "\"?"};
+}
+
+// The exam names the first key an entry lacks; every other one is an error too, and each gets a note where a key
+// of the entry looks meant for it. The entry's `{` is at `offset`.
+void AddMissingKeys(const std::string& bank_text, size_t offset, std::vector<BankProblem>& problems) {
+    const BankProblem first = problems.back();
+    const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
+    const std::vector<MissingKey> missing = MissingKeys(keys);
+    // The first missing key is the exam's; should the text say otherwise, only the exam's words are kept.
+    if (missing.empty() || first.text != "\"" + std::string(missing[0].key) + "\" is missing.") return;
+    problems.pop_back();
+    for (const MissingKey& key : missing) {
+        BankProblem problem = RefusedEntry(first.entry, "\"" + std::string(key.key) + "\" is missing.");
+        problem.line = first.line;
+        problem.column = first.column;
+        if (key.meant_by) problem.notes.push_back(MeantKeyNote(bank_text, *key.meant_by, key.key));
+        problems.push_back(std::move(problem));
+    }
+}
+
+// Places each problem at the line and column where its entry starts, words a repeat with the line of the first, and
+// reports every key an entry lacks.
 void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems) {
     const std::vector<size_t> entry_offsets = EntryOffsets(bank_text);
     std::vector<size_t> offsets;
@@ -248,17 +280,27 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
         if (problem.same_as != NO_ENTRY) offsets.push_back(entry_offsets[problem.same_as]);
     }
     const std::vector<std::pair<size_t, size_t>> places = LinesAndColumns(bank_text, offsets);
+    std::vector<BankProblem> placed;
+    placed.reserve(problems.size());
     size_t k = 0;
     for (BankProblem& problem : problems) {
+        const size_t offset = offsets[k];
         std::tie(problem.line, problem.column) = places[k++];
+        problem.column = CharacterColumn(bank_text, offset - (problem.column - 1), offset);
         if (problem.same_as != NO_ENTRY) {
             problem.text = "the same question and options as Question " + std::to_string(problem.same_as + 1) +
                            " on line " + std::to_string(places[k++].first) + ": remove one of them.";
         }
+        static const std::string MISSING = "\" is missing.";
+        const bool missing_key = problem.error && problem.text.size() > MISSING.size() &&
+                                 problem.text.compare(problem.text.size() - MISSING.size(), MISSING.size(), MISSING) == 0;
+        placed.push_back(std::move(problem));
+        if (missing_key) AddMissingKeys(bank_text, offset, placed);
     }
+    problems.swap(placed);
 }
 
-void CheckText(HDC dc, const std::string& bank_text, BankReport& report) {
+void CheckText(HDC dc, const std::string& name, const std::string& bank_text, BankReport& report) {
     std::vector<BankProblem>& problems = report.problems;
     // The normal size stays selected in `dc`, so measuring at it selects nothing.
     CheckState state{dc, problems, {}, {}, {}};
@@ -274,13 +316,13 @@ void CheckText(HDC dc, const std::string& bank_text, BankReport& report) {
     const bool sound = WalkBankText(bank_text, BANK_SIZE_LIMIT, check, err_msg);
     if (!sound) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
-        problems.assign(1, WholeFileProblem(err_msg));
+        problems.assign(1, WholeFileProblem(err_msg, bank_text, name));
         report.errors = 1;
         return;
     }
     report.questions = walked;
-    for (const BankProblem& problem : problems) ++(problem.error ? report.errors : report.warnings);
     if (!problems.empty()) PlaceProblems(bank_text, problems);
+    for (const BankProblem& problem : problems) ++(problem.error ? report.errors : report.warnings);
     if (walked == 0) {
         BankProblem empty;
         empty.error = false;
@@ -302,7 +344,7 @@ BankReport CheckBank(HDC dc, const std::string& name, std::string bank_text) {
     BankReport report;
     const uint64_t size = bank_text.size();
     try {
-        CheckText(dc, bank_text, report);
+        CheckText(dc, name, bank_text, report);
         return report;
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
@@ -323,4 +365,14 @@ std::string ProblemLine(const std::string& name, const BankProblem& problem) {
         problem.line ? ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) : "";
     const std::string entry = problem.entry == NO_ENTRY ? "" : "Question " + std::to_string(problem.entry + 1) + ": ";
     return name + place + (problem.error ? ": error: " : ": warning: ") + entry + problem.text;
+}
+
+std::vector<std::string> NoteLines(const std::string& name, const BankProblem& problem) {
+    std::vector<std::string> lines;
+    for (const BankNote& note : problem.notes) {
+        if (!note.marked.empty()) lines.push_back(note.marked);
+        lines.push_back(name + ":" + std::to_string(note.line) + ":" + std::to_string(note.column) + ": note: " +
+                        note.text);
+    }
+    return lines;
 }

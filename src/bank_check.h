@@ -20,16 +20,25 @@ enum class BankField {
 // Stands for "no entry": a problem of the whole file, or a problem that repeats no other entry.
 constexpr size_t NO_ENTRY = static_cast<size_t>(-1);
 
+// More to say under a problem: a place in the bank's text, shown as its line with "^" under it, what is there and
+// what to do.
+struct BankNote {
+    size_t line = 0, column = 0;  // from 1; the column in characters, as editors count
+    std::string marked;           // the line and the "^" under the place, two lines
+    std::string text;
+};
+
 // One problem of a bank.
 struct BankProblem {
     size_t entry = NO_ENTRY;  // the entry it is about, from 0 in walking order; NO_ENTRY for the whole file
     bool error = true;        // refused by the exam; otherwise a warning
     std::string text;         // what is wrong and what to do, without the entry's number
-    size_t line = 0;          // where in the bank's text, both from 1 (the column in bytes); 0 when nowhere
-    size_t column = 0;
+    size_t line = 0;          // where in the bank's text, both from 1 (the column in characters, as editors count
+    size_t column = 0;        // them); 0 when nowhere
     BankField field = BankField::Entry;
     size_t option = 0;          // for BankField::Option, which option, from 0
     size_t same_as = NO_ENTRY;  // for a question given twice, the entry it repeats
+    std::vector<BankNote> notes;  // the slip behind a syntax error, a key that looks meant for a missing one
 };
 
 // What the checker found in one bank.
@@ -53,3 +62,5 @@ BankReport CheckBank(HDC dc, const std::string& name, std::string bank_text);
 // A problem as a line in the form editors and CI jobs read: "NAME:LINE:COLUMN: error: Question N: ..." or
 // "...: warning: ...", where NAME is `name` as given; a problem of the whole file has no line and column.
 std::string ProblemLine(const std::string& name, const BankProblem& problem);
+// The lines under a problem's line, for each of its notes: the marked line, then "NAME:LINE:COLUMN: note: ...".
+std::vector<std::string> NoteLines(const std::string& name, const BankProblem& problem);

@@ -434,6 +434,16 @@ size_t CharacterColumn(const std::string& text, size_t line_start, size_t offset
     return column;
 }
 
+size_t CharacterColumnAt(const std::string& text, size_t line, size_t byte_column) {
+    size_t line_start = 0;
+    for (size_t k = 1; k < line; ++k) {
+        line_start = text.find('\n', line_start);
+        if (line_start == std::string::npos) return byte_column;
+        ++line_start;
+    }
+    return byte_column == 0 ? 0 : CharacterColumn(text, line_start, line_start + byte_column - 1);
+}
+
 std::string MarkedLine(const std::string& text, size_t offset) {
     const size_t line_start = LineStart(text, offset), line_end = LineEnd(text, offset);
     // Each character as shown, with the columns it takes and the byte it starts at.

@@ -25,6 +25,9 @@ Slip FindSlip(const std::string& text, const std::string& message, const std::st
 // them: a character is one however many bytes it takes, a byte that is not UTF-8 is one, a byte-order mark none.
 size_t CharacterColumn(const std::string& text, size_t line_start, size_t offset);
 
+// The same for a place given as the JSON reader gives it: line `line` (from 1) and byte `byte_column` on it (from 1).
+size_t CharacterColumnAt(const std::string& text, size_t line, size_t byte_column);
+
 // The line that holds byte `offset` as shown under a problem, in two lines: its number and its text (tabs expanded,
 // controls and bytes that are not UTF-8 shown as symbols, shortened with "…" around the place when long), then "^"
 // under the place, aligned for characters that take two columns.

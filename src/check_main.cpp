@@ -25,8 +25,10 @@ const char HELP[] =
     "Checks Tessavon question banks and prints one line per problem, in the form editors and CI jobs read:\n"
     "  FILE:LINE:COLUMN: error: ...    what the exam refuses, in the exam's own words\n"
     "  FILE:LINE:COLUMN: warning: ...  what the exam accepts but a candidate would trip over\n"
-    "LINE and COLUMN are where the question's entry starts; a problem of the whole file has none. After its\n"
-    "problems, each file gets one summary line: \"FILE: N questions, E errors, W warnings\".\n"
+    "  FILE:LINE:COLUMN: note: ...     under an error: the line with ^ under the slip, what it is, what to do\n"
+    "LINE and COLUMN are where the question's entry starts, or where the syntax error is; COLUMN counts\n"
+    "characters, as editors do. A problem of the whole file has none. After its problems, each file gets one\n"
+    "summary line: \"FILE: N questions, E errors, W warnings\".\n"
     "\n"
     "--show N FILE checks FILE, then shows its question N (counted from 1, in file order) in the exam's own window,\n"
     "as a candidate would see it, with the right option marked; Previous and Next go through the whole bank, and\n"
@@ -47,7 +49,10 @@ int CheckFile(HDC dc, const std::wstring& path) {
     const BankFileResult read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT, bank_text, file_size, system_error);
     if (read == BankFileResult::Read) {
         const BankReport report = CheckBank(dc, name, std::move(bank_text));
-        for (const BankProblem& problem : report.problems) lines.push_back(ProblemLine(name, problem));
+        for (const BankProblem& problem : report.problems) {
+            lines.push_back(ProblemLine(name, problem));
+            for (std::string& note : NoteLines(name, problem)) lines.push_back(std::move(note));
+        }
         questions = report.questions;
         errors = report.errors;
         warnings = report.warnings;

@@ -15,6 +15,7 @@
 #include "bank_check.h"
 #include "bank_rules.h"
 #include "bank_messages.h"
+#include "bank_slips.h"
 #include "utf8_decoding.h"
 
 
@@ -457,13 +458,20 @@ std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes,
     return CheckNothingLoaded();
 }
 
-std::string AsCheckerError(const std::string& message) {
+std::string AsCheckerError(const std::string& message, const std::string& text) {
     static const std::regex entry(R"(Question (\d+) \(line (\d+), column (\d+)\): (.*))");
     static const std::regex place(R"( at line (\d+), column (\d+): )");
+    const auto column = [&](const std::string& line, const std::string& bytes) {
+        return text.empty() ? bytes
+                            : std::to_string(CharacterColumnAt(text, std::stoul(line), std::stoul(bytes)));
+    };
     std::smatch m;
-    if (std::regex_match(message, m, entry))
-        return "q.json:" + m.str(2) + ":" + m.str(3) + ": error: Question " + m.str(1) + ": " + m.str(4);
-    if (std::regex_search(message, m, place)) return "q.json:" + m.str(1) + ":" + m.str(2) + ": error: " + message;
+    if (std::regex_match(message, m, entry)) {
+        return "q.json:" + m.str(2) + ":" + column(m.str(2), m.str(3)) + ": error: Question " + m.str(1) + ": " +
+               m.str(4);
+    }
+    if (std::regex_search(message, m, place))
+        return "q.json:" + m.str(1) + ":" + column(m.str(1), m.str(2)) + ": error: " + message;
     return "q.json: error: " + message;
 }
 
@@ -488,7 +496,8 @@ std::string CheckCheckerAgainstExam(const std::string& text, const std::string& 
     const std::string shown = WideToUtf8(Utf8ToWide(refusal));
     const std::string expected = AsCheckerError(shown.substr(shown.rfind(FORMAT_ERROR_PREFIX, 0) == 0
                                                                  ? sizeof FORMAT_ERROR_PREFIX - 1
-                                                                 : 0));
+                                                                 : 0),
+                                                text);
     if (first_error == lines.end()) return "the exam refuses the bank, but the checker finds no error";
     if (*first_error != expected)
         return "the checker's first error is \"" + Printable(*first_error) + "\", not \"" + Printable(expected) + "\"";

@@ -63,7 +63,8 @@ std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes,
 // The one error line the bank checker must print, for a file named q.json, for a bank the exam refuses with
 // `message` (its box text after the first line): a bad entry's place moves to the front, a syntax error is placed
 // where it says, anything else has no place.
-std::string AsCheckerError(const std::string& message);
+// `text`, when given, is the bank's text: the column is then given in characters, as the checker gives it.
+std::string AsCheckerError(const std::string& message, const std::string& text = std::string());
 
 // The bank checker's report on `text` (what a text-mode read delivers) of a file named `name`, measured in one device
 // context kept for the whole run, as the checker keeps one for all its files; `lines` gets the lines it prints.

@@ -113,7 +113,7 @@ using CheckerTest = BankFolderTest;
 TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStatus) {
     const std::string japanese_name = "\xE5\x95\x8F\xE9\xA1\x8C.json";  // 問題.json
     folder_.Write(L"\u554F\u984C.json", "[\n  {\"questionText\": \"\xE6\x97\xA5\", \"options\": [\"a\"], "
-                                        "\"correctAnswer\": 0},\r\n  {\"questionText\": \"Q\"}\n]\n");
+                                        "\"correctAnswer\": 0},\r\n  {\"questionText\": \"Q\", \"answer\": 1}\n]\n");
     folder_.Write(L"good.json", R"([{"questionText":"Q","options":["a","b","c","d"],"correctAnswer":3}])");
     folder_.Write(L"held.json", "[]");
     ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"\\folder.json").c_str(), nullptr));
@@ -132,7 +132,10 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
          japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
                          "options.\n" +
              japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
-             ": 2 questions, 1 error, 1 warning\n" + good_summary,
+             ":3:3: error: Question 2: \"correctAnswer\" is missing.\n    3 |   {\"questionText\": \"Q\", \"answer\": "
+             "1}\n      | " + std::string(24, ' ') + "^\n" + japanese_name +
+             ":3:25: note: \"answer\" is not a key the exam reads: did you mean \"correctAnswer\"?\n" + japanese_name +
+             ": 2 questions, 2 errors, 1 warning\n" + good_summary,
          1},
         {L"good.json", good_summary, 0},
         {L"good.json missing.json folder.json held.json",

@@ -62,6 +62,14 @@ std::vector<std::string> CheckerLines(const std::string& file_bytes) {
     return lines;
 }
 
+// The notes under the checker's lines, in order.
+std::vector<std::string> CheckerNotes(const std::string& file_bytes) {
+    std::vector<std::string> lines, notes;
+    for (const BankProblem& problem : CheckedBank(TextModeBytes(file_bytes), lines).problems)
+        for (const std::string& note : NoteLines("q.json", problem)) notes.push_back(note);
+    return notes;
+}
+
 std::vector<std::string> CheckerErrors(const std::string& file_bytes) {
     std::vector<std::string> errors;
     for (const std::string& line : CheckerLines(file_bytes))
@@ -102,7 +110,7 @@ TEST(ParseQuestionBank, SyntaxErrorsShowTheLibraryMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.message);
-        EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.message)});
+        EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.message, c.bank)});
         EXPECT_EQ(CheckPiecesAgainstWhole(c.bank), "");
     }
 }
@@ -340,7 +348,7 @@ TEST(ParseQuestionBank, WrongShapesAreRefusedNamingEntryAndKey) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bank);
         EXPECT_EQ(ExpectRefused(c.bank), PREFIX + c.line);
-        EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.line)});
+        EXPECT_EQ(CheckerErrors(c.bank), std::vector<std::string>{AsCheckerError(c.line, c.bank)});
         EXPECT_EQ(CheckPiecesAgainstWhole(c.bank), "");
     }
 }
@@ -379,7 +387,36 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
         const char* what;
         std::string bank;
         std::vector<std::string> lines;
+        std::vector<std::string> notes = {};  // the marked lines and the notes under them
     } cases[] = {
+        {"every key an entry lacks, a note where a key of it looks meant for one, none for other keys",
+         "[\n  {\n    \"question\": \"Q\",\n    \"choices\": [\"a\", \"b\", \"c\", \"d\"],\n    \"answer\": 1,\n"
+         "    \"explanation\": \"x\"\n  },\n  {\"questionText\": \"日本\", \"Options\": [], \"topic\": \"net\"}\n]",
+         {R"(q.json:2:3: error: Question 1: "questionText" is missing.)",
+          R"(q.json:2:3: error: Question 1: "options" is missing.)",
+          R"(q.json:2:3: error: Question 1: "correctAnswer" is missing.)",
+          R"(q.json:8:3: error: Question 2: "options" is missing.)",
+          R"(q.json:8:3: error: Question 2: "correctAnswer" is missing.)"},
+         {"    3 |     \"question\": \"Q\",\n      |     ^",
+          R"(q.json:3:5: note: "question" is not a key the exam reads: did you mean "questionText"?)",
+          "    4 |     \"choices\": [\"a\", \"b\", \"c\", \"d\"],\n      |     ^",
+          R"(q.json:4:5: note: "choices" is not a key the exam reads: did you mean "options"?)",
+          "    5 |     \"answer\": 1,\n      |     ^",
+          R"(q.json:5:5: note: "answer" is not a key the exam reads: did you mean "correctAnswer"?)",
+          "    8 |   {\"questionText\": \"日本\", \"Options\": [], \"topic\": \"net\"}\n      | " +
+              std::string(27, ' ') + "^",
+          R"(q.json:8:26: note: "Options" is not a key the exam reads: did you mean "options"?)"}},
+        {"columns in characters: a question under a Japanese key, a syntax error after Japanese",
+         R"({"問題1": {"questionText": "q"}})", {R"(q.json:1:9: error: Question 1: "options" is missing.)",
+                                               R"(q.json:1:9: error: Question 1: "correctAnswer" is missing.)"}},
+        {"a syntax error after Japanese, placed in characters, with its note",
+         R"([{"questionText": "日本語の問題", "options": [], "correctAnswer": 0,}])",
+         {"q.json:1:63: error: [json.exception.parse_error.101] parse error at line 1, column 75: syntax error while "
+          "parsing object key - unexpected '}'; expected string literal"},
+         {R"(    1 | [{"questionText": "日本語の問題", "options": [], "correctAnswer": 0,}])" "\n      | " +
+              std::string(67, ' ') + "^",
+          "q.json:1:62: note: found a comma before }: JSON allows no comma after the last member of a question. "
+          "Delete this comma."}},
         {"three bad entries and three that draw warnings",
          Bank({good, Entry("Q2", R"(["a","b","c"])", "1"), R"({"questionText": "Q3", "correctAnswer": 0})",
                Entry("Q4", four, "4"), "\"Q5\"", Entry("Q", R"(["d","c","b","a"])", "3"), Entry("Q7", four, "null")},
@@ -458,13 +495,14 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
         SCOPED_TRACE(c.what);
         const std::vector<std::string> lines = CheckerLines(c.bank);
         EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(CheckerNotes(c.bank), c.notes);
         const Parsed parsed = Parse(c.bank);
         const std::vector<std::string> errors = CheckerErrors(c.bank);
         if (parsed.loaded) {
             EXPECT_TRUE(errors.empty());
         } else {
             ASSERT_FALSE(errors.empty());
-            EXPECT_EQ(errors[0], AsCheckerError(parsed.err_msg.substr(PREFIX.size())));
+            EXPECT_EQ(errors[0], AsCheckerError(parsed.err_msg.substr(PREFIX.size()), TextModeBytes(c.bank)));
         }
     }
 }
