@@ -121,6 +121,14 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
                                       OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     const std::string good_summary = "good.json: 1 question, 0 errors, 0 warnings\n";
+    const std::string japanese_problems =
+        japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
+                        "options.\n" +
+        japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
+        ":3:3: error: Question 2: \"correctAnswer\" is missing.\n    3 |   {\"questionText\": \"Q\", \"answer\": 1}\n"
+        "      | " + std::string(24, ' ') + "^\n" + japanese_name +
+        ":3:25: note: \"answer\" is not a key the exam reads: did you mean \"correctAnswer\"?\n" + japanese_name +
+        ": 2 questions, 2 errors, 1 warning\n";
     const std::string usage =
         "Usage: tessavon-check FILE...\n       tessavon-check --show N FILE\nTry tessavon-check --help.\n";
     const struct {
@@ -128,15 +136,7 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
         std::string output;
         DWORD status;
     } runs[] = {
-        {L"\u554F\u984C.json good.json",
-         japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
-                         "options.\n" +
-             japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
-             ":3:3: error: Question 2: \"correctAnswer\" is missing.\n    3 |   {\"questionText\": \"Q\", \"answer\": "
-             "1}\n      | " + std::string(24, ' ') + "^\n" + japanese_name +
-             ":3:25: note: \"answer\" is not a key the exam reads: did you mean \"correctAnswer\"?\n" + japanese_name +
-             ": 2 questions, 2 errors, 1 warning\n" + good_summary,
-         1},
+        {L"\u554F\u984C.json good.json", japanese_problems + good_summary, 1},
         {L"good.json", good_summary, 0},
         {L"good.json missing.json folder.json held.json",
          good_summary + "missing.json: error: Could not find missing.json.\nmissing.json: 0 questions, 1 error, 0 "
@@ -148,12 +148,7 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
         {L"", "tessavon-check: no file to check\n" + usage, 2},
         {L"--strict good.json", "tessavon-check: unknown option --strict\n" + usage, 2},
         // The preview opens no window for a bank with an error, nor for a question the bank does not have.
-        {L"--show 2 \u554F\u984C.json",
-         japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
-                         "options.\n" +
-             japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
-             ": 2 questions, 1 error, 1 warning\n",
-         1},
+        {L"--show 2 \u554F\u984C.json", japanese_problems, 1},
         {L"--show 2 good.json",
          good_summary + "tessavon-check: good.json has 1 question, so there is no question 2 to show\n" + usage, 2},
         {L"--show 1 missing.json",

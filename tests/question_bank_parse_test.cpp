@@ -560,6 +560,8 @@ TEST(CheckBank, SaysWhichPartOfAnEntryEachProblemIsAbout) {
             EXPECT_EQ(got.column, want.column);
             EXPECT_EQ(got.same_as, want.same_as);
         }
+    }
+}
 
 // A cut option's warning says how much of it to cut, counted in its own characters: cut by that much it shows
 // whole beside the same question and options, cut by ten characters less it is still cut.
