@@ -244,12 +244,49 @@ bool CheckEntry(CheckState& state, size_t position, Question& question, const st
     return true;
 }
 
+// A note at byte `offset` of the bank's text.
+BankNote NoteAt(const std::string& bank_text, size_t offset, const std::string& text) {
+    const std::pair<size_t, size_t> place = LinesAndColumns(bank_text, {offset})[0];
+    return {place.first, CharacterColumn(bank_text, offset - (place.second - 1), offset), MarkedLine(bank_text, offset),
+            text};
+}
+
 // A note on a key of an entry that looks meant for `missing`, at the key.
 BankNote MeantKeyNote(const std::string& bank_text, const WrittenKey& written, const char* missing) {
-    const std::pair<size_t, size_t> place = LinesAndColumns(bank_text, {written.offset})[0];
-    return {place.first, CharacterColumn(bank_text, written.offset - (place.second - 1), written.offset),
-            MarkedLine(bank_text, written.offset),
-            "\"" + written.key + "\" is not a key the exam reads: did you mean \"" + missing + "\"?"};
+    return NoteAt(bank_text, written.offset,
+                  "\"" + written.key + "\" is not a key the exam reads: did you mean \"" + missing + "\"?");
+}
+
+// A note at the value a refused entry's problem is about (the option itself, in a list of options), so the author
+// sees which of its values it is. The entry's `{` is at `offset`.
+void AddValueNote(const std::string& bank_text, size_t offset, BankProblem& problem) {
+    const bool options = problem.field == BankField::Option || problem.text.rfind("\"options\"", 0) == 0;
+    const char* key = problem.field == BankField::QuestionText ? "questionText"
+                      : problem.field == BankField::Answer     ? "correctAnswer"
+                      : options                                ? "options"
+                                                               : nullptr;
+    if (!key) return;
+    const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
+    // A key given twice counts at its later value.
+    const auto written =
+        std::find_if(keys.rbegin(), keys.rend(), [&](const WrittenKey& given) { return given.key == key; });
+    if (written == keys.rend() || written->value_offset >= bank_text.size()) return;
+    size_t at = written->value_offset;
+    std::string text;
+    if (problem.field == BankField::Option) {
+        const size_t element = ElementOffset(bank_text, at, problem.option);
+        if (element != std::string::npos) at = element;
+        text = "option " + std::to_string(problem.option + 1) + " is here: write it as a text, between double quotes.";
+    } else if (problem.field == BankField::QuestionText) {
+        text = "the question is here: write it as a text, between double quotes.";
+    } else if (problem.field == BankField::Answer) {
+        text = written->value_start == '"'
+                   ? "the answer is here, between quotes: write its number alone, without them."
+                   : "the answer is here: write the position of the right option, counted from 0 (0 to 3).";
+    } else {
+        text = "\"options\" is here: write the options as a list of texts, [\"...\", \"...\", \"...\", \"...\"].";
+    }
+    problem.notes.push_back(NoteAt(bank_text, at, text));
 }
 
 // The exam names the first key an entry lacks; every other one is an error too, and each gets a note where a key
@@ -294,6 +331,7 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
         static const std::string MISSING = "\" is missing.";
         const bool missing_key = problem.error && problem.text.size() > MISSING.size() &&
                                  problem.text.compare(problem.text.size() - MISSING.size(), MISSING.size(), MISSING) == 0;
+        if (problem.error && !missing_key) AddValueNote(bank_text, offset, problem);
         placed.push_back(std::move(problem));
         if (missing_key) AddMissingKeys(bank_text, offset, placed);
     }

@@ -550,9 +550,12 @@ std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset) 
                 WrittenKey key{nlohmann::json::parse(text.begin() + static_cast<std::ptrdiff_t>(i),
                                                      text.begin() + static_cast<std::ptrdiff_t>(end) + 1)
                                    .get<std::string>(),
-                               i, '\0'};
+                               i, '\0', text.size()};
                 const size_t value = text.find_first_not_of(" \t\r\n:", end + 1);
-                key.value_start = value == std::string::npos ? '\0' : text[value];
+                if (value != std::string::npos) {
+                    key.value_start = text[value];
+                    key.value_offset = value;
+                }
                 keys.push_back(std::move(key));
                 expect_key = false;
             }
@@ -620,4 +623,29 @@ std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys) {
         missing.push_back({key, meant == keys.end() ? nullptr : &*meant});
     }
     return missing;
+}
+
+size_t ElementOffset(const std::string& text, size_t list_offset, size_t index) {
+    if (list_offset >= text.size() || text[list_offset] != '[') return std::string::npos;
+    int depth = 0;
+    size_t element = 0;
+    bool expect_element = false;
+    for (size_t i = list_offset; i < text.size(); ++i) {
+        const char c = text[i];
+        if (IsSpace(c)) continue;
+        if (depth == 1 && expect_element && c != ']') {
+            if (element++ == index) return i;
+            expect_element = false;
+        }
+        if (c == '"') {
+            while (++i < text.size() && text[i] != '"') i += text[i] == '\\' ? 1 : 0;
+        } else if (c == '[' || c == '{') {
+            if (++depth == 1) expect_element = true;
+        } else if (c == ']' || c == '}') {
+            if (--depth == 0) break;
+        } else if (c == ',' && depth == 1) {
+            expect_element = true;
+        }
+    }
+    return std::string::npos;
 }

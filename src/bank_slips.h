@@ -33,11 +33,12 @@ size_t CharacterColumnAt(const std::string& text, size_t line, size_t byte_colum
 // under the place, aligned for characters that take two columns.
 std::string MarkedLine(const std::string& text, size_t offset);
 
-// A member of a question object as written: its key, where the key's quote is, and the first byte of its value.
+// A member of a question object as written: its key, where the key's quote is, and where its value starts.
 struct WrittenKey {
     std::string key;
     size_t offset;
-    char value_start;
+    char value_start;     // the value's first byte
+    size_t value_offset;
 };
 // The members of the object whose "{" is at byte `entry_offset`; none when something else is there. The text's
 // syntax must be sound up to the end of that object.
@@ -48,6 +49,9 @@ struct MissingKey {
     const char* key;
     const WrittenKey* meant_by;  // into the keys given to MissingKeys; nullptr when none looks meant for it
 };
+// Where element `index` (from 0) of the list whose "[" is at `list_offset` starts; npos when there is none.
+size_t ElementOffset(const std::string& text, size_t list_offset, size_t index);
+
 // The keys the exam reads that are not among `keys`, in the order the exam names them.
 std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys);
 

@@ -428,7 +428,18 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
           "not a string.",
           "q.json:7:3: warning: Question 6: the same question and options as Question 1 on line 2: remove one of "
           "them.",
-          R"(q.json:8:3: error: Question 7: "correctAnswer" must be a number, true or false, not null.)"}},
+          R"(q.json:8:3: error: Question 7: "correctAnswer" must be a number, true or false, not null.)"},
+         {"    8 |   {\"questionText\":\"Q7\",\"options\":[\"a\",\"b\",\"c\",\"d\"],\"correctAnswer\":null}\n      | " +
+              std::string(67, ' ') + "^",
+          "q.json:8:68: note: the answer is here: write the position of the right option, counted from 0 (0 to 3)."}},
+        {"the value a refused entry is refused for is marked: an option in its list, an answer in quotes",
+         Bank({Entry("Q", R"(["a", 2, "c", "d"])", "0"), Entry("Q", four, R"("2")")}, "\n"),
+         {R"(q.json:2:1: error: Question 1: option 2 of "options" must be a string, not a number.)",
+          R"(q.json:3:1: error: Question 2: "correctAnswer" must be a number, true or false, not a string.)"},
+         {"    2 | " + Entry("Q", R"(["a", 2, "c", "d"])", "0") + ",\n      | " + std::string(36, ' ') + "^",
+          "q.json:2:37: note: option 2 is here: write it as a text, between double quotes.",
+          "    3 | " + Entry("Q", four, R"("2")") + "\n      | " + std::string(64, ' ') + "^",
+          "q.json:3:65: note: the answer is here, between quotes: write its number alone, without them."}},
         {"good banks print nothing", Bank({good, Entry("Q", R"(["a","b","c","e"])", "3")}, "\n"), {}},
         {"an empty bank", "null",
          {"q.json: warning: the bank holds no questions: the exam would open on an empty page with its countdown "
