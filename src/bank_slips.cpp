@@ -148,20 +148,6 @@ bool ReadsAsShiftJis(const std::string& bytes) {
 std::string EncodingNote(const std::string& text, size_t bad) {
     const size_t line_start = LineStart(text, bad), line_end = LineEnd(text, bad);
     const unsigned char first = static_cast<unsigned char>(text[bad]);
-    if (IsDBCSLeadByteEx(932, first) && ReadsAsShiftJis(text.substr(line_start, line_end - line_start))) {
-        // Up to eight characters from the first, while they are not ASCII.
-        size_t end = bad;
-        for (size_t count = 0; end < line_end && count < 8 && static_cast<unsigned char>(text[end]) >= 0x80; ++count)
-            end += IsDBCSLeadByteEx(932, static_cast<unsigned char>(text[end])) ? 2 : 1;
-        const std::string run = text.substr(bad, std::min(end, line_end) - bad);
-        std::wstring wide(run.size(), L'\0');
-        wide.resize(static_cast<size_t>(
-            MultiByteToWideChar(932, 0, run.data(), static_cast<int>(run.size()), &wide[0], static_cast<int>(wide.size()))));
-        return "found the bytes " + ByteList(text, bad, std::min<size_t>(run.size(), 6)) +
-               ", which are not UTF-8: in Shift_JIS they are \"" + Utf8FromWide(wide) +
-               "\". The file is saved as Shift_JIS (\"ANSI\" on a Japanese Windows). Open it in your editor, choose "
-               "Save As with the encoding UTF-8, and check it again.";
-    }
     // The file is UTF-8 elsewhere when it holds as many characters of UTF-8 beyond ASCII as bytes that are not UTF-8
     // (a file in another encoding makes a sequence of UTF-8 only by chance).
     size_t utf8 = 0, not_utf8 = 0;
@@ -171,6 +157,28 @@ std::string EncodingNote(const std::string& text, size_t bad) {
         if (code != NOT_UTF8 && code >= 0x80) ++utf8;
     }
     const bool utf8_elsewhere = utf8 > 0 && utf8 >= not_utf8;
+    // Shift_JIS when the line reads as Shift_JIS to its end and holds two bytes beyond ASCII side by side, as every
+    // kana and most kanji are written; a lone accented letter of Windows-1252 may read as Shift_JIS by chance.
+    const std::string line = text.substr(line_start, line_end - line_start);
+    bool side_by_side = false;
+    for (size_t k = 1; k < line.size() && !side_by_side; ++k)
+        side_by_side = static_cast<unsigned char>(line[k - 1]) >= 0x80 && static_cast<unsigned char>(line[k]) >= 0x80;
+    if (side_by_side && ReadsAsShiftJis(line)) {
+        // Up to eight characters from the first, while they are not ASCII.
+        size_t end = bad;
+        for (size_t count = 0; end < line_end && count < 8 && static_cast<unsigned char>(text[end]) >= 0x80; ++count)
+            end += IsDBCSLeadByteEx(932, static_cast<unsigned char>(text[end])) ? 2 : 1;
+        const std::string run = text.substr(bad, std::min(end, line_end) - bad);
+        std::wstring wide(run.size(), L'\0');
+        wide.resize(static_cast<size_t>(
+            MultiByteToWideChar(932, 0, run.data(), static_cast<int>(run.size()), &wide[0], static_cast<int>(wide.size()))));
+        return "found the bytes " + ByteList(text, bad, std::min<size_t>(run.size(), 6)) +
+               ", which are not UTF-8: in Shift_JIS they are \"" + Utf8FromWide(wide) + "\". " +
+               (utf8_elsewhere ? "The rest of the file is UTF-8: this line was pasted from a file saved as Shift_JIS. "
+                                 "Type it again, or save that file as UTF-8 before copying from it."
+                               : "The file is saved as Shift_JIS (\"ANSI\" on a Japanese Windows). Open it in your "
+                                 "editor, choose Save As with the encoding UTF-8, and check it again.");
+    }
     wchar_t in_1252 = 0;
     MultiByteToWideChar(1252, 0, text.data() + bad, 1, &in_1252, 1);
     const bool defined = first >= 0xA0 || (in_1252 >= 0x100);

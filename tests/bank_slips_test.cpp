@@ -37,6 +37,16 @@ TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
          "found the bytes 0x8E 0xBF 0x96 0xE2 0x82 0xC5, which are not UTF-8: in Shift_JIS they are \"質問です\". The "
          "file is saved as Shift_JIS",
          2, 21, ""},
+        {"a line of Shift_JIS pasted into UTF-8",
+         "[{\"questionText\": \"日本語の問題です\"" + TAIL + ",\n {\"questionText\": \"\x8E\xBF\x96\xE2\"" + TAIL + "]",
+         "in Shift_JIS they are \"質問\". The rest of the file is UTF-8: this line was pasted from a file saved as "
+         "Shift_JIS.", 2, 20, ""},
+        {"Shift_JIS beginning with half-width katakana", "[{\"questionText\": \"\xB1\xB2\xB3\x82\xCC\"" + TAIL + "]",
+         "found the bytes 0xB1 0xB2 0xB3 0x82 0xCC, which are not UTF-8: in Shift_JIS they are \"ｱｲｳの\"", 1, 20,
+         ""},
+        {"a Windows-1252 letter that Shift_JIS could read too", "[{\"questionText\": \"na\xEFve\"" + TAIL + "]",
+         "found the byte 0xEF, which is not UTF-8: in Windows-1252 it is ï (U+00EF LATIN SMALL LETTER I WITH "
+         "DIAERESIS)", 1, 22, ""},
         {"a Windows-1252 quote pasted into UTF-8",
          "[{\"questionText\": \"日本 \x93quoted\x94 text\"" + TAIL + "]",
          "found the byte 0x93, which is not UTF-8: in Windows-1252 it is “ (U+201C LEFT DOUBLE QUOTATION MARK). The "
