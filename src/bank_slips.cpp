@@ -56,9 +56,16 @@ size_t ColumnsOf(char32_t code) {
     return wide ? 2 : 1;
 }
 
-std::string Utf8Of(char32_t code) { return Utf8FromWide(code < 0x10000 ? std::wstring(1, static_cast<wchar_t>(code))
-                                                                       : std::wstring{static_cast<wchar_t>(0xD7C0 + (code >> 10)),
-                                                                                      static_cast<wchar_t>(0xDC00 | (code & 0x3FF))}); }
+std::string Utf8Of(char32_t code) {
+    std::wstring wide;
+    if (code < 0x10000) {
+        wide += static_cast<wchar_t>(code);
+    } else {
+        wide += static_cast<wchar_t>(0xD7C0 + (code >> 10));
+        wide += static_cast<wchar_t>(0xDC00 | (code & 0x3FF));
+    }
+    return Utf8FromWide(wide);
+}
 
 // "“ (U+201C LEFT DOUBLE QUOTATION MARK)"; an invisible or control character by its code point alone.
 std::string Named(char32_t code) {
@@ -275,6 +282,39 @@ bool EndsValue(char c) {
     return c == '"' || c == ']' || c == '}' || std::isdigit(static_cast<unsigned char>(c)) || c == 'e' || c == 'l';
 }
 
+// The slip where the reader stopped inside a text that opens at `opened`: bytes that are not UTF-8, an escape it
+// does not know, a line break or another control character. Sets `mark` to the byte to point at.
+std::string InTextNote(const std::string& text, const std::string& message, size_t stop, size_t opened,
+                       size_t& mark) {
+    if (const size_t bad = FirstNotUtf8(text, opened, stop); bad != std::string::npos) {
+        mark = bad;
+        return EncodingNote(text, bad);
+    }
+    const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
+    if (message.find("after backslash") != std::string::npos || message.find("'\\u'") != std::string::npos ||
+        message.find("surrogate") != std::string::npos) {
+        mark = std::min(text.rfind('\\', stop), stop);
+        if (message.find("surrogate") != std::string::npos) {
+            return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
+                   "character itself instead: the file is UTF-8.";
+        }
+        return "found " + text.substr(mark, std::min<size_t>(2, text.size() - mark)) +
+               ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
+               "digits). For a backslash itself write \\\\ (C:\\\\Users).";
+    }
+    if (stop >= text.size()) {
+        return "the text that starts at " + PlaceText(text, opened) + " is never closed: end it with \".";
+    }
+    if (byte == '\n') {
+        return "the text that starts at " + PlaceText(text, opened) + " runs to the end of the line: a line break "
+               "inside a text is written \\n. Join the lines and write \\n where the break should be, or, if the "
+               "text ends here, close it with \".";
+    }
+    if (byte == '\t') return "found a tab inside a text: JSON writes it \\t. Replace it with \\t, or a space.";
+    return "found " + CodePointText(byte) + ", a control character, inside a text: delete it (JSON would write "
+           "it \\u00" + ByteList(text, stop, 1).substr(2) + ").";
+}
+
 // The slip at the place the reader stopped, in a text sound before it. Sets `mark` to the byte to point at.
 std::string Diagnose(const std::string& text, const std::string& message, const std::string& name, size_t stop,
                      size_t& mark) {
@@ -297,36 +337,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     // A string token is read to its closing quote, where the reader then stops.
     const bool string_token = here.in_string && stop < text.size() && text[stop] == '"' &&
                               message.find("invalid string") == std::string::npos;
-    if (here.in_string && !string_token) {
-        const size_t opened = here.string_start;
-        if (const size_t bad = FirstNotUtf8(text, opened, stop); bad != std::string::npos) {
-            mark = bad;
-            return EncodingNote(text, bad);
-        }
-        const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
-        if (message.find("after backslash") != std::string::npos || message.find("'\\u'") != std::string::npos ||
-            message.find("surrogate") != std::string::npos) {
-            mark = std::min(text.rfind('\\', stop), stop);
-            if (message.find("surrogate") != std::string::npos) {
-                return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
-                       "character itself instead: the file is UTF-8.";
-            }
-            return "found " + text.substr(mark, std::min<size_t>(2, text.size() - mark)) +
-                   ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
-                   "digits). For a backslash itself write \\\\ (C:\\\\Users).";
-        }
-        if (stop >= text.size()) {
-            return "the text that starts at " + PlaceText(text, opened) + " is never closed: end it with \".";
-        }
-        if (byte == '\n') {
-            return "the text that starts at " + PlaceText(text, opened) + " runs to the end of the line: a line break "
-                   "inside a text is written \\n. Join the lines and write \\n where the break should be, or, if the "
-                   "text ends here, close it with \".";
-        }
-        if (byte == '\t') return "found a tab inside a text: JSON writes it \\t. Replace it with \\t, or a space.";
-        return "found " + CodePointText(byte) + ", a control character, inside a text: delete it (JSON would write "
-               "it \\u00" + ByteList(text, stop, 1).substr(2) + ").";
-    }
+    if (here.in_string && !string_token) return InTextNote(text, message, stop, here.string_start, mark);
 
     // The token the reader stopped in, and what came before it.
     size_t start = string_token ? here.string_start : std::min(stop, text.size());
