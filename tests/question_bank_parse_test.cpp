@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -604,6 +605,75 @@ TEST(CheckBank, ACutOptionIsToldHowManyCharactersToCut) {
         ASSERT_TRUE(cut >= 10 && cut < c.long_option.size());
         EXPECT_EQ(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut)), "");
         EXPECT_NE(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut + 10)), "");
+    }
+}
+
+// The bank guide's figures for what fits the page, in English and in Japanese, hold as the checker lays out the
+// page: at the guide's length the checker does not say what the guide says happens beyond it; a little beyond,
+// it does.
+TEST(CheckBank, TheGuidesFiguresForThePageHold) {
+    const std::string english =
+        "A regional hospital keeps patient records in a database server in its own data centre. After a ransomware "
+        "attack on a neighbouring clinic, the board asks the IT team to make sure the records can be restored "
+        "within four hours and that no more than fifteen minutes of changes are ever lost. The team already takes a "
+        "full backup every Sunday night to tapes that are stored in a locked cabinet in the same server room. Which "
+        "is best?";
+    const std::wstring japanese = Utf8ToWide(
+        "ある製造業の会社では、工場の生産管理システムを社内のサーバで運用している。サーバは導入から七年が経ち、保守契約は"
+        "来年三月で終了する。情報システム部門は、クラウドへの移行、新しいサーバの購入、保守契約の延長の三案を比較している。");
+    // Up to `length` characters of either text repeated, English cut back to a whole word.
+    const auto text = [&](bool in_japanese, size_t length) {
+        std::wstring repeated;
+        while (repeated.size() < length) repeated += in_japanese ? japanese : Utf8ToWide(english + " ");
+        return WideToUtf8(repeated.substr(0, in_japanese ? length : repeated.rfind(L' ', length)));
+    };
+    const auto list = [](const std::vector<std::string>& options) {
+        std::string json = "[";
+        for (const std::string& option : options) json += (json.size() > 1 ? ",\"" : "\"") + option + "\"";
+        return json + "]";
+    };
+    const std::string shorts = list({"Yes", "No", "Maybe", "Never"});
+    const struct {
+        const char* what;
+        bool japanese;
+        size_t fits, beyond;  // characters
+        const char* beyond_says;
+        std::function<std::string(const std::string&)> bank;  // the bank with the long text given
+    } cases[] = {
+        {"a question at the normal size", false, 1100, 1250, " is shown at ",
+         [&](const std::string& t) { return Entry(t, shorts, "0"); }},
+        {"a question at the normal size", true, 550, 620, " is shown at ",
+         [&](const std::string& t) { return Entry(t, shorts, "0"); }},
+        {"a question with short options, whole", false, 2500, 2750, " scrolls: ",
+         [&](const std::string& t) { return Entry(t, shorts, "0"); }},
+        {"a question with short options, whole", true, 1250, 1400, " scrolls: ",
+         [&](const std::string& t) { return Entry(t, shorts, "0"); }},
+        {"a question with four options of 150 characters, whole", false, 2050, 2300, " scrolls: ",
+         [&](const std::string& t) { return Entry(t, list(std::vector<std::string>(4, text(false, 151))), "0"); }},
+        {"a question with four options of 150 characters, whole", true, 600, 700, " scrolls: ",
+         [&](const std::string& t) { return Entry(t, list(std::vector<std::string>(4, text(true, 150))), "0"); }},
+        {"one long option beside short ones", false, 2250, 2500, " is cut with ",
+         [&](const std::string& t) { return Entry("Which?", list({t, "b", "c", "d"}), "0"); }},
+        {"one long option beside short ones", true, 1150, 1300, " is cut with ",
+         [&](const std::string& t) { return Entry("Which?", list({t, "b", "c", "d"}), "0"); }},
+        {"one long option beside a question that scrolls", false, 2000, 2250, " is cut with ",
+         [&](const std::string& t) { return Entry(text(false, 5000), list({t, "b", "c", "d"}), "0"); }},
+        {"one long option beside a question that scrolls", true, 1000, 1150, " is cut with ",
+         [&](const std::string& t) { return Entry(text(true, 3000), list({t, "b", "c", "d"}), "0"); }},
+        {"four long options, each", false, 575, 650, " is cut with ",
+         [&](const std::string& t) { return Entry("Which?", list({t, t, t, t}), "0"); }},
+        {"four long options, each", true, 290, 330, " is cut with ",
+         [&](const std::string& t) { return Entry("Which?", list({t, t, t, t}), "0"); }},
+    };
+    const auto says = [](const std::string& bank, const char* words) {
+        for (const std::string& line : CheckerLines(bank))
+            if (line.find(words) != std::string::npos) return true;
+        return false;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + (c.japanese ? " in Japanese" : " in English"));
+        EXPECT_FALSE(says(Bank({c.bank(text(c.japanese, c.fits))}), c.beyond_says));
+        EXPECT_TRUE(says(Bank({c.bank(text(c.japanese, c.beyond))}), c.beyond_says));
     }
 }
 
