@@ -173,8 +173,12 @@ std::string EncodingNote(const std::string& text, size_t bad) {
     if (side_by_side && ReadsAsShiftJis(line)) {
         // Up to eight characters from the first, while they are not ASCII.
         size_t end = bad;
-        for (size_t count = 0; end < line_end && count < 8 && static_cast<unsigned char>(text[end]) >= 0x80; ++count)
-            end += IsDBCSLeadByteEx(932, static_cast<unsigned char>(text[end])) ? 2 : 1;
+        for (size_t count = 0; end < line_end && count < 8 && static_cast<unsigned char>(text[end]) >= 0x80; ++count) {
+            const bool lead = IsDBCSLeadByteEx(932, static_cast<unsigned char>(text[end]));
+            // A second byte of Shift_JIS is never a control character or a space.
+            if (lead && (end + 1 >= line_end || static_cast<unsigned char>(text[end + 1]) < 0x40)) break;
+            end += lead ? 2 : 1;
+        }
         const std::string run = text.substr(bad, std::min(end, line_end) - bad);
         std::wstring wide(run.size(), L'\0');
         wide.resize(static_cast<size_t>(
@@ -282,6 +286,19 @@ bool EndsValue(char c) {
     return c == '"' || c == ']' || c == '}' || std::isdigit(static_cast<unsigned char>(c)) || c == 'e' || c == 'l';
 }
 
+// A typographic double quote in [from, to) that stands where a key or a text would end (before a colon, a comma, a
+// closing bracket or the end of the line): one closed with it runs on past it. npos when there is none.
+size_t TypographicQuote(const std::string& text, size_t from, size_t to) {
+    for (size_t at = from; at < to; ++at) {
+        for (const std::string_view quote : {"\xE2\x80\x9D", "\xE2\x80\x9C", "\xEF\xBC\x82"}) {
+            if (text.compare(at, quote.size(), quote) != 0) continue;
+            const size_t next = text.find_first_not_of(" \t", at + quote.size());
+            if (next >= to || std::string_view(",:]}\n").find(text[next]) != std::string_view::npos) return at;
+        }
+    }
+    return std::string::npos;
+}
+
 // The slip where the reader stopped inside a text that opens at `opened`: bytes that are not UTF-8, an escape it
 // does not know, a line break or another control character. Sets `mark` to the byte to point at.
 std::string InTextNote(const std::string& text, const std::string& message, size_t stop, size_t opened,
@@ -298,14 +315,22 @@ std::string InTextNote(const std::string& text, const std::string& message, size
             return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
                    "character itself instead: the file is UTF-8.";
         }
-        return "found " + text.substr(mark, std::min<size_t>(2, text.size() - mark)) +
-               ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
+        const char after = mark + 1 < text.size() ? text[mark + 1] : '\0';
+        const std::string found = after > 0x20 && after < 0x7F ? std::string("\\") + after
+                                  : after == ' '                 ? std::string("a backslash before a space")
+                                                                 : "a backslash before the byte " + ByteList(text, mark + 1, 1);
+        return "found " + found + ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
                "digits). For a backslash itself write \\\\ (C:\\\\Users).";
     }
     if (stop >= text.size()) {
         return "the text that starts at " + PlaceText(text, opened) + " is never closed: end it with \".";
     }
     if (byte == '\n') {
+        if (const size_t quote = TypographicQuote(text, opened, stop); quote != std::string::npos) {
+            size_t length = 1;
+            mark = quote;
+            return CharacterNote(DecodeAt(text, quote, length));
+        }
         return "the text that starts at " + PlaceText(text, opened) + " runs to the end of the line: a line break "
                "inside a text is written \\n. Join the lines and write \\n where the break should be, or, if the "
                "text ends here, close it with \".";
@@ -365,9 +390,20 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     const char32_t code = DecodeAt(text, start, length);
     if (code == NOT_UTF8) return EncodingNote(text, start);
     if (message.find("expected end of input") != std::string::npos) {
-        return "found " + Named(code) + " after the end of the bank, the " + previous + " on " +
-               PlaceText(text, before.last == std::string::npos ? 0 : before.last) + ". Delete what follows, or move it inside the list: a bank is one "
-               "list of questions.";
+        const std::string end = before.last == std::string::npos ? std::string()
+                                : previous == ']' || previous == '}'
+                                    ? std::string(", the ") + previous + " on " + PlaceText(text, before.last)
+                                    : ", which ends at " + PlaceText(text, before.last);
+        return "found " + Named(code) + " after the end of the bank" + end + ". Delete what follows, or move it "
+               "inside the list: a bank is one list of questions.";
+    }
+    // A key or text closed with a typographic quote runs on to the next plain one, and what follows is not JSON:
+    // the typographic quote is the slip.
+    if (previous == '"' && before.last > before.string_start && !StartsValue(token)) {
+        if (const size_t quote = TypographicQuote(text, before.string_start, before.last); quote != std::string::npos) {
+            mark = quote;
+            return CharacterNote(DecodeAt(text, quote, length));
+        }
     }
     // A quote inside a text, not written \": the text ended at it, and the rest of the text is not JSON.
     if (previous == '"' && before.last > before.string_start && !StartsValue(token) && !LooksLikeJson(code) &&

@@ -60,6 +60,11 @@ TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
          "found “ (U+201C LEFT DOUBLE QUOTATION MARK), a typographic quote", 2, 4,
          "    2 |   {“questionText”: \"q\", \"options\": [\"a\", \"b\", \"c\", \"d\"], \"correctAnswer\": 0}]\n"
          "      |    ^"},
+        {"a key closed with a smart quote", "[\n  {\"questionText”: \"Which port?\"" + TAIL + "]",
+         "found ” (U+201D RIGHT DOUBLE QUOTATION MARK), a typographic quote", 2, 17, ""},
+        {"a text closed with a smart quote at the end of its line",
+         "[\n  {\"questionText\": \"Which port?”,\n   \"options\": [], \"correctAnswer\": 0}]",
+         "found ” (U+201D RIGHT DOUBLE QUOTATION MARK), a typographic quote", 2, 32, ""},
         {"a full-width colon after Japanese, the mark under it",
          "[\n  {\"questionText\": \"日本語の問題\"， \"options\": [], \"correctAnswer\": 0}]",
          "found ， (U+FF0C FULLWIDTH COMMA), a full-width character typed with a Japanese input method on: outside "
@@ -106,6 +111,8 @@ TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
          "the file ends before this [ is closed. Add ] after the last element of the list", 1, 1, ""},
         {"a backslash", "[{\"questionText\": \"Open C:\\Users\"" + TAIL + "]",
          "found \\U: a backslash in a text starts an escape", 1, 27, ""},
+        {"a backslash before a control character: the note stays on its line", "[\"a\\\x01\"]",
+         "found a backslash before the byte 0x01: a backslash in a text starts an escape", 1, 4, ""},
         {"an empty file", "", "the file is empty", 1, 1, ""},
         {"a NUL byte before the end", "[" + GOOD + std::string(1, '\0') + "]",
          "found a NUL byte (0x00): the exam reads nothing after it", 1, 76, ""},
