@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+
+#include <nlohmann/json.hpp>
 
 #include "question.h"
 #include "utf8_decoding.h"
@@ -28,7 +31,68 @@ std::string LineAndColumn(const std::string& text, size_t offset) {
     return "line " + std::to_string(place.first) + ", column " + std::to_string(place.second);
 }
 
+// Where a JSON string that starts at `open` (its opening quote) ends: the offset of its closing quote.
+size_t StringEnd(const std::string& text, size_t open) {
+    size_t i = open + 1;
+    while ((i = text.find_first_of("\"\\", i)) != std::string::npos && text[i] == '\\') i += 2;
+    return i == std::string::npos ? text.size() : i;
+}
+
 }  // namespace
+
+// A walk over the top value only, in one pass: a key given twice keeps its later value, as the document does, and
+// the document's object orders its keys as std::map orders these.
+std::vector<size_t> EntryOffsets(const std::string& text) {
+    int depth = 0;
+    bool in_object = false, expect_key = false, expect_value = false;
+    std::string member_key;
+    std::vector<size_t> offsets;
+    std::map<std::string, size_t> members;
+    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size() && depth >= 0; ++i) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+        if (depth == 1 && expect_value) {
+            expect_value = false;
+            if (in_object)
+                members[member_key] = i;
+            else
+                offsets.push_back(i);
+        }
+        switch (c) {
+            case '"': {
+                const size_t end = StringEnd(text, i);
+                if (depth == 1 && expect_key) {
+                    // Keys may be written with escapes; the library reads them back as the document holds them.
+                    member_key = nlohmann::json::parse(text.begin() + i, text.begin() + end + 1).get<std::string>();
+                    expect_key = false;
+                }
+                i = end;
+                break;
+            }
+            case '[':
+            case '{':
+                if (depth++ == 0) {
+                    in_object = c == '{';
+                    expect_key = in_object;
+                    expect_value = !in_object;
+                }
+                break;
+            case ']':
+            case '}':
+                // The end of the top value ends the walk (depth -1 stops the loop).
+                if (--depth == 0) depth = -1;
+                break;
+            case ',':
+                if (depth == 1) (in_object ? expect_key : expect_value) = true;
+                break;
+            case ':':
+                if (depth == 1) expect_value = true;
+                break;
+        }
+    }
+    for (const auto& member : members) offsets.push_back(member.second);
+    return offsets;
+}
 
 // One pass over the text however many places are asked for, in whatever order.
 std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets) {
@@ -129,7 +193,9 @@ std::string NotUtf8Message(const char* encoding) {
     return "The file looks like " + std::string(encoding) + " text, not UTF-8. Save it as UTF-8 in your editor.";
 }
 
-std::string EntryLocation(const std::string& text, size_t entry_offset) { return LineAndColumn(text, entry_offset); }
+std::string EntryLocation(const std::string& text, size_t index) {
+    return LineAndColumn(text, EntryOffsets(text)[index]);
+}
 
 // Words for a bank file that could not be read.
 std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error, const std::string& name,

@@ -39,10 +39,14 @@ std::string NotUtf8Message(const char* encoding);
 // quoted token holds whole characters only: the library quotes bytes, and a character it stopped inside is left out.
 std::string ReadableLibraryMessage(const std::string& what, const std::string& text, size_t error_byte);
 
+// Where each entry's value starts in a bank's parsed text, as offsets in the order the document walks its entries:
+// the elements of a top-level array, or the values of a top-level object by key, a key given twice at its later
+// value. The text's syntax must be sound up to the end of the top value.
+std::vector<size_t> EntryOffsets(const std::string& text);
 // The line and the column (in bytes, as the JSON library counts them), both from 1, of each offset into `text`.
 std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets);
-// "line L, column C" where an entry that starts at `entry_offset` of `text` starts (EntryOffsets gives it).
-std::string EntryLocation(const std::string& text, size_t entry_offset);
+// "line L, column C" where the entry at `index` (from 0, in walking order) starts in a bank's parsed text.
+std::string EntryLocation(const std::string& text, size_t index);
 
 // The box text for a bank file named `name` that could not be read; `again` is what to do once it is free.
 std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error,

@@ -4,11 +4,11 @@
 // the events cannot decide on their own is kept: the entries of a top-level object until its keys are all known,
 // and an "options" object's values until its keys are.
 //
-// This file is compiled with -fno-tree-slp-vectorize (CMakeLists.txt), and every parse of the JSON library happens
-// here, so that none is compiled without it. The lexer counts every byte in two adjacent counters, which GCC would
-// otherwise add as one 16-byte value; that costs twice the time wherever the parser's place on the stack splits the
-// value across a cache line, and in the same process beside this build the walk of 100,000 questions took 1.1 to
-// 1.3 times as long without the flag.
+// Compiled with -fno-tree-slp-vectorize (CMakeLists.txt): the lexer counts every byte in two adjacent counters,
+// which GCC would otherwise add as one 16-byte value, and that costs double wherever the parser's place on the stack
+// splits the value across a cache line. Without the flag the program took 1.07 times as long to show a bank of
+// 100,000 questions. The lexer here reads through PieceCursor, a type of this file alone, so no copy of it compiled
+// elsewhere without the flag can take its place (bank_messages.cpp reads a key through another).
 #include "bank_rules.h"
 
 #include <iterator>
@@ -18,7 +18,6 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
-
 #include "bank_messages.h"
 #include "utf8_decoding.h"
 
@@ -355,13 +354,6 @@ bool Walk(const PieceSource& next_piece, BankWalk& walk) {
            (IsContainer(walk.top) || walk.top == Kind::Null);
 }
 
-// Where a JSON string that starts at `open` (its opening quote) ends: the offset of its closing quote.
-size_t StringEnd(const std::string& text, size_t open) {
-    size_t i = open + 1;
-    while ((i = text.find_first_of("\"\\", i)) != std::string::npos && text[i] == '\\') i += 2;
-    return i == std::string::npos ? text.size() : i;
-}
-
 }  // namespace
 
 bool WalkBank(const PieceSource& next_piece, const EntrySink& sink) {
@@ -390,57 +382,4 @@ bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const Entry
                                          TypeNameWithArticle(walk.top) + ".");
     }
     return false;
-}
-
-// A walk over the top value only, in one pass: a key given twice keeps its later value and an object's entries
-// come in std::map's order of their keys, as in the walk above; a key is read back, escapes and all, by the library.
-std::vector<size_t> EntryOffsets(const std::string& text) {
-    int depth = 0;
-    bool in_object = false, expect_key = false, expect_value = false;
-    std::string member_key;
-    std::vector<size_t> offsets;
-    std::map<std::string, size_t> members;
-    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size() && depth >= 0; ++i) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
-        if (depth == 1 && expect_value) {
-            expect_value = false;
-            if (in_object)
-                members[member_key] = i;
-            else
-                offsets.push_back(i);
-        }
-        switch (c) {
-            case '"': {
-                const size_t end = StringEnd(text, i);
-                if (depth == 1 && expect_key) {
-                    member_key = json::parse(text.begin() + i, text.begin() + end + 1).get<std::string>();
-                    expect_key = false;
-                }
-                i = end;
-                break;
-            }
-            case '[':
-            case '{':
-                if (depth++ == 0) {
-                    in_object = c == '{';
-                    expect_key = in_object;
-                    expect_value = !in_object;
-                }
-                break;
-            case ']':
-            case '}':
-                // The end of the top value ends the walk (depth -1 stops the loop).
-                if (--depth == 0) depth = -1;
-                break;
-            case ',':
-                if (depth == 1) (in_object ? expect_key : expect_value) = true;
-                break;
-            case ':':
-                if (depth == 1) expect_value = true;
-                break;
-        }
-    }
-    for (const auto& member : members) offsets.push_back(member.second);
-    return offsets;
 }

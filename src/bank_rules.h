@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "question.h"
 
@@ -37,7 +36,3 @@ bool WalkBank(const PieceSource& next_piece, const EntrySink& sink);
 // The same walk over a text in memory, after checking its size against `size_limit`. Returns false with `err_msg`
 // set to the message the exam shows when the text as a whole is refused.
 bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const EntrySink& sink, std::string& err_msg);
-
-// Where each entry's value starts in a bank's text that the walk found sound up to the end of its top value, as
-// offsets in walking order. Worked out only when something is to be said about an entry.
-std::vector<size_t> EntryOffsets(const std::string& text);

@@ -58,8 +58,8 @@ bool WalkAndConvert(const std::string& bank_text, uint64_t size_limit, std::vect
     if (!WalkBankText(bank_text, size_limit, Collect(loaded, bad_position, problem), err_msg)) return false;
     if (!problem.empty()) {
         // The text is still here to say where the bad entry starts.
-        const std::string where = EntryLocation(bank_text, EntryOffsets(bank_text)[bad_position]);
-        err_msg = FORMAT_ERROR_PREFIX + ("Question " + std::to_string(bad_position + 1) + " (" + where + "): " + problem);
+        err_msg = FORMAT_ERROR_PREFIX + ("Question " + std::to_string(bad_position + 1) + " (" +
+                                         EntryLocation(bank_text, bad_position) + "): " + problem);
         return false;
     }
     AppendQuestions(loaded, questions);
