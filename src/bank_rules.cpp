@@ -257,7 +257,7 @@ struct BankWalk {
         return true;
     }
     bool Container(Kind kind) {
-        Start(Value{kind});
+        Start(Value{kind, {}});
         ++depth;
         return true;
     }
@@ -275,7 +275,7 @@ struct BankWalk {
     // The library's SAX interface. "correctAnswer": true and false count as 1 and 0, an integer keeps its low 32
     // bits, and a number with a fraction or exponent (or an integer beyond 64 bits, which the library reads as one)
     // is truncated toward zero, but only when the result fits: converting anything larger to int is undefined.
-    bool null() { return Scalar(Value{Kind::Null}); }
+    bool null() { return Scalar(Value{Kind::Null, {}}); }
     bool boolean(bool value) { return Scalar(Value{Kind::Boolean, {}, true, value ? 1 : 0}); }
     bool number_integer(json::number_integer_t value) { return Integer(static_cast<uint64_t>(value)); }
     bool number_unsigned(json::number_unsigned_t value) { return Integer(value); }
