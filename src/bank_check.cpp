@@ -54,12 +54,34 @@ bool OptionShortened(HDC dc, const std::wstring& question, const std::vector<std
     return !FitsAsAlways(dc, question, options) && LayOutPage(dc, question, options, true).shortened[k];
 }
 
-// How many characters of option `k`, which the page shortens, to cut for it to show whole beside the others as they
-// are: its longest start the page shows whole is found by halving, each step one layout of the page. Characters
-// are counted as written, whatever their script: a Japanese character is one, as is a letter.
-size_t CharactersToCut(HDC dc, const Question& question, size_t k) {
+// Characters as a reader counts them: the second half of a surrogate pair is not one of its own.
+size_t Characters(std::wstring::const_iterator begin, std::wstring::const_iterator end) {
+    return static_cast<size_t>(std::count_if(begin, end, [](wchar_t c) { return c < 0xDC00 || c > 0xDFFF; }));
+}
+
+// How many characters of option `k`, which the page shortens to `shown`, to cut for it to show whole beside the
+// others as they are. What the page shows of it is the start that fits its lines, so the rest is what to cut: the
+// shown lines are followed through the option, where a break may have left out the space it broke at, and the CR LF
+// that joins them and the final "…" are not the option's. A tab is shown as spaces, so an option with tabs is
+// measured instead by halving, each step one layout of the page: done for every cut option, that made a bank of
+// long options take seconds a question. Characters are counted as written, whatever their script: a Japanese
+// character is one, as is a letter.
+size_t CharactersToCut(HDC dc, const Question& question, size_t k, const std::wstring& shown) {
+    const std::wstring& whole = question.options[k];
+    if (whole.find(L'\t') == std::wstring::npos) {
+        size_t at = 0;
+        const size_t shown_end = shown.size() - std::size(ELLIPSIS) + 1;
+        for (size_t i = 0; i < shown_end && at < whole.size(); ++i) {
+            if (shown.compare(i, 2, L"\r\n") == 0) {
+                ++i;
+                continue;
+            }
+            while (at < whole.size() && whole[at] != shown[i]) ++at;
+            ++at;
+        }
+        return Characters(whole.begin() + static_cast<std::ptrdiff_t>(std::min(at, whole.size())), whole.end());
+    }
     std::vector<std::wstring> options = question.options;
-    const std::wstring whole = options[k];
     // No text this long fits the page even at the floor size.
     size_t fits = 0, shortened = std::min(whole.size(), PAGE_MEASURE_LIMIT);
     while (shortened - fits > 1) {
@@ -67,9 +89,7 @@ size_t CharactersToCut(HDC dc, const Question& question, size_t k) {
         options[k] = whole.substr(0, middle);
         (OptionShortened(dc, question.questionText, options, k) ? shortened : fits) = middle;
     }
-    // The second half of a surrogate pair is not a character of its own.
-    return static_cast<size_t>(std::count_if(whole.begin() + static_cast<std::ptrdiff_t>(fits), whole.end(),
-                                             [](wchar_t c) { return c < 0xDC00 || c > 0xDFFF; }));
+    return Characters(whole.begin() + static_cast<std::ptrdiff_t>(fits), whole.end());
 }
 
 // "about 320": a count rounded up to ten, so that cutting as much is surely enough.
@@ -97,7 +117,7 @@ void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnin
                                 ": beside the question's first lines the four options need more than the page at the "
                                 "smallest size, and the longest gives up lines first. The candidate reads its end "
                                 "only by resting the mouse on it. Shorten it by " +
-                                About(CharactersToCut(dc, question, k)) + " characters."});
+                                About(CharactersToCut(dc, question, k, page.shown[k])) + " characters."});
     }
     // A page at the floor size that scrolls or cuts is said above.
     if (page.fit != PageFit::QuestionScrolls && !cut && page.height < NORMAL_TEXT_HEIGHT) {

@@ -493,7 +493,7 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
           R"(q.json:3:1: warning: Question 2: option 2 of "options" is cut with "…" after 24 lines: beside the )"
           "question's first lines the four options need more than the page at the smallest size, and the longest "
           "gives up lines first. The candidate reads its end only by resting the mouse on it. Shorten it by about "
-          "270 characters.",
+          "280 characters.",
           "q.json:4:1: warning: Question 3: is shown at 17 pixels, not the normal 20: the question and its options do "
           "not fit the page at the normal size. Shorten them to keep it."}},
         {"a large bank", Bank(large, "\n"),
@@ -576,7 +576,8 @@ TEST(CheckBank, SaysWhichPartOfAnEntryEachProblemIsAbout) {
 }
 
 // A cut option's warning says how much of it to cut, counted in its own characters: cut by that much it shows
-// whole beside the same question and options, cut by ten characters less it is still cut.
+// whole beside the same question and options, cut by twenty characters less (a word and the room of the "…") it is
+// still cut.
 TEST(CheckBank, ACutOptionIsToldHowManyCharactersToCut) {
     const std::string japanese = "ある製造業の会社では、工場の生産管理システムを社内のサーバで運用している。";
     const struct {
@@ -585,12 +586,14 @@ TEST(CheckBank, ACutOptionIsToldHowManyCharactersToCut) {
         std::string question;
     } cases[] = {
         {"English beside a short question", Utf8ToWide(Words(2600)), "Which?"},
+        {"English with a tab, which the page shows as spaces", Utf8ToWide("Table:\t" + Words(2600)), "Which?"},
         {"Japanese beside a short question", Utf8ToWide(japanese).substr(0, 30) + std::wstring(1400, L'\u3042'), "どれか。"},
         {"Japanese beside a question that scrolls", std::wstring(1300, L'\u4E00'), Words(4000)},
     };
     const auto cut_warning = [](const std::string& question, const std::wstring& option) {
-        const std::string bank =
-            Bank({Entry(question, "[\"" + WideToUtf8(option) + "\",\"b\",\"c\",\"d\"]", "0")});
+        std::string written;
+        for (const char c : WideToUtf8(option)) written += c == '\t' ? std::string("\\t") : std::string(1, c);
+        const std::string bank = Bank({Entry(question, "[\"" + written + "\",\"b\",\"c\",\"d\"]", "0")});
         for (const std::string& line : CheckerLines(bank))
             if (line.find(" is cut with ") != std::string::npos) return line;
         return std::string();
@@ -604,7 +607,7 @@ TEST(CheckBank, ACutOptionIsToldHowManyCharactersToCut) {
         ASSERT_EQ(std::sscanf(warning.c_str() + by, "Shorten it by about %zu characters.", &cut), 1);
         ASSERT_TRUE(cut >= 10 && cut < c.long_option.size());
         EXPECT_EQ(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut)), "");
-        EXPECT_NE(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut + 10)), "");
+        EXPECT_NE(cut_warning(c.question, c.long_option.substr(0, c.long_option.size() - cut + 20)), "");
     }
 }
 
