@@ -315,6 +315,14 @@ std::string ShortTextBank(size_t questions) {
     return bank.dump(2);
 }
 
+// `bank` with "answer" written for "correctAnswer" in every entry.
+std::string MisspeltAnswerBank(std::string bank) {
+    const std::string key = "\"correctAnswer\"";
+    for (size_t at = bank.find(key); at != std::string::npos; at = bank.find(key, at))
+        bank.replace(at, key.size(), "\"answer\"");
+    return bank;
+}
+
 // The checker against the exam on the same questions.json, alternating so both meet the same cache: the exam's
 // LoadQuestions, the checker's read and CheckBank in this process, and the real tessavon-check.exe from start to end;
 // TESSAVON_BENCH_OTHER_CHECK_EXE adds another build of the checker (an older one, say), run in turn with this one.
@@ -323,19 +331,26 @@ void ReportChecker(TempWorkFolder& folder) {
     const HDC dc = NewCheckingDc();
     std::printf("\nBank checker on generated banks, median of 9 runs (ms): \"load\" is the exam's LoadQuestions, \"check\"\n"
                 "the checker's read and check in one process, \"exe\" tessavon-check.exe from start to end; \"short\"\n"
-                "banks hold the same entries cut to questions of 120 bytes and options of 30, which fit the usual layout:\n");
-    std::printf("%16s %8s %8s %11s %8s%s\n", "questions", "load", "check", "check/load", "exe",
+                "banks hold the same entries cut to questions of 120 bytes and options of 30, which fit the usual layout;\n"
+                "\"answer\" banks write \"answer\" for \"correctAnswer\" in every entry, so each entry gets an error with a\n"
+                "marked line and a note, as when an author misspells the key throughout:\n");
+    std::printf("%17s %8s %8s %11s %8s%s\n", "questions", "load", "check", "check/load", "exe",
                 other ? "    other exe" : "");
-    for (const bool short_texts : {false, true})
+    for (const char* kind : {"", "short", "answer"})
     for (size_t questions : {static_cast<size_t>(2000), static_cast<size_t>(100000)}) {
-        folder.Write(L"questions.json", short_texts ? ShortTextBank(questions) : GenerateBank(BANK_SEED, questions));
+        const std::string bank_kind = kind;
+        std::string bank = bank_kind == "short" ? ShortTextBank(questions) : GenerateBank(BANK_SEED, questions);
+        if (bank_kind == "answer") bank = MisspeltAnswerBank(bank);
+        folder.Write(L"questions.json", bank);
+        // Every entry of an "answer" bank is refused: the exam would stop at the first with a box, so it is not timed.
+        const size_t errors = bank_kind == "answer" ? questions : 0;
         std::vector<double> load, check, exe, other_exe;
         bool clean = true;
         for (int run = 0; run < 9; ++run) {
             allQuestions.clear();
             allQuestions.shrink_to_fit();
             double t = NowMs();
-            LoadQuestions(nullptr);
+            if (errors == 0) LoadQuestions(nullptr);
             load.push_back(NowMs() - t);
             allQuestions.clear();
             allQuestions.shrink_to_fit();
@@ -347,24 +362,29 @@ void ReportChecker(TempWorkFolder& folder) {
             ReadBankFile(L"questions.json", BANK_SIZE_LIMIT, text, size, error);
             const BankReport report = CheckBank(dc, "questions.json", std::move(text));
             check.push_back(NowMs() - t);
-            clean = clean && report.questions == questions && report.problems.empty();
+            clean = clean && report.questions == questions && report.errors == errors &&
+                    (errors > 0 || report.problems.empty());
 
             std::string output;
             DWORD status = 0;
             t = NowMs();
             RunForOutput(CheckerExePath(), L"questions.json", folder.path(), output, status);
             exe.push_back(NowMs() - t);
-            clean = clean && status == 0;
+            clean = clean && status == (errors > 0 ? 1u : 0u);
             if (other) {
                 t = NowMs();
                 RunForOutput(other, L"questions.json", folder.path(), output, status);
                 other_exe.push_back(NowMs() - t);
             }
         }
-        std::printf("%10zu%6s %8.1f %8.1f %10.2fx %8.1f", questions, short_texts ? "short" : "", Median(load),
-                    Median(check), Median(check) / Median(load), Median(exe));
+        if (errors == 0) {
+            std::printf("%10zu%7s %8.1f %8.1f %10.2fx %8.1f", questions, kind, Median(load), Median(check),
+                        Median(check) / Median(load), Median(exe));
+        } else {
+            std::printf("%10zu%7s %8s %8.1f %11s %8.1f", questions, kind, "-", Median(check), "-", Median(exe));
+        }
         if (other) std::printf(" %8.1f (%.2fx)", Median(other_exe), Median(exe) / Median(other_exe));
-        std::printf("%s\n", clean ? "" : "  (the checker did not find the bank clean)");
+        std::printf("%s\n", clean ? "" : "  (the checker did not find what the bank holds)");
         std::fflush(stdout);
     }
     DeleteDC(dc);

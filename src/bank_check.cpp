@@ -264,16 +264,23 @@ bool CheckEntry(CheckState& state, size_t position, Question& question, const st
     return true;
 }
 
-// A note at byte `offset` of the bank's text.
-BankNote NoteAt(const std::string& bank_text, size_t offset, const std::string& text) {
-    const std::pair<size_t, size_t> place = LinesAndColumns(bank_text, {offset})[0];
-    return {place.first, CharacterColumn(bank_text, offset - (place.second - 1), offset), MarkedLine(bank_text, offset),
-            text};
+// A note at byte `offset` of the bank's text, at or after the start of its entry, `entry` (whose line is
+// `entry_line`): its line is counted from there, so a bank with a note for every entry is not read again from its
+// start for each.
+BankNote NoteAt(const std::string& bank_text, size_t entry, size_t entry_line, size_t offset, const std::string& text) {
+    const auto begin = bank_text.begin();
+    const size_t line =
+        entry_line + static_cast<size_t>(std::count(begin + static_cast<std::ptrdiff_t>(entry),
+                                                    begin + static_cast<std::ptrdiff_t>(offset), '\n'));
+    const size_t newline = offset == 0 ? std::string::npos : bank_text.rfind('\n', offset - 1);
+    const size_t line_start = newline == std::string::npos ? 0 : newline + 1;
+    return {line, CharacterColumn(bank_text, line_start, offset), MarkedLine(bank_text, offset, line), text};
 }
 
 // A note on a key of an entry that looks meant for `missing`, at the key.
-BankNote MeantKeyNote(const std::string& bank_text, const WrittenKey& written, const char* missing) {
-    return NoteAt(bank_text, written.offset,
+BankNote MeantKeyNote(const std::string& bank_text, size_t entry, size_t entry_line, const WrittenKey& written,
+                      const char* missing) {
+    return NoteAt(bank_text, entry, entry_line, written.offset,
                   "\"" + written.key + "\" is not a key the exam reads: did you mean \"" + missing + "\"?");
 }
 
@@ -306,7 +313,7 @@ void AddValueNote(const std::string& bank_text, size_t offset, BankProblem& prob
     } else {
         text = "\"options\" is here: write the options as a list of texts, [\"...\", \"...\", \"...\", \"...\"].";
     }
-    problem.notes.push_back(NoteAt(bank_text, at, text));
+    problem.notes.push_back(NoteAt(bank_text, offset, problem.line, at, text));
 }
 
 // The exam names the first key an entry lacks; every other one is an error too, and each gets a note where a key
@@ -322,7 +329,8 @@ void AddMissingKeys(const std::string& bank_text, size_t offset, std::vector<Ban
         BankProblem problem = RefusedEntry(first.entry, "\"" + std::string(key.key) + "\" is missing.");
         problem.line = first.line;
         problem.column = first.column;
-        if (key.meant_by) problem.notes.push_back(MeantKeyNote(bank_text, *key.meant_by, key.key));
+        if (key.meant_by)
+            problem.notes.push_back(MeantKeyNote(bank_text, offset, first.line, *key.meant_by, key.key));
         problems.push_back(std::move(problem));
     }
 }

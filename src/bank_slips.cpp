@@ -499,7 +499,7 @@ size_t CharacterColumnAt(const std::string& text, size_t line, size_t byte_colum
     return byte_column == 0 ? 0 : CharacterColumn(text, line_start, line_start + byte_column - 1);
 }
 
-std::string MarkedLine(const std::string& text, size_t offset) {
+std::string MarkedLine(const std::string& text, size_t offset, size_t line) {
     const size_t line_start = LineStart(text, offset), line_end = LineEnd(text, offset);
     // Each character as shown, with the columns it takes and the byte it starts at.
     struct Cell {
@@ -544,7 +544,7 @@ std::string MarkedLine(const std::string& text, size_t offset) {
         column += cell.columns;
     }
     char number[16];
-    std::snprintf(number, sizeof number, "%5zu | ", LineNumber(text, offset));
+    std::snprintf(number, sizeof number, "%5zu | ", line);
     return number + shown + "\n      | " + std::string(caret, ' ') + "^";
 }
 
@@ -586,7 +586,7 @@ Slip FindSlip(const std::string& text, const std::string& message, const std::st
     const size_t line_start = LineStart(text, slip.offset);
     slip.line = LineNumber(text, slip.offset);
     slip.column = CharacterColumn(text, line_start, slip.offset);
-    slip.marked = MarkedLine(text, slip.offset);
+    slip.marked = MarkedLine(text, slip.offset, slip.line);
     return slip;
 }
 

@@ -28,10 +28,11 @@ size_t CharacterColumn(const std::string& text, size_t line_start, size_t offset
 // The same for a place given as the JSON reader gives it: line `line` (from 1) and byte `byte_column` on it (from 1).
 size_t CharacterColumnAt(const std::string& text, size_t line, size_t byte_column);
 
-// The line that holds byte `offset` as shown under a problem, in two lines: its number and its text (tabs expanded,
+// The line that holds byte `offset`, line number `line` (the caller knows it: counting it here would read the text
+// from its start for each note), as shown under a problem, in two lines: its number and its text (tabs expanded,
 // controls and bytes that are not UTF-8 shown as symbols, shortened with "…" around the place when long), then "^"
 // under the place, aligned for characters that take two columns.
-std::string MarkedLine(const std::string& text, size_t offset);
+std::string MarkedLine(const std::string& text, size_t offset, size_t line);
 
 // A member of a question object as written: its key, where the key's quote is, and where its value starts.
 struct WrittenKey {
