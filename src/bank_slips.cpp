@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr char32_t NOT_UTF8 = 0xFFFFFFFF;
 // Where an excerpt is cut: the longest line shown whole, in columns, and how much of it goes before the mark.
 constexpr size_t EXCERPT_COLUMNS = 100, EXCERPT_BEFORE = 40;
 constexpr size_t TAB_STOP = 4;
@@ -25,20 +24,8 @@ const char ELLIPSIS[] = "\xE2\x80\xA6";
 // The character at byte `at`, as strict as the JSON reader: an overlong form, a surrogate or a cut sequence is not
 // UTF-8. `length` is its bytes, 1 for a byte that is not UTF-8.
 char32_t DecodeAt(const std::string& text, size_t at, size_t& length) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    length = 1;
-    if (lead < 0x80) return lead;
-    const size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (size == 0 || lead > 0xF4 || at + size > text.size()) return NOT_UTF8;
-    char32_t code = lead & (0x7F >> size);
-    for (size_t k = 1; k < size; ++k) {
-        const unsigned char next = static_cast<unsigned char>(text[at + k]);
-        if ((next & 0xC0) != 0x80) return NOT_UTF8;
-        code = code << 6 | (next & 0x3F);
-    }
-    const char32_t least = size == 2 ? 0x80 : size == 3 ? 0x800 : 0x10000;
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return NOT_UTF8;
-    length = size;
+    const char32_t code = Utf8CodePointAt(text, at, length);
+    if (code == NOT_UTF8) length = 1;
     return code;
 }
 

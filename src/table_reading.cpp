@@ -19,37 +19,12 @@ constexpr UINT SHIFT_JIS_CODE_PAGE = 932;
 // see that: no overlong forms, surrogates or code points beyond U+10FFFF, as the JSON writer and the exam's parser
 // require.
 size_t FirstBadUtf8(const std::string& text, size_t& bad) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t size = text.size();
-    size_t at = 0;
-    while (at < size) {
-        const unsigned char lead = bytes[at];
-        if (lead < 0x80) {
-            ++at;
-            continue;
-        }
-        bad = 1;
-        size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return at;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            bad = k + 1;
-            if (at + k >= size) return at;
-            if (bytes[at + k] < (k == 1 ? low : 0x80) || bytes[at + k] > (k == 1 ? high : 0xBF)) return at;
-        }
-        at += length;
+    for (size_t at = 0, length = 1; at < text.size(); at += length) {
+        if (Utf8CodePointAt(text, at, length) != NOT_UTF8) continue;
+        // The start of a sequence is seen to be wrong at the byte after it; a byte that starts none, at itself.
+        const auto lead = static_cast<unsigned char>(text[at]);
+        bad = lead >= 0xC2 && lead <= 0xF4 ? length + 1 : 1;
+        return at;
     }
     return std::string::npos;
 }

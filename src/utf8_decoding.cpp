@@ -85,3 +85,33 @@ std::wstring WideFromCheckedUtf8(const std::string_view text, bool* held_nul) {
     }
     return wide;
 }
+
+char32_t Utf8CodePointAt(std::string_view text, size_t at, size_t& length) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+    const unsigned char lead = byte(0);
+    length = 1;
+    if (lead < 0x80) return lead;
+    size_t size = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3;
+        if (lead == 0xE0) low = 0xA0;  // shorter forms are overlong
+        if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // beyond U+10FFFF
+    } else {
+        return NOT_UTF8;
+    }
+    char32_t code = lead & (0x7F >> size);
+    for (size_t k = 1; k < size; ++k) {
+        if (at + k >= text.size() || byte(k) < (k == 1 ? low : 0x80) || byte(k) > (k == 1 ? high : 0xBF))
+            return NOT_UTF8;
+        code = code << 6 | (byte(k) & 0x3F);
+        length = k + 1;
+    }
+    return code;
+}

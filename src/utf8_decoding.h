@@ -13,5 +13,12 @@ std::wstring Utf8ToWide(const std::string& text);
 // `held_nul`, when given, says whether there was one.
 std::wstring WideFromCheckedUtf8(std::string_view text, bool* held_nul = nullptr);
 
+// What Utf8CodePointAt gives for bytes that are not UTF-8.
+constexpr char32_t NOT_UTF8 = 0xFFFFFFFF;
+// The character at byte `at` of `text` (at < size), as strict as the JSON reader: an overlong form, a surrogate or a
+// cut sequence is not UTF-8. `length` is its bytes; for bytes that are not UTF-8, NOT_UTF8 with `length` the bytes of
+// the longest start of a sequence there (1 when the first byte starts none), as Unicode counts one U+FFFD.
+char32_t Utf8CodePointAt(std::string_view text, size_t at, size_t& length);
+
 // Converts UTF-16 to UTF-8; a lone surrogate becomes U+FFFD. Utf8FromWide(Utf8ToWide(x)) is `x` made well-formed.
 std::string Utf8FromWide(const std::wstring& text);
