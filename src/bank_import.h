@@ -20,17 +20,16 @@ struct QuestionCells {
 
 // What a table makes: its questions, in row order, and where each came from.
 struct ImportedTable {
-    bool headed = false;                 // the first row names the columns
+    bool headed = false;                 // a header row names the columns
+    std::vector<std::string> column_names;  // each column's name as the header shows it, column 1 first
     std::vector<Question> questions;     // texts exactly as in the cells
     std::vector<QuestionCells> cells;    // one for each question
     std::vector<TableProblem> errors;    // rows the bank cannot take; no bank is written when there are any
     std::vector<TableProblem> notes;     // said once: the columns left out
 };
 
-// Turns the table's rows into questions. A first row that names a question column (question, questionText, 問題,
-// 問題文) is a header: it also names the options (option 1..n, A-D, 選択肢, ア-エ) and the answer (answer,
-// correctAnswer, 正解, 解答), case and surrounding spaces aside, and any other column is left out. Without one,
-// a row is its question, its options and, in its last cell, its answer. An answer is a letter (A-D, a-d, Ａ-Ｄ), a
+// Turns the table's rows into questions, from the columns FindColumns finds. Without a header, a row is its question,
+// its options and, in its last cell, its answer. An answer is a letter (A-D, a-d, Ａ-Ｄ), a
 // kana (ア イ ウ エ) or a number from 1, or from 0 in a column named correctAnswer, as in the bank; anything else, or
 // an answer that names no option of its row, is an error at its cell.
 ImportedTable ImportTable(const Table& table);
@@ -53,6 +52,8 @@ struct ImportMessage {
 struct TableImport {
     std::string encoding;  // as DecodedText names it; empty when the bytes were refused
     char separator = ',';
+    bool workbook = false;  // read from a workbook's sheet: cells are named as C7
+    std::vector<std::string> column_names;  // each column's name as the header shows it, column 1 first
     bool cut = false;     // the text was cut into rows of cells
     bool headed = false;  // and its first row names the columns
     std::vector<Question> questions;
@@ -63,6 +64,17 @@ struct TableImport {
     bool checked = true;  // false when the checker ran out of memory
 };
 
+// What the author chose on the command line.
+struct ImportOptions {
+    TextEncoding encoding = TextEncoding::Found;  // how a text table's bytes are read
+    std::string sheet;  // a workbook's sheet by name or number from 1; empty for the first
+};
+
 // Reads the table, makes its questions and the bank's text, and checks that text with the checker's rules, measuring
 // in `dc` (NewCheckingDc); `bank_name` names the bank in a message about memory.
-TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name);
+TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
+                             const ImportOptions& options = {});
+
+// Where `problem` is, as the spreadsheet shows it: "row 7, column C "Option B"", or in a workbook "cell C7 "Option
+// B"" (the column's header name when it has one); "row 7" for a whole row; empty for the whole file.
+std::string PlaceInTable(const TableImport& imported, const TableProblem& problem);

@@ -224,7 +224,7 @@ DecodedText DecodeText(const std::string& bytes) {
     return decoded;
 }
 
-Table ReadTable(const std::string& bytes) {
+Table ReadTable(const std::string& bytes, TextEncoding) {
     DecodedText decoded = DecodeText(bytes);
     Table table;
     if (!decoded.refused.empty()) {

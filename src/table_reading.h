@@ -22,7 +22,8 @@ struct TableProblem {
 // What reading a table's bytes made of them.
 struct Table {
     std::string encoding;                // how the bytes were read (DecodedText); empty when they were refused
-    char separator = ',';                // ',' or '\t'
+    char separator = ',';                // ',', ';' or '\t'; 0 for a workbook's sheet
+    bool workbook = false;               // read from a workbook's sheet, whose cells are named as C7
     std::vector<TableRow> rows;          // the rows that are not blank (a cell holding anything)
     std::vector<TableProblem> problems;  // empty when the table was read
 };
@@ -39,8 +40,11 @@ struct DecodedText {
 // in it. Anything else is refused with the first bytes that are neither, where they are.
 DecodedText DecodeText(const std::string& bytes);
 
+// How a text table's bytes are to be read: found from the bytes, or as the author says.
+enum class TextEncoding { Found, Utf8, ShiftJis, Windows1252, Utf16Le, Utf16Be };
+
 // Reads a table's bytes: decoded as DecodeText says, then cut into rows of cells. The separator is a tab when the
 // first row holds one outside quotes, otherwise a comma. A cell in double quotes may hold the separator, line breaks
 // and "" for a quote; a line break in a cell, CR LF or LF, becomes LF. Rows end at CR LF or LF; blank rows (nothing
 // in any cell) are left out but counted.
-Table ReadTable(const std::string& bytes);
+Table ReadTable(const std::string& bytes, TextEncoding encoding = TextEncoding::Found);

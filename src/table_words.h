@@ -1,0 +1,23 @@
+// How the importer reads a cell's words: header names and answers are compared without case or surrounding spaces,
+// and written in ASCII, full-width or kana forms as exams print them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The labels of Japanese exams' options, in their order.
+constexpr wchar_t KANA[] = L"アイウエオカキクケコ";
+constexpr size_t KANA_COUNT = sizeof KANA / sizeof KANA[0] - 1;
+
+// A cell's text as a header or an answer is compared: without surrounding spaces (also the full-width one), ASCII
+// letters in lower case.
+std::wstring Folded(const std::string& cell);
+
+// A number written in ASCII or full-width digits, up to nine of them; -1 when `text` is not one.
+long SmallNumber(const std::wstring& text);
+
+// A letter a-z (the text folded) or Ａ-Ｚ, ａ-ｚ, or a kana ア-コ, as an option's position from 0; -1 otherwise.
+long LabelPosition(const std::wstring& text);
+
+// A column as spreadsheets letter it: 1 is "A", 27 is "AA".
+std::string ColumnLetters(size_t column);
