@@ -1,60 +1,211 @@
 // From a table's rows to the bank's questions. Authors name columns in English or Japanese and write answers in the
 // forms their exams print, so each form is read as it is meant; an answer that could mean two things, or nothing,
-// is an error at its cell rather than a guess.
+// is an error at its cell rather than a guess. What the checker finds is said at the table's cells, in its words.
 #include "bank_import.h"
 
 #include <algorithm>
+#include <map>
+#include <new>
+#include <tuple>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
+#include "page_layout.h"
 #include "table_header.h"
 #include "table_words.h"
 #include "utf8_decoding.h"
 
 namespace {
 
+// The rows the exam shows for a question's options.
+constexpr size_t SHOWN_OPTIONS = 4;
+
 // "A to D, ア to エ or 1 to 4": the answers a row of `count` options takes.
 std::string AnswerForms(size_t count, bool from_zero) {
     const auto range = [&](const std::string& first, const std::string& last) {
         return count == 1 ? first : first + " to " + last;
     };
-    std::string forms = range("A", std::string(1, static_cast<char>('A' + std::min<size_t>(count, 26) - 1)));
+    std::string forms = range("A", OptionLetter(count - 1));
     if (count <= KANA_COUNT) forms += ", " + range("ア", Utf8FromWide(std::wstring(1, KANA[count - 1])));
     return forms + " or " + range(from_zero ? "0" : "1", std::to_string(from_zero ? count - 1 : count));
 }
 
-// The answer in `cell` as a position from 0 among `count` options, or -1 after saying what is wrong at its cell.
-long ReadAnswer(const std::string& cell, size_t count, bool from_zero, size_t row, size_t column,
-                ImportedTable& imported) {
+// A cell's text as the bank holds it. Utf8ToWide ends a text at a NUL; a cell's NUL is kept so the exam's loader
+// reads the text as the cell holds it, and the author is told the exam cuts it there.
+std::wstring Wide(const std::string& text) {
+    std::wstring converted;
+    size_t from = 0;
+    for (size_t nul = text.find('\0');; nul = text.find('\0', from)) {
+        converted += Utf8ToWide(text.substr(from, nul == std::string::npos ? std::string::npos : nul - from));
+        if (nul == std::string::npos) return converted;
+        converted += L'\0';
+        from = nul + 1;
+    }
+}
+
+// A text as a message quotes it: cut to its first 40 characters.
+std::string Quoted(const std::wstring& text) {
+    const size_t limit = 40;
+    return "\"" + Utf8FromWide(text.size() > limit ? text.substr(0, limit) + L"…" : text) + "\"";
+}
+
+// An answer that reads as one option by its letter, kana or number and as another by its text: which one is meant
+// is up to the rest of the column.
+struct OpenAnswer {
+    size_t question = 0;  // in ImportedTable::questions
+    long label = 0;       // the option its letter, kana or number names
+    long value = 0;       // the option whose text it is
+    bool number = false;  // the label is a number, not a letter or kana
+    std::string cell;
+};
+
+// What the rows' answers tell of the answer column as a whole.
+struct AnswerColumn {
+    bool from_zero = false;
+    bool labels = false;  // an answer that reads only as an option's letter, kana or number
+    bool values = false;  // an answer that reads only as an option's text
+    std::vector<OpenAnswer> open;
+};
+
+// What the import keeps while it reads the rows.
+struct RowsRead {
+    ImportedTable& imported;
+    AnswerColumn answers;
+    char separator;
+    bool workbook;
+};
+
+// An error at the answer's cell when the exam would not show the option it names.
+bool AnswerShown(RowsRead& read, const QuestionCells& where, long answer, const std::string& cell) {
+    if (static_cast<size_t>(answer) < SHOWN_OPTIONS) return true;
+    read.imported.errors.push_back(
+        {where.row, where.answer_column,
+         "the answer \"" + cell + "\" is option " + OptionLetter(static_cast<size_t>(answer)) +
+             ", but the exam shows only the first four options: the candidate could never choose it. Put the right "
+             "option among the first four."});
+    return false;
+}
+
+// The answer in `cell` as a position from 0 among the question's options, -2 when it is left to the column, or -1
+// after saying what is wrong at its cell.
+long ReadAnswer(RowsRead& read, const std::string& cell, const Question& question, const QuestionCells& where) {
+    const size_t count = question.options.size();
     const std::wstring answer = Folded(cell);
-    const std::string forms = AnswerForms(count, from_zero);
-    const auto error = [&](const std::string& text) {
-        imported.errors.push_back({row, column, text});
-        return -1;
+    const std::string forms = AnswerForms(count, read.answers.from_zero);
+    const auto error = [&](std::string text) {
+        const std::string invisible = InvisibleCharacters(cell);
+        if (!invisible.empty()) text += " The cell holds " + invisible + ", which cannot be seen: type the answer again.";
+        read.imported.errors.push_back({where.row, where.answer_column, text});
+        return -1L;
     };
     if (answer.empty()) return error("the answer is empty: write the right option as " + forms + ".");
-    long position = LabelPosition(answer);
-    const bool number = position < 0;
-    if (number) {
-        const long value = SmallNumber(answer);
-        if (value < 0)
-            return error("the answer \"" + cell + "\" is not an option's letter, kana or number: write the right "
-                         "option as " + forms + ".");
-        if (value == 0 && !from_zero)
-            return error("the answer is 0, but numbers count from 1 here (only a column named correctAnswer "
-                         "counts from 0, as the bank does): write the right option as " + forms + ".");
-        position = from_zero ? value : value - 1;
+    long label = LabelPosition(answer);
+    const long number = label < 0 ? SmallNumber(answer) : -1;
+    if (number >= 0) label = read.answers.from_zero ? number : number - 1;
+    const bool labelled = label >= 0 && static_cast<size_t>(label) < count;
+    std::vector<long> values;
+    for (size_t k = 0; k < count; ++k)
+        if (Folded(Utf8FromWide(question.options[k])) == answer) values.push_back(static_cast<long>(k));
+    if (labelled) {
+        const auto other = std::find_if(values.begin(), values.end(), [&](long value) { return value != label; });
+        if (other == values.end()) {
+            read.answers.labels = read.answers.labels || values.empty();
+            return label;
+        }
+        read.answers.open.push_back({read.imported.questions.size(), label, *other, number >= 0, cell});
+        return -2;
     }
-    if (static_cast<size_t>(position) >= count) {
-        return error("the answer \"" + cell + "\" names option " + std::to_string(position + 1) +
-                     ", but this row has " + (count == 1 ? "1 option" : std::to_string(count) + " options") + ": write the right option as " +
-                     forms + ".");
+    if (values.size() == 1) {
+        read.answers.values = true;
+        return values[0];
     }
-    return position;
+    if (values.size() > 1) {
+        return error("the answer \"" + cell + "\" is the text of options " + OptionLetter(values[0]) + " and " +
+                     OptionLetter(values[1]) + ": write the right option as " + forms + ".");
+    }
+    if (number == 0 && !read.answers.from_zero)
+        return error("the answer is 0, but numbers count from 1 here (only a column named correctAnswer counts from "
+                     "0, as the bank does): write the right option as " + forms + ".");
+    if (label >= 0) {
+        return error("the answer \"" + cell + "\" names option " + OptionLetter(static_cast<size_t>(label)) +
+                     ", but this row has " + (count == 1 ? "1 option" : std::to_string(count) + " options") +
+                     ": write the right option as " + forms + ".");
+    }
+    return error("the answer \"" + cell + "\" is not an option's letter, kana, number or text: write the right option "
+                 "as " + forms + ".");
+}
+
+// The candidate's view of the question's texts, known from the cells: said here, at the cell, rather than as the
+// checker says it of the bank.
+void TextWarnings(const Question& question, QuestionCells& where, std::vector<TableProblem>& warnings) {
+    if (question.questionText.find(L'\0') != std::wstring::npos) {
+        warnings.push_back({where.row, where.question_column,
+                            "the question holds a NUL character (U+0000): the exam shows it only up to there. Remove "
+                            "it."});
+        where.texts_said |= 1u;
+    }
+    const size_t count = question.options.size();
+    for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
+        const std::wstring& option = question.options[k];
+        const std::string name = "option " + OptionLetter(k);
+        if (option.find(L'\0') != std::wstring::npos) {
+            warnings.push_back({where.row, where.option_columns[k],
+                                name + " holds a NUL character (U+0000): the exam shows it only up to there. Remove "
+                                "it."});
+        } else if (IsBlank(option)) {
+            warnings.push_back({where.row, where.option_columns[k],
+                                name + " is blank: the exam shows an empty row for it. Write its text."});
+        } else {
+            continue;
+        }
+        where.texts_said |= 1u << (k + 1);
+    }
+    if (count < SHOWN_OPTIONS) {
+        const size_t missing = SHOWN_OPTIONS - count;
+        warnings.push_back({where.row, 0,
+                            "the row has " + std::to_string(count) + (count == 1 ? " option" : " options") +
+                                ", so the exam shows " + std::to_string(missing) +
+                                (missing == 1 ? " empty row" : " empty rows") + " under them. Give it four options."});
+        where.count_said = true;
+    } else if (count > SHOWN_OPTIONS) {
+        const std::string hidden = count == SHOWN_OPTIONS + 1 ? "option E " + Quoted(question.options[4]) + " is"
+                                   : "options E to " + OptionLetter(count - 1) + " are";
+        warnings.push_back({where.row, where.option_columns[SHOWN_OPTIONS],
+                            "the row has " + std::to_string(count) + " options, but the exam shows only the first "
+                            "four: " + hidden + " never shown. Remove " + (count == SHOWN_OPTIONS + 1 ? "it." : "them.")});
+        where.count_said = true;
+    }
+}
+
+// The separator's name, as an author knows the key.
+std::string SeparatorName(char separator) {
+    return separator == '\t' ? "tab" : separator == ';' ? "semicolon" : "comma";
+}
+
+// An error at the first cell of `row` beyond `width` columns, when it holds anything: a cell the separator cut in two
+// moves every cell after it one column on, the answer too.
+bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* whose) {
+    size_t beyond = width;
+    while (beyond < row.cells.size() && Folded(row.cells[beyond]).empty()) ++beyond;
+    if (beyond >= row.cells.size()) return true;
+    size_t used = row.cells.size();
+    while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
+    const std::string cause =
+        read.workbook ? " Move the cell into a column of its own, or remove it."
+                      : " An unquoted " + SeparatorName(read.separator) + " in a cell before it is the likely cause: " +
+                            "it cuts that cell in two and moves the cells after it one column on. Put that cell in "
+                            "quotes (\"...\").";
+    read.imported.errors.push_back({row.row, beyond + 1,
+                                    "the row has " + std::to_string(used) + " columns of cells (A to " +
+                                        ColumnLetters(used) + "), but " + whose + " " + std::to_string(width) +
+                                        " (A to " + ColumnLetters(width) + "): this cell is beyond them." + cause});
+    return false;
 }
 
 // One row as a question, from the cells `columns` names; a row the bank cannot take adds its errors instead.
-void ImportRow(const TableRow& row, const TableColumns& columns, ImportedTable& imported) {
+void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns) {
+    ImportedTable& imported = read.imported;
     const auto cell = [&](size_t column) { return column && column <= row.cells.size() ? row.cells[column - 1] : ""; };
     QuestionCells where;
     where.row = row.row;
@@ -62,41 +213,101 @@ void ImportRow(const TableRow& row, const TableColumns& columns, ImportedTable& 
     where.answer_column = columns.answer;
     where.option_columns = columns.options;
     // Options left empty at the end are options this question does not have.
-    while (!where.option_columns.empty() && cell(where.option_columns.back()).empty()) where.option_columns.pop_back();
+    while (!where.option_columns.empty() && Folded(cell(where.option_columns.back())).empty())
+        where.option_columns.pop_back();
     const size_t errors = imported.errors.size();
-    if (Folded(cell(columns.question)).empty())
+    Question question;
+    question.questionText = Wide(cell(columns.question));
+    if (IsBlank(question.questionText) && question.questionText.find(L'\0') == std::wstring::npos)
         imported.errors.push_back({row.row, columns.question, "the question is empty: write it, or remove the row."});
     if (where.option_columns.empty()) {
         imported.errors.push_back({row.row, columns.options.empty() ? columns.question + 1 : columns.options[0],
                                    "the row has no options: write them, or remove the row."});
         return;
     }
-    const long answer =
-        ReadAnswer(cell(columns.answer), where.option_columns.size(), columns.from_zero, row.row, columns.answer,
-                   imported);
-    if (imported.errors.size() != errors) return;
-    Question question;
-    // Utf8ToWide ends a text at a NUL; a cell's NUL is kept so the checker can say the exam cuts the text there.
-    const auto wide = [](const std::string& text) {
-        std::wstring converted;
-        size_t from = 0;
-        for (size_t nul = text.find('\0'); ; nul = text.find('\0', from)) {
-            converted += Utf8ToWide(text.substr(from, nul == std::string::npos ? std::string::npos : nul - from));
-            if (nul == std::string::npos) return converted;
-            converted += L'\0';
-            from = nul + 1;
+    std::vector<size_t> text_columns = {columns.question};
+    text_columns.insert(text_columns.end(), where.option_columns.begin(), where.option_columns.end());
+    for (const size_t column : text_columns) {
+        if (IsErrorValue(cell(column))) {
+            imported.errors.push_back(
+                {row.row, column,
+                 "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. Mend the formula (or write the text "
+                     "itself) and save the table again."});
         }
-    };
-    question.questionText = wide(cell(columns.question));
-    for (const size_t column : where.option_columns) question.options.push_back(wide(cell(column)));
-    question.correctAnswer = static_cast<int>(answer);
+    }
+    for (const size_t column : where.option_columns) question.options.push_back(Wide(cell(column)));
+    if (imported.errors.size() != errors) return;
+    const long answer = ReadAnswer(read, cell(columns.answer), question, where);
+    if (answer == -1 || (answer >= 0 && !AnswerShown(read, where, answer, cell(columns.answer)))) return;
+    question.correctAnswer = static_cast<int>(std::max(answer, 0L));
+    TextWarnings(question, where, imported.warnings);
     imported.questions.push_back(std::move(question));
     imported.cells.push_back(std::move(where));
 }
 
+// Each open answer read as the rest of its column reads, or an error at its cell showing both readings.
+void SettleOpenAnswers(RowsRead& read) {
+    const AnswerColumn& column = read.answers;
+    for (const OpenAnswer& open : column.open) {
+        Question& question = read.imported.questions[open.question];
+        const QuestionCells& where = read.imported.cells[open.question];
+        if (column.values != column.labels) {
+            const long answer = column.values ? open.value : open.label;
+            if (AnswerShown(read, where, answer, open.cell)) question.correctAnswer = static_cast<int>(answer);
+            continue;
+        }
+        const std::string as_label = open.number ? std::string("the options' number, counted from ") +
+                                                       (column.from_zero ? "0" : "1")
+                                                 : "its letter";
+        const size_t count = question.options.size();
+        read.imported.errors.push_back(
+            {where.row, where.answer_column,
+             "the answer \"" + open.cell + "\" could be option " + OptionLetter(static_cast<size_t>(open.label)) +
+                 " (" + Quoted(question.options[open.label]) + "), read as " + as_label + ", or option " +
+                 OptionLetter(static_cast<size_t>(open.value)) + " (" + Quoted(question.options[open.value]) +
+                 "), whose text it is, and the rest of the answer column does not tell which. Write the right option "
+                 "as its letter, " + (count == 1 ? "A" : "A to " + OptionLetter(count - 1)) + "."});
+    }
+}
+
+// The bank's texts as the exam says a repeat's: "row 7".
+std::string RowOf(const ImportedTable& imported, size_t entry) {
+    return "row " + std::to_string(imported.cells[entry].row);
+}
+
+// "The table is too large...": said the same whichever stage ran out of memory.
+TableImport TooLargeForMemory(TableImport& partial) {
+    TableImport result;
+    result.encoding = std::move(partial.encoding);
+    result.separator = partial.separator;
+    result.workbook = partial.workbook;
+    result.checked = false;
+    result.errors = 1;
+    result.messages.push_back(
+        {MessageKind::Error,
+         {0, 0, "the table is too large for the memory available: close other programs and run the import again, or "
+                "split the table into smaller ones."}});
+    return result;
+}
+
+// The headerless table's rows most often have this many cells: a row with more was likely cut by a separator.
+size_t UsualWidth(const Table& table, size_t first) {
+    std::map<size_t, size_t> rows_of_width;
+    for (size_t k = first; k < table.rows.size(); ++k) {
+        size_t used = table.rows[k].cells.size();
+        while (used > 0 && Folded(table.rows[k].cells[used - 1]).empty()) --used;
+        ++rows_of_width[used];
+    }
+    size_t usual = 0, most = 0;
+    for (const auto& [width, rows] : rows_of_width) {
+        if (rows > most) std::tie(usual, most) = std::make_pair(width, rows);
+    }
+    return most >= 2 ? usual : static_cast<size_t>(-1);
+}
+
 }  // namespace
 
-ImportedTable ImportTable(const Table& table) {
+ImportedTable ImportTable(Table& table) {
     ImportedTable imported;
     const TableColumns header_columns = FindColumns(table);
     imported.headed = header_columns.headed;
@@ -104,96 +315,172 @@ ImportedTable ImportTable(const Table& table) {
     imported.errors = header_columns.errors;
     imported.notes = header_columns.notes;
     if (!imported.errors.empty()) return imported;
+    RowsRead read{imported, {}, table.separator, table.workbook};
+    read.answers.from_zero = header_columns.from_zero;
+    const size_t first_column = header_columns.numbered ? 2 : 1;
+    const size_t usual = imported.headed ? 0 : UsualWidth(table, header_columns.first_question);
     for (size_t k = header_columns.first_question; k < table.rows.size(); ++k) {
-        const TableRow& row = table.rows[k];
+        TableRow& row = table.rows[k];
         if (imported.headed) {
-            ImportRow(row, header_columns, imported);
-            continue;
+            if (WithinWidth(read, row, header_columns.width, "the header has")) ImportRow(read, row, header_columns);
+        } else if (WithinWidth(read, row, usual, "most rows have")) {
+            // Without a header: the question, the options, and the answer in the row's last cell that holds anything.
+            size_t used = row.cells.size();
+            while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
+            if (used < first_column + 2) {
+                imported.errors.push_back(
+                    {row.row, used + 1,
+                     "the row has " + std::to_string(used) + (used == 1 ? " cell" : " cells") + ", but a question "
+                     "needs three at least: the question, its options, then the answer in the last cell."});
+            } else {
+                TableColumns columns;
+                columns.question = first_column;
+                for (size_t column = first_column + 1; column < used; ++column) columns.options.push_back(column);
+                columns.answer = used;
+                ImportRow(read, row, columns);
+            }
         }
-        // Without a header: the question, the options, and the answer in the row's last cell that holds anything.
-        size_t used = row.cells.size();
-        while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
-        if (used < 3) {
-            imported.errors.push_back(
-                {row.row, used + 1,
-                 "the row has " + std::to_string(used) + (used == 1 ? " cell" : " cells") + ", but a question needs "
-                 "three at least: the question, its options, then the answer in the last cell."});
-            continue;
-        }
-        TableColumns columns;
-        columns.question = 1;
-        for (size_t column = 2; column < used; ++column) columns.options.push_back(column);
-        columns.answer = used;
-        ImportRow(row, columns, imported);
+        // The row is read: its cells are not needed again.
+        std::vector<std::string>().swap(row.cells);
     }
+    SettleOpenAnswers(read);
+    std::stable_sort(imported.errors.begin(), imported.errors.end(),
+                     [](const TableProblem& a, const TableProblem& b) { return a.row < b.row; });
     if (imported.errors.empty() && imported.questions.empty())
         imported.errors.push_back({0, 0, "the table holds no questions."});
     return imported;
 }
 
 std::string BankJson(const std::vector<Question>& questions) {
-    nlohmann::ordered_json bank = nlohmann::ordered_json::array();
-    for (const Question& question : questions) {
+    if (questions.empty()) return "[]\n";
+    // Entry by entry, so the text is never held twice over as a document too. A JSON text holds no raw line
+    // break, so each of an entry's lines is indented by the break before it.
+    std::string bank = "[\n";
+    for (size_t k = 0; k < questions.size(); ++k) {
+        const Question& question = questions[k];
         nlohmann::ordered_json entry;
         entry["questionText"] = Utf8FromWide(question.questionText);
         nlohmann::ordered_json options = nlohmann::ordered_json::array();
         for (const std::wstring& option : question.options) options.push_back(Utf8FromWide(option));
         entry["options"] = std::move(options);
         entry["correctAnswer"] = question.correctAnswer;
-        bank.push_back(std::move(entry));
+        const std::string text = entry.dump(2);
+        bank += "  ";
+        for (const char c : text) {
+            bank += c;
+            if (c == '\n') bank += "  ";
+        }
+        bank += k + 1 < questions.size() ? ",\n" : "\n";
     }
-    return bank.dump(2) + "\n";
+    return bank + "]\n";
 }
 
-TableProblem ProblemInTable(const ImportedTable& imported, const BankProblem& problem) {
-    if (problem.entry == NO_ENTRY || problem.entry >= imported.cells.size()) return {0, 0, problem.text};
-    const QuestionCells& where = imported.cells[problem.entry];
-    size_t column = where.question_column;
-    if (problem.field == BankField::Answer) column = where.answer_column;
-    if (problem.field == BankField::Option && problem.option < where.option_columns.size())
-        column = where.option_columns[problem.option];
-    std::string text = problem.text;
-    if (problem.same_as != NO_ENTRY && problem.same_as < imported.cells.size()) {
-        text = "the same question and options as row " + std::to_string(imported.cells[problem.same_as].row) +
-               ": remove one of them.";
+std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const BankReport& report) {
+    std::vector<ImportMessage> findings;
+    size_t last_entry = NO_ENTRY;
+    bool entry_seen = false;  // a finding of the whole entry was met for `last_entry`
+    for (const BankProblem& problem : report.problems) {
+        const MessageKind kind = problem.error ? MessageKind::Error : MessageKind::Warning;
+        if (problem.entry == NO_ENTRY || problem.entry >= imported.cells.size()) {
+            findings.push_back({kind, {0, 0, problem.text}});
+            continue;
+        }
+        if (problem.entry != last_entry) entry_seen = false;
+        last_entry = problem.entry;
+        const QuestionCells& where = imported.cells[problem.entry];
+        if (problem.same_as != NO_ENTRY && problem.same_as < imported.cells.size()) {
+            findings.push_back({kind,
+                                {where.row, where.question_column,
+                                 "the same question and options as " + RowOf(imported, problem.same_as) +
+                                     ": remove one of them."}});
+            continue;
+        }
+        // What else the checker can find in a bank the importer wrote is what the exam's page makes of it; the
+        // rest (the count, blank texts, NULs, an answer not shown) the importer said itself.
+        switch (problem.field) {
+            case BankField::QuestionText:
+                if (where.texts_said & 1u) continue;
+                findings.push_back({kind,
+                                    {where.row, where.question_column,
+                                     "the question scrolls on the exam's page: even at the smallest size it does not "
+                                     "fit beside its options. Shorten it, or its options."}});
+                break;
+            case BankField::Option:
+                if (problem.option >= where.option_columns.size() ||
+                    (problem.option < 31 && (where.texts_said & (1u << (problem.option + 1)))))
+                    continue;
+                findings.push_back({kind,
+                                    {where.row, where.option_columns[problem.option],
+                                     "option " + OptionLetter(problem.option) + " is cut short with \"…\" on the "
+                                     "exam's page: the candidate reads its end only by resting the mouse on it. "
+                                     "Shorten it, or the question."}});
+                break;
+            case BankField::Answer:
+                // An answer the exam does not show is the importer's error; the bank is not written then.
+                continue;
+            case BankField::Entry:
+                // The checker says the options' count first of all it says of the whole entry.
+                if (!entry_seen && where.count_said) {
+                    entry_seen = true;
+                    continue;
+                }
+                entry_seen = true;
+                findings.push_back({kind,
+                                    {where.row, 0,
+                                     "the question and its options are shown smaller than the normal size: they do "
+                                     "not fit the exam's page at it. Shorten them to keep it."}});
+                break;
+        }
     }
-    return {where.row, column, text};
+    return findings;
 }
 
 TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
                              const ImportOptions& options) {
     TableImport result;
-    const Table table = ReadTable(bytes, options.encoding);
-    result.encoding = table.encoding;
-    result.separator = table.separator;
-    result.workbook = table.workbook;
-    for (const TableProblem& problem : table.problems) result.messages.push_back({MessageKind::Error, problem});
-    if (!table.problems.empty()) {
-        result.errors = table.problems.size();
-        return result;
-    }
-    result.cut = true;
-    ImportedTable imported = ImportTable(table);
-    result.headed = imported.headed;
-    result.column_names = imported.column_names;
-    for (const TableProblem& note : imported.notes) result.messages.push_back({MessageKind::Note, note});
-    for (const TableProblem& error : imported.errors) result.messages.push_back({MessageKind::Error, error});
-    result.errors = imported.errors.size();
-    if (result.errors) return result;
+    try {
+        Table table = ReadTable(bytes, options.encoding);
+        result.encoding = table.encoding;
+        result.separator = table.separator;
+        result.workbook = table.workbook;
+        for (const TableProblem& problem : table.problems) result.messages.push_back({MessageKind::Error, problem});
+        if (!table.problems.empty()) {
+            result.errors = table.problems.size();
+            return result;
+        }
+        result.cut = true;
+        ImportedTable imported = ImportTable(table);
+        Table().rows.swap(table.rows);
+        result.headed = imported.headed;
+        result.column_names = imported.column_names;
+        for (const TableProblem& note : imported.notes) result.messages.push_back({MessageKind::Note, note});
+        for (const TableProblem& error : imported.errors) result.messages.push_back({MessageKind::Error, error});
+        result.errors = imported.errors.size();
+        if (result.errors) return result;
 
-    // What is written is checked first: a bank the exam would refuse is not written at all.
-    std::string bank = BankJson(imported.questions);
-    const BankReport report = CheckBank(dc, bank_name, bank);
-    for (const BankProblem& problem : report.problems) {
-        result.messages.push_back(
-            {problem.error ? MessageKind::Error : MessageKind::Warning, ProblemInTable(imported, problem)});
+        // What is written is checked first: a bank the exam would refuse is not written at all.
+        std::string bank = BankJson(imported.questions);
+        result.question_count = imported.questions.size();
+        std::vector<Question>().swap(imported.questions);
+        const BankReport report = CheckBank(dc, bank_name, bank);
+        if (!report.checked) return TooLargeForMemory(result);
+        std::vector<ImportMessage> warnings;
+        for (const TableProblem& warning : imported.warnings) warnings.push_back({MessageKind::Warning, warning});
+        const std::vector<ImportMessage> findings = FindingsInTable(imported, report);
+        warnings.insert(warnings.end(), findings.begin(), findings.end());
+        // Row by row, as the author goes through the table; what the importer said comes before the checker's.
+        std::stable_sort(warnings.begin(), warnings.end(), [](const ImportMessage& a, const ImportMessage& b) {
+            return a.problem.row < b.problem.row;
+        });
+        for (ImportMessage& message : warnings) {
+            ++(message.kind == MessageKind::Error ? result.errors : result.warnings);
+            result.messages.push_back(std::move(message));
+        }
+        if (!result.errors) result.bank = std::move(bank);
+        return result;
+    } catch (const std::bad_alloc&) {
+        return TooLargeForMemory(result);
     }
-    result.errors = report.errors;
-    result.warnings = report.warnings;
-    result.checked = report.checked;
-    result.questions = std::move(imported.questions);
-    if (!result.errors) result.bank = std::move(bank);
-    return result;
 }
 
 std::string PlaceInTable(const TableImport& imported, const TableProblem& problem) {

@@ -16,6 +16,10 @@ struct QuestionCells {
     size_t question_column = 0;
     std::vector<size_t> option_columns;  // one for each option the question has
     size_t answer_column = 0;
+    // What the importer said itself of the question, so the checker's finding of the same is not said again: the
+    // options' count (not four), and which texts are blank or hold a NUL (bit 0 the question, bit k + 1 option k).
+    bool count_said = false;
+    unsigned texts_said = 0;
 };
 
 // What a table makes: its questions, in row order, and where each came from.
@@ -25,21 +29,20 @@ struct ImportedTable {
     std::vector<Question> questions;     // texts exactly as in the cells
     std::vector<QuestionCells> cells;    // one for each question
     std::vector<TableProblem> errors;    // rows the bank cannot take; no bank is written when there are any
-    std::vector<TableProblem> notes;     // said once: the columns left out
+    std::vector<TableProblem> warnings;  // what a candidate would trip over, known from the cells themselves
+    std::vector<TableProblem> notes;     // said once: the rows and columns left out
 };
 
-// Turns the table's rows into questions, from the columns FindColumns finds. Without a header, a row is its question,
-// its options and, in its last cell, its answer. An answer is a letter (A-D, a-d, Ａ-Ｄ), a
-// kana (ア イ ウ エ) or a number from 1, or from 0 in a column named correctAnswer, as in the bank; anything else, or
-// an answer that names no option of its row, is an error at its cell.
-ImportedTable ImportTable(const Table& table);
+// Turns the table's rows into questions, from the columns FindColumns finds, freeing each row's cells once read.
+// Without a header, a row is its question, its options and, in its last cell, its answer. An answer is a letter
+// (A-D, a-d, Ａ-Ｄ), a kana (ア イ ウ エ), a number from 1 (from 0 in a column named correctAnswer, as in the bank),
+// or the text of one of its row's options. An answer that reads both as one option's number or letter and as
+// another's text is read as the rest of the column reads, and is an error at its cell when the rest does not tell;
+// an answer that names no option, or one the exam does not show, is an error at its cell.
+ImportedTable ImportTable(Table& table);
 
 // The bank's text, laid out as the sample bank is: UTF-8 JSON, two spaces of indent, ending in a line break.
 std::string BankJson(const std::vector<Question>& questions);
-
-// Where a problem the checker found in the bank written from `imported` is in the table, and its words: a question
-// given twice names the row of the first.
-TableProblem ProblemInTable(const ImportedTable& imported, const BankProblem& problem);
 
 // What the import says: an error keeps the bank from being written.
 enum class MessageKind { Error, Warning, Note };
@@ -47,6 +50,11 @@ struct ImportMessage {
     MessageKind kind;
     TableProblem problem;
 };
+
+// The checker's findings in the bank written from `imported`, at their cells in the table's words, told from the
+// findings' data: what the importer said itself of a question is left out; a question given twice names the row of
+// the first.
+std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const BankReport& report);
 
 // A table's bytes made a bank, with everything to say about it, in the order to say it.
 struct TableImport {
@@ -56,7 +64,8 @@ struct TableImport {
     std::vector<std::string> column_names;  // each column's name as the header shows it, column 1 first
     bool cut = false;     // the text was cut into rows of cells
     bool headed = false;  // and its first row names the columns
-    std::vector<Question> questions;
+    std::vector<Question> questions;  // left empty: the bank's text holds them, read by the exam's loader
+    size_t question_count = 0;        // the questions in the bank's text
     std::string bank;  // the bank's text; empty when there is an error
     std::vector<ImportMessage> messages;
     size_t errors = 0;
@@ -71,7 +80,8 @@ struct ImportOptions {
 };
 
 // Reads the table, makes its questions and the bank's text, and checks that text with the checker's rules, measuring
-// in `dc` (NewCheckingDc); `bank_name` names the bank in a message about memory.
+// in `dc` (NewCheckingDc); `bank_name` names the bank to the checker. A table too large for the memory available
+// is one error of the whole file, whatever stage ran out.
 TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
                              const ImportOptions& options = {});
 

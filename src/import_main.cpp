@@ -147,7 +147,7 @@ int Import(const std::wstring& path, const std::wstring& output) {
                                      ".\n" + name + ": nothing written, 1 error\n");
         return STATUS_UNREADABLE;
     }
-    Print(STD_OUTPUT_HANDLE, text + name + ": " + Counted(imported.questions.size(), "question") + " written to " +
+    Print(STD_OUTPUT_HANDLE, text + name + ": " + Counted(imported.question_count, "question") + " written to " +
                                  output_name + ", 0 errors, " + Counted(imported.warnings, "warning") + "\n");
     return STATUS_WRITTEN;
 }

@@ -4,15 +4,19 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "character_names.h"
 #include "utf8_decoding.h"
 
 std::wstring Folded(const std::string& cell) {
     std::wstring text = Utf8ToWide(cell);
-    const wchar_t* spaces = L" \t\r\n\u3000";
+    // U+FEFF: a byte-order mark a reader kept, or one pasted before the first header name, hides nothing.
+    const wchar_t* spaces = L" \t\r\n\u3000\uFEFF";
     text.erase(0, std::min(text.size(), text.find_first_not_of(spaces)));
     text.erase(text.find_last_not_of(spaces) + 1);
-    for (wchar_t& c : text)
+    for (wchar_t& c : text) {
+        if (c >= L'！' && c <= L'～') c = static_cast<wchar_t>(c - L'！' + L'!');
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
     return text;
 }
 
@@ -41,4 +45,43 @@ std::string ColumnLetters(size_t column) {
     std::string letters;
     for (; column > 0; column = (column - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
     return letters;
+}
+
+std::string OptionLetter(size_t position) { return ColumnLetters(position + 1); }
+
+std::string Thousands(size_t count) {
+    const std::string digits = std::to_string(count);
+    std::string grouped;
+    for (size_t k = 0; k < digits.size(); ++k) {
+        if (k && (digits.size() - k) % 3 == 0) grouped += ',';
+        grouped += digits[k];
+    }
+    return grouped;
+}
+
+bool IsErrorValue(const std::string& cell) {
+    const std::wstring text = Folded(cell);
+    for (const wchar_t* value : {L"#n/a", L"#div/0!", L"#ref!", L"#name?", L"#value!", L"#num!", L"#null!",
+                                 L"#spill!", L"#calc!", L"#getting_data", L"#field!", L"#blocked!", L"#connect!",
+                                 L"#busy!", L"#unknown!"}) {
+        if (text == value) return true;
+    }
+    return false;
+}
+
+std::string InvisibleCharacters(const std::string& cell) {
+    const std::wstring text = Utf8ToWide(cell);
+    std::string names;
+    std::wstring seen;
+    for (const wchar_t c : text) {
+        const bool invisible = (c < 0x20 && c != L'\0') || c == 0x7F || c == 0xA0 || c == 0xAD ||
+                               (c >= 0x2000 && c <= 0x200F) || (c >= 0x2028 && c <= 0x202F) ||
+                               (c >= 0x2060 && c <= 0x2064) || c == 0x3000 || c == 0xFEFF;
+        if (!invisible || seen.find(c) != std::wstring::npos) continue;
+        seen += c;
+        // The table of names holds no control characters; these are the ones a cell picks up from a line's end.
+        const char* control = c == L'\r' ? " CARRIAGE RETURN" : c == L'\n' ? " LINE FEED" : c == L'\t' ? " CHARACTER TABULATION" : "";
+        names += (names.empty() ? "" : ", ") + CodePointText(static_cast<char32_t>(c)) + control;
+    }
+    return names;
 }

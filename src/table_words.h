@@ -9,8 +9,8 @@
 constexpr wchar_t KANA[] = L"アイウエオカキクケコ";
 constexpr size_t KANA_COUNT = sizeof KANA / sizeof KANA[0] - 1;
 
-// A cell's text as a header or an answer is compared: without surrounding spaces (also the full-width one), ASCII
-// letters in lower case.
+// A cell's text as a header or an answer is compared: without surrounding spaces (also the full-width one) or a
+// byte-order mark a spreadsheet left before the first name, full-width ASCII as ASCII, letters in lower case.
 std::wstring Folded(const std::string& cell);
 
 // A number written in ASCII or full-width digits, up to nine of them; -1 when `text` is not one.
@@ -21,3 +21,16 @@ long LabelPosition(const std::wstring& text);
 
 // A column as spreadsheets letter it: 1 is "A", 27 is "AA".
 std::string ColumnLetters(size_t column);
+
+// An option's label as the author's sheet writes it, from its position from 0: "A", "B", ... "AA".
+std::string OptionLetter(size_t position);
+
+// A count as a reader reads a large one: "99,990".
+std::string Thousands(size_t count);
+
+// Whether a cell holds only a spreadsheet's error value (#N/A, #DIV/0!, ...): a formula failed there.
+bool IsErrorValue(const std::string& cell);
+
+// The characters of a cell one cannot see (a CR, a no-break space, a zero-width space, ...), each named as
+// "U+00A0 NO-BREAK SPACE", joined by ", "; empty when there are none.
+std::string InvisibleCharacters(const std::string& cell);
