@@ -47,7 +47,9 @@ std::wstring Wide(const std::string& text) {
 // A text as a message quotes it: cut to its first 40 characters.
 std::string Quoted(const std::wstring& text) {
     const size_t limit = 40;
-    return "\"" + Utf8FromWide(text.size() > limit ? text.substr(0, limit) + L"…" : text) + "\"";
+    std::string quoted(1, '"');
+    quoted += Utf8FromWide(text.size() > limit ? text.substr(0, limit) + L"…" : text);
+    return quoted + '"';
 }
 
 // An answer that reads as one option by its letter, kana or number and as another by its text: which one is meant
@@ -352,27 +354,24 @@ ImportedTable ImportTable(Table& table) {
 }
 
 std::string BankJson(const std::vector<Question>& questions) {
-    if (questions.empty()) return "[]\n";
-    // Entry by entry, so the text is never held twice over as a document too. A JSON text holds no raw line
-    // break, so each of an entry's lines is indented by the break before it.
-    std::string bank = "[\n";
+    // Laid out here, each text quoted by the JSON library: a document of the whole bank would hold every text twice
+    // over, and the library's objects are not safe to unwind when an allocation inside them fails. A string value
+    // made empty and then assigned is, so memory running out ends in std::bad_alloc.
+    const auto quoted = [](const std::wstring& text) {
+        nlohmann::json value(nlohmann::json::value_t::string);
+        value.get_ref<std::string&>() = Utf8FromWide(text);
+        return value.dump();
+    };
+    std::string bank = "[";
     for (size_t k = 0; k < questions.size(); ++k) {
         const Question& question = questions[k];
-        nlohmann::ordered_json entry;
-        entry["questionText"] = Utf8FromWide(question.questionText);
-        nlohmann::ordered_json options = nlohmann::ordered_json::array();
-        for (const std::wstring& option : question.options) options.push_back(Utf8FromWide(option));
-        entry["options"] = std::move(options);
-        entry["correctAnswer"] = question.correctAnswer;
-        const std::string text = entry.dump(2);
-        bank += "  ";
-        for (const char c : text) {
-            bank += c;
-            if (c == '\n') bank += "  ";
-        }
-        bank += k + 1 < questions.size() ? ",\n" : "\n";
+        bank += k ? ",\n  {\n" : "\n  {\n";
+        bank += "    \"questionText\": " + quoted(question.questionText) + ",\n    \"options\": [";
+        for (size_t n = 0; n < question.options.size(); ++n) bank += (n ? ",\n      " : "\n      ") + quoted(question.options[n]);
+        bank += question.options.empty() ? "],\n" : "\n    ],\n";
+        bank += "    \"correctAnswer\": " + std::to_string(question.correctAnswer) + "\n  }";
     }
-    return bank + "]\n";
+    return bank + (questions.empty() ? "]\n" : "\n]\n");
 }
 
 std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const BankReport& report) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bank_check.h"
+#include "bank_import.h"
 #include "bank_reference.h"
 #include "question_bank.h"
 #include "test_support.h"
@@ -277,6 +278,33 @@ TEST(BankLimits, RunningOutOfMemoryAnywhereGivesTheOneMessage) {
     EXPECT_EQ(lines, std::vector<std::string>{"q.json: error: q.json (" + std::to_string(bank.size()) +
                                               " bytes) is too large for the memory available. Close other programs "
                                               "and run the check again, or use a smaller bank."});
+
+    // The importer, whichever of its stages runs out (the table, its header, its rows, the bank's text, the check),
+    // says it once, of the table.
+    const HDC import_dc = NewCheckingDc();
+    const std::string table = "Week 3\nquestion,A,B,C,D,answer\nQ,a,b,c,d,B\n", bank_name = "t.json";
+    // Once first, so the tables of character widths the measuring takes on first need are there and the failures
+    // below are the import's own.
+    ASSERT_EQ(ImportTableBytes(import_dc, table, bank_name).errors, 0u);
+    long long import_failures = 0;
+    for (long long k = 1;; ++k) {
+        SCOPED_TRACE(k);
+        allocations_until_failure = k;
+        const TableImport imported = ImportTableBytes(import_dc, table, bank_name);
+        const bool failed_one = allocations_until_failure == 0;
+        allocations_until_failure = 0;
+        if (!failed_one) {
+            EXPECT_EQ(imported.errors, 0u);
+            break;
+        }
+        ++import_failures;
+        ASSERT_EQ(imported.messages.size(), 1u);
+        EXPECT_EQ(imported.messages[0].problem.row, 0u);
+        EXPECT_NE(imported.messages[0].problem.text.find("too large for the memory available"), std::string::npos);
+        EXPECT_TRUE(imported.bank.empty());
+    }
+    DeleteDC(import_dc);
+    EXPECT_GT(import_failures, 10) << "allocations did not fail on demand";
 }
 
 // From the real file: an allocation failing anywhere, reading included, ends in one box, caption "Error".
