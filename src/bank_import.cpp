@@ -62,11 +62,13 @@ struct OpenAnswer {
     std::string cell;
 };
 
-// What the rows' answers tell of the answer column as a whole.
+// What the rows' answers tell of the answer column as a whole. A letter tells nothing of how a number is meant, nor
+// a number of a letter.
 struct AnswerColumn {
     bool from_zero = false;
-    bool labels = false;  // an answer that reads only as an option's letter, kana or number
-    bool values = false;  // an answer that reads only as an option's text
+    bool letters = false;  // an answer that reads only as an option's letter or kana
+    bool numbers = false;  // an answer that reads only as an option's number
+    bool values = false;   // an answer that reads only as an option's text
     std::vector<OpenAnswer> open;
 };
 
@@ -97,7 +99,8 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
     const std::string forms = AnswerForms(count, read.answers.from_zero);
     const auto error = [&](std::string text) {
         const std::string invisible = InvisibleCharacters(cell);
-        if (!invisible.empty()) text += " The cell holds " + invisible + ", which cannot be seen: type the answer again.";
+        if (!invisible.empty())
+            text += " The cell holds " + invisible + ", which cannot be seen: type the answer again.";
         read.imported.errors.push_back({where.row, where.answer_column, text});
         return -1L;
     };
@@ -112,7 +115,7 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
     if (labelled) {
         const auto other = std::find_if(values.begin(), values.end(), [&](long value) { return value != label; });
         if (other == values.end()) {
-            read.answers.labels = read.answers.labels || values.empty();
+            if (values.empty()) (number >= 0 ? read.answers.numbers : read.answers.letters) = true;
             return label;
         }
         read.answers.open.push_back({read.imported.questions.size(), label, *other, number >= 0, cell});
@@ -175,7 +178,8 @@ void TextWarnings(const Question& question, QuestionCells& where, std::vector<Ta
                                    : "options E to " + OptionLetter(count - 1) + " are";
         warnings.push_back({where.row, where.option_columns[SHOWN_OPTIONS],
                             "the row has " + std::to_string(count) + " options, but the exam shows only the first "
-                            "four: " + hidden + " never shown. Remove " + (count == SHOWN_OPTIONS + 1 ? "it." : "them.")});
+                            "four: " + hidden + " never shown. Remove " +
+                                (count == SHOWN_OPTIONS + 1 ? "it." : "them.")});
         where.count_said = true;
     }
 }
@@ -233,8 +237,8 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
         if (IsErrorValue(cell(column))) {
             imported.errors.push_back(
                 {row.row, column,
-                 "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. Mend the formula (or write the text "
-                     "itself) and save the table again."});
+                 "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. "
+                 "Mend the formula (or write the text itself) and save the table again."});
         }
     }
     for (const size_t column : where.option_columns) question.options.push_back(Wide(cell(column)));
@@ -253,22 +257,26 @@ void SettleOpenAnswers(RowsRead& read) {
     for (const OpenAnswer& open : column.open) {
         Question& question = read.imported.questions[open.question];
         const QuestionCells& where = read.imported.cells[open.question];
-        if (column.values != column.labels) {
+        const bool labels = open.number ? column.numbers : column.letters;
+        if (column.values != labels) {
             const long answer = column.values ? open.value : open.label;
             if (AnswerShown(read, where, answer, open.cell)) question.correctAnswer = static_cast<int>(answer);
             continue;
         }
-        const std::string as_label = open.number ? std::string("the options' number, counted from ") +
-                                                       (column.from_zero ? "0" : "1")
-                                                 : "its letter";
+        const std::string from = column.from_zero ? "0" : "1";
+        const std::string as_label = open.number ? "the options' number, counted from " + from : "a letter";
+        // The advice is the form the answer is not in: that one can mean only the option's position.
         const size_t count = question.options.size();
+        const std::string advice =
+            open.number ? "its letter, A to " + OptionLetter(count - 1)
+                        : "its number, " + from + " to " + std::to_string(column.from_zero ? count - 1 : count);
         read.imported.errors.push_back(
             {where.row, where.answer_column,
              "the answer \"" + open.cell + "\" could be option " + OptionLetter(static_cast<size_t>(open.label)) +
                  " (" + Quoted(question.options[open.label]) + "), read as " + as_label + ", or option " +
                  OptionLetter(static_cast<size_t>(open.value)) + " (" + Quoted(question.options[open.value]) +
                  "), whose text it is, and the rest of the answer column does not tell which. Write the right option "
-                 "as its letter, " + (count == 1 ? "A" : "A to " + OptionLetter(count - 1)) + "."});
+                 "as " + advice + "."});
     }
 }
 
@@ -292,8 +300,14 @@ TableImport TooLargeForMemory(TableImport& partial) {
     return result;
 }
 
-// The headerless table's rows most often have this many cells: a row with more was likely cut by a separator.
-size_t UsualWidth(const Table& table, size_t first) {
+// How many cells a row of a table without a header may hold, and the words that say why: as many as most rows
+// hold, or, when no two rows agree, a question, four options and an answer (after the rows' numbers). A row with more
+// was likely cut by a separator, and its answer's letter would name the wrong option.
+struct RowLimit {
+    size_t width = 0;
+    const char* whose = "";
+};
+RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     std::map<size_t, size_t> rows_of_width;
     for (size_t k = first; k < table.rows.size(); ++k) {
         size_t used = table.rows[k].cells.size();
@@ -304,7 +318,8 @@ size_t UsualWidth(const Table& table, size_t first) {
     for (const auto& [width, rows] : rows_of_width) {
         if (rows > most) std::tie(usual, most) = std::make_pair(width, rows);
     }
-    return most >= 2 ? usual : static_cast<size_t>(-1);
+    if (most >= 2) return {usual, "most rows have"};
+    return {first_column + SHOWN_OPTIONS + 1, "a question, four options and an answer take"};
 }
 
 }  // namespace
@@ -320,12 +335,13 @@ ImportedTable ImportTable(Table& table) {
     RowsRead read{imported, {}, table.separator, table.workbook};
     read.answers.from_zero = header_columns.from_zero;
     const size_t first_column = header_columns.numbered ? 2 : 1;
-    const size_t usual = imported.headed ? 0 : UsualWidth(table, header_columns.first_question);
+    const RowLimit usual =
+        imported.headed ? RowLimit() : UsualWidth(table, header_columns.first_question, first_column);
     for (size_t k = header_columns.first_question; k < table.rows.size(); ++k) {
         TableRow& row = table.rows[k];
         if (imported.headed) {
             if (WithinWidth(read, row, header_columns.width, "the header has")) ImportRow(read, row, header_columns);
-        } else if (WithinWidth(read, row, usual, "most rows have")) {
+        } else if (WithinWidth(read, row, usual.width, usual.whose)) {
             // Without a header: the question, the options, and the answer in the row's last cell that holds anything.
             size_t used = row.cells.size();
             while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
@@ -367,7 +383,8 @@ std::string BankJson(const std::vector<Question>& questions) {
         const Question& question = questions[k];
         bank += k ? ",\n  {\n" : "\n  {\n";
         bank += "    \"questionText\": " + quoted(question.questionText) + ",\n    \"options\": [";
-        for (size_t n = 0; n < question.options.size(); ++n) bank += (n ? ",\n      " : "\n      ") + quoted(question.options[n]);
+        for (size_t n = 0; n < question.options.size(); ++n)
+            bank += (n ? ",\n      " : "\n      ") + quoted(question.options[n]);
         bank += question.options.empty() ? "],\n" : "\n    ],\n";
         bank += "    \"correctAnswer\": " + std::to_string(question.correctAnswer) + "\n  }";
     }

@@ -5,6 +5,7 @@
 #include "table_header.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "table_words.h"
 
@@ -42,8 +43,9 @@ long OptionLabel(const std::wstring& label) {
 ColumnName NameOf(const std::string& cell) {
     const std::wstring spaced = Folded(cell);
     std::wstring name;
+    // A name is the same whatever spaces it was typed or pasted with, the invisible ones too.
     for (const wchar_t c : spaced)
-        if (c != L' ' && c != L'_' && c != L'\u3000') name += c;
+        if (std::wcschr(L" _\u3000\u00A0\u200B\uFEFF", c) == nullptr || c == L'\0') name += c;
     for (const wchar_t* word : {L"question", L"questiontext", L"問", L"問題", L"設問", L"問題文"})
         if (name == word) return {Role::Question};
     // Only the bank's own key, written as one word, counts from 0; "correct answer" is a teacher's, from 1.

@@ -80,7 +80,10 @@ std::string InvisibleCharacters(const std::string& cell) {
         if (!invisible || seen.find(c) != std::wstring::npos) continue;
         seen += c;
         // The table of names holds no control characters; these are the ones a cell picks up from a line's end.
-        const char* control = c == L'\r' ? " CARRIAGE RETURN" : c == L'\n' ? " LINE FEED" : c == L'\t' ? " CHARACTER TABULATION" : "";
+        const char* control = c == L'\r'   ? " CARRIAGE RETURN"
+                              : c == L'\n' ? " LINE FEED"
+                              : c == L'\t' ? " CHARACTER TABULATION"
+                                           : "";
         names += (names.empty() ? "" : ", ") + CodePointText(static_cast<char32_t>(c)) + control;
     }
     return names;
