@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <new>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -495,8 +496,10 @@ TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string
         if (!result.errors) result.bank = std::move(bank);
         return result;
     } catch (const std::bad_alloc&) {
-        return TooLargeForMemory(result);
+    } catch (const std::length_error&) {
+        // A text longer than a string can be is the same want of memory, as the checker takes it.
     }
+    return TooLargeForMemory(result);
 }
 
 std::string PlaceInTable(const TableImport& imported, const TableProblem& problem) {
