@@ -267,6 +267,13 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
         {"an unquoted comma in a question of a table without a header",
          "Q1,a,b,c,d,A\nWhich, of these?,a,b,c,d,B\nQ3,a,b,c,d,A\n",
          {"2:7: error: the row has 7 columns of cells (A to G), but most rows have 6 (A to F)*comma*quotes*"}},
+        {"a first column of numbers out of step", "3,Q1,a,b,c,d,B\n7,Q2,a,b,c,d,A\n",
+         {"2:1: error: column A holds a number here, as in 2 of the 2 rows*header*"}},
+        {"a lone row without a header, wider than a question of four options",
+         "Which, of these?,a,b,c,d,B\n",
+         {"1:7: error: *7 columns*a question, four options and an answer take 6*comma*"}},
+        {"a letter that is one option's letter and another's text", "question,A,B,C,D,answer\nQ,B,A,C,D,A\n",
+         {"2:6: error: *option A (\"B\"), read as a letter, or option B (\"A\")*number, 1 to 4.*"}},
         {"a number that is one option's position and another's text, nothing else telling which",
          "question,A,B,C,D,answer\nMoons of Mars?,0,1,2,3,1\n",
          {"2:6: error: the answer \"1\" could be option A (\"0\"), read as the options' number, counted from 1, or "
