@@ -112,7 +112,7 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
     const bool labelled = label >= 0 && static_cast<size_t>(label) < count;
     std::vector<long> values;
     for (size_t k = 0; k < count; ++k)
-        if (Folded(Utf8FromWide(question.options[k])) == answer) values.push_back(static_cast<long>(k));
+        if (FoldsTo(question.options[k], answer)) values.push_back(static_cast<long>(k));
     if (labelled) {
         const auto other = std::find_if(values.begin(), values.end(), [&](long value) { return value != label; });
         if (other == values.end()) {

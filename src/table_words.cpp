@@ -7,17 +7,34 @@
 #include "character_names.h"
 #include "utf8_decoding.h"
 
+namespace {
+
+// U+FEFF: a byte-order mark a reader kept, or one pasted before the first header name, hides nothing.
+const wchar_t SPACES[] = L" \t\r\n\u3000\uFEFF";
+
+wchar_t FoldedCharacter(wchar_t c) {
+    if (c >= L'！' && c <= L'～') c = static_cast<wchar_t>(c - L'！' + L'!');
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+}  // namespace
+
 std::wstring Folded(const std::string& cell) {
     std::wstring text = Utf8ToWide(cell);
-    // U+FEFF: a byte-order mark a reader kept, or one pasted before the first header name, hides nothing.
-    const wchar_t* spaces = L" \t\r\n\u3000\uFEFF";
-    text.erase(0, std::min(text.size(), text.find_first_not_of(spaces)));
-    text.erase(text.find_last_not_of(spaces) + 1);
-    for (wchar_t& c : text) {
-        if (c >= L'！' && c <= L'～') c = static_cast<wchar_t>(c - L'！' + L'!');
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
+    text.erase(0, std::min(text.size(), text.find_first_not_of(SPACES)));
+    text.erase(text.find_last_not_of(SPACES) + 1);
+    for (wchar_t& c : text) c = FoldedCharacter(c);
     return text;
+}
+
+bool FoldsTo(const std::wstring& text, const std::wstring& folded) {
+    const size_t begin = text.find_first_not_of(SPACES);
+    if (begin == std::wstring::npos) return folded.empty();
+    const size_t end = text.find_last_not_of(SPACES) + 1;
+    if (end - begin != folded.size()) return false;
+    for (size_t k = 0; k < folded.size(); ++k)
+        if (FoldedCharacter(text[begin + k]) != folded[k]) return false;
+    return true;
 }
 
 long SmallNumber(const std::wstring& text) {
@@ -60,6 +77,8 @@ std::string Thousands(size_t count) {
 }
 
 bool IsErrorValue(const std::string& cell) {
+    // Every cell of the table is asked: most hold no "#" at all.
+    if (cell.find('#') == std::string::npos) return false;
     const std::wstring text = Folded(cell);
     for (const wchar_t* value : {L"#n/a", L"#div/0!", L"#ref!", L"#name?", L"#value!", L"#num!", L"#null!",
                                  L"#spill!", L"#calc!", L"#getting_data", L"#field!", L"#blocked!", L"#connect!",

@@ -13,6 +13,10 @@ constexpr size_t KANA_COUNT = sizeof KANA / sizeof KANA[0] - 1;
 // byte-order mark a spreadsheet left before the first name, full-width ASCII as ASCII, letters in lower case.
 std::wstring Folded(const std::string& cell);
 
+// Whether `text` folded as Folded folds a cell is `folded`, without making the folded text: an answer is compared
+// so with every option of its row.
+bool FoldsTo(const std::wstring& text, const std::wstring& folded);
+
 // A number written in ASCII or full-width digits, up to nine of them; -1 when `text` is not one.
 long SmallNumber(const std::wstring& text);
 
