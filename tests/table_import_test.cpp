@@ -166,6 +166,7 @@ TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
         std::string err_msg;
         ASSERT_TRUE(ParseQuestionBank(TextModeBytes(imported.bank), loaded, err_msg)) << err_msg;
         ASSERT_EQ(loaded.size(), c.questions.size());
+        EXPECT_EQ(imported.question_count, loaded.size());
         for (size_t k = 0; k < loaded.size(); ++k) {
             EXPECT_EQ(loaded[k].questionText, c.questions[k].questionText);
             EXPECT_EQ(loaded[k].options, c.questions[k].options);
