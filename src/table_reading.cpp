@@ -96,34 +96,40 @@ CellEnd ReadCell(std::string_view text, size_t at, Dialect dialect, std::string*
 // Nothing but spaces and line breaks: a NUL is a character, shown to no one but kept, so a cell of NULs is not blank.
 bool Blank(const std::string& cell) { return cell.find_first_not_of(std::string_view(" \t\r\n")) == std::string::npos; }
 
-// The separator among tab, comma and semicolon that gives the most of the first 20 rows that are not blank one
-// number of cells above one; on a tie the one giving more cells, then the first of that order. A comma without any.
+// The separator among tab, comma and semicolon that gives the largest share of the first 20 rows that are not empty
+// lines one number of cells above one, and no text after a closing quote; on a tie the one giving more such rows,
+// then more cells, then the first of that order. A comma without any. A share, not a count: a separator that misreads the quotes also cuts rows at the line breaks inside
+// cells, which makes more rows. A row of empty cells counts: spreadsheets save a blank row inside the table as its
+// separators alone.
 Dialect FindDialect(std::string_view text) {
     Dialect found;
     found.cr_rows = text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos;
-    size_t best_rows = 0, best_cells = 0;
+    size_t best_rows = 0, best_of = 1, best_cells = 0;
     for (const char separator : {'\t', ',', ';'}) {
         const Dialect dialect{separator, found.cr_rows};
         std::vector<size_t> counts;
-        std::string cell;
         for (size_t at = 0; counts.size() < 20;) {
+            const size_t start = at;
             size_t cells = 0;
-            bool blank = true;
+            bool misquoted = false;
             CellEnd end;
             do {
-                cell.clear();
-                end = ReadCell(text, at, dialect, &cell);
+                end = ReadCell(text, at, dialect, nullptr);
                 at = end.next;
                 ++cells;
-                blank = blank && Blank(cell);
+                misquoted = misquoted || end.unclosed || !end.stray.empty();
             } while (!end.row_ends);
-            if (!blank) counts.push_back(cells);
+            if (cells > 1 || text.find_first_not_of("\r\n", start) < at) counts.push_back(misquoted ? 0 : cells);
             if (end.text_ends) break;
         }
         for (const size_t cells : counts) {
             const auto rows = static_cast<size_t>(std::count(counts.begin(), counts.end(), cells));
-            if (cells > 1 && (rows > best_rows || (rows == best_rows && cells > best_cells))) {
+            const size_t share = rows * best_of, best_share = best_rows * counts.size();
+            const bool better = share > best_share ||
+                                (share == best_share && (rows > best_rows || (rows == best_rows && cells > best_cells)));
+            if (cells > 1 && better) {
                 best_rows = rows;
+                best_of = counts.size();
                 best_cells = cells;
                 found.separator = separator;
             }
