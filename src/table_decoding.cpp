@@ -36,11 +36,23 @@ size_t ShiftJisLength(const std::string& bytes, size_t at) {
 // The five bytes Windows-1252 leaves undefined: text holds none of them.
 bool UndefinedIn1252(unsigned char b) { return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D; }
 
+// Where the piece of `size` bytes at `text` that starts at `at` ends. A piece of Shift_JIS ends after a byte below
+// 40, which is neither a lead nor a trail byte, so no character is cut in two.
+size_t PieceEnd(UINT code_page, const char* text, size_t size, size_t at) {
+    size_t end = std::min(size, at + PIECE);
+    if (code_page == SHIFT_JIS_CODE_PAGE) {
+        while (end < size && static_cast<unsigned char>(text[end - 1]) >= 0x40) ++end;
+    }
+    return end;
+}
+
 // Whether the system decodes all of `size` bytes at `text` in `code_page`, every sequence a character.
 bool ValidIn(UINT code_page, const char* text, size_t size) {
-    for (size_t at = 0; at < size; at += PIECE) {
-        const int n = static_cast<int>(std::min(PIECE, size - at));
+    for (size_t at = 0; at < size;) {
+        const size_t end = PieceEnd(code_page, text, size, at);
+        const int n = static_cast<int>(end - at);
         if (MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text + at, n, nullptr, 0) <= 0) return false;
+        at = end;
     }
     return true;
 }
@@ -72,15 +84,11 @@ size_t FirstBadUtf8(const std::string& text, size_t from, size_t& bad) {
     return std::string::npos;
 }
 
-// `size` bytes at `text` in `code_page`, appended to `out` in UTF-8, a piece at a time. A piece of Shift_JIS ends
-// after a byte below 40, which is neither a lead nor a trail byte, so no character is cut in two.
+// `size` bytes at `text` in `code_page`, appended to `out` in UTF-8, a piece at a time.
 void AppendDecoded(UINT code_page, const char* text, size_t size, std::string& out) {
     std::wstring wide;
     for (size_t at = 0; at < size;) {
-        size_t end = std::min(size, at + PIECE);
-        if (code_page == SHIFT_JIS_CODE_PAGE) {
-            while (end < size && static_cast<unsigned char>(text[end - 1]) >= 0x40) ++end;
-        }
+        const size_t end = PieceEnd(code_page, text, size, at);
         const int n = static_cast<int>(end - at);
         wide.resize(static_cast<size_t>(MultiByteToWideChar(code_page, 0, text + at, n, nullptr, 0)));
         if (!wide.empty()) MultiByteToWideChar(code_page, 0, text + at, n, &wide[0], static_cast<int>(wide.size()));
@@ -98,7 +106,10 @@ std::string Decoded(UINT code_page, const std::string& bytes, size_t from, size_
 // "byte 1235 (line 5), E9 74 20": where `offset` (from 0) is in `bytes` and the bytes from there, for an author to
 // find them in a hex view or an editor.
 std::string Whereabouts(const std::string& bytes, size_t offset, size_t shown) {
-    const size_t line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + offset, '\n'));
+    if (offset >= bytes.size()) return "the end of the file";
+    // Lines end at LF, or at CR in a file without any LF (an old Mac save).
+    const char end = bytes.find('\n') == std::string::npos ? '\r' : '\n';
+    const size_t line = 1 + static_cast<size_t>(std::count(bytes.begin(), bytes.begin() + offset, end));
     std::string text = "byte " + std::to_string(offset + 1) + " (line " + std::to_string(line) + "),";
     for (size_t k = offset; k < std::min(bytes.size(), offset + shown); ++k) {
         char hex[4];
