@@ -23,6 +23,7 @@ const char SAVE_AS[] = "Save it from the spreadsheet as \"CSV UTF-8\" or as \"Un
 
 bool High(unsigned char b) { return b >= 0x80; }
 bool AsciiLetter(unsigned char b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+bool AsciiLetterOrDigit(unsigned char b) { return AsciiLetter(b) || (b >= '0' && b <= '9'); }
 unsigned char ByteAt(const std::string& bytes, size_t k) { return static_cast<unsigned char>(bytes[k]); }
 
 // The bytes of the Shift_JIS character at `at`: two for a lead byte followed by a trail byte, otherwise one.
@@ -199,7 +200,8 @@ bool Utf32(const std::string& bytes) {
 
 // What the bytes above 7F say of the text, read as Shift_JIS: `japanese` counts runs of two characters or more
 // (words in kana and kanji) and single characters not standing between Latin letters; `western` counts single
-// characters that do (a Western byte such as 92 or E9 followed by a letter reads as one kanji: isn’t as isn稚).
+// characters that do (a Western byte such as 92 or E9 followed by a letter reads as one kanji: isn’t as isn稚), and
+// single bytes A1-DF (half-width kana, Western £ ° ½ É ß) touching a letter or digit (£5, 25°C, Straße).
 struct Evidence {
     size_t japanese = 0;
     size_t western = 0;
@@ -219,11 +221,11 @@ Evidence ShiftJisEvidence(const std::string& bytes) {
             at += ShiftJisLength(bytes, at);
             ++characters;
         }
-        const bool after_letter = start > 0 && AsciiLetter(ByteAt(bytes, start - 1));
         const bool double_byte = at - last == 2;
-        const bool letter_trail = double_byte && AsciiLetter(ByteAt(bytes, at - 1));
-        const bool before_letter = at < bytes.size() && AsciiLetter(ByteAt(bytes, at));
-        const bool between_letters = double_byte ? after_letter && letter_trail : after_letter || before_letter;
+        const bool between_letters =
+            double_byte ? start > 0 && AsciiLetter(ByteAt(bytes, start - 1)) && AsciiLetter(ByteAt(bytes, at - 1))
+                        : (start > 0 && AsciiLetterOrDigit(ByteAt(bytes, start - 1))) ||
+                              (at < bytes.size() && AsciiLetterOrDigit(ByteAt(bytes, at)));
         if (characters == 1 && between_letters) ++evidence.western;
         else ++evidence.japanese;
     }
