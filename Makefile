@@ -9,7 +9,8 @@
 #                    all, or several, a path with spaces among them in quotes: BANK='"exam 1/questions.json" b.json'
 #   make import      build the importer, then make a bank of the table CSV (written to OUT, by default CSV's name
 #                    with .json); a path may hold spaces: make import CSV="my tables/week 1.csv"
-#   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_TABLES, FUZZ_SEED)
+#   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS,
+#                    FUZZ_TABLES, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := scripts/with-display.sh $(BUILD)
 # What the pictures need beyond the build: xwd, xwininfo, ImageMagick, and Wine's own fonts for the title bar
