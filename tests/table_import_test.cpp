@@ -13,6 +13,9 @@
 #include "test_support.h"
 #include "utf8_decoding.h"
 
+// While set, a block larger than this cannot be had (limited_heap.cpp).
+extern size_t g_largest_block;
+
 namespace {
 
 enum class Encoding { Utf8, Utf8Mark, Utf16Le, Utf16Be, ShiftJis, Windows1252, Utf16LeBare, Utf16BeBare };
@@ -71,8 +74,9 @@ TableImport Imported(const std::string& bytes, TextEncoding encoding = TextEncod
 
 const std::vector<std::wstring> ABCD = {L"a", L"b", L"c", L"d"};
 
-std::wstring Repeated(const std::wstring& text, size_t times) {
-    std::wstring repeated;
+template <typename Char>
+std::basic_string<Char> Repeated(const Char* text, size_t times) {
+    std::basic_string<Char> repeated;
     for (size_t k = 0; k < times; ++k) repeated += text;
     return repeated;
 }
@@ -202,6 +206,7 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
         std::vector<std::string> messages;  // each "ROW:COLUMN: kind:" alone when `words` are given
         std::vector<std::string> words = {};  // what the one message must name, whatever its sentence
         TextEncoding chosen = TextEncoding::Found;
+        size_t largest_block = 0;  // when not 0, no larger block of memory can be had while the table is read
     } cases[] = {
         {"too few cells, an answer out of range, an empty question, a row with no options",
          "Q1,a\n\nQ3,a,b,c,d,E\n,a,b,c,d,A\nQ5,,,,,\n",
@@ -261,6 +266,8 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
         {"a JSON bank given for a table",
          "\r\n [{\"questionText\": \"Q\", \"options\": [\"a\"], \"correctAnswer\": 0}]\r\n",
          {": error: "}, {"tessavon-check", "questions.json"}},
+        {"memory running out while the table is read", Repeated("Q,a,b,c,d,B\r\n", 100000), {": error: "},
+         {"the table is too large for the memory available"}, TextEncoding::Found, 1 << 20},
         {"a row of NULs is no blank row to skip", "Q,a,b,c,d,A\n" + std::string(3, '\0') + "\n", {"2:1: error: "},
          {"the row has"}},
         {"a header naming two questions and an option twice", "question,question,A,option 1,answer\nQ,Q,a,b,A\n",
@@ -281,7 +288,9 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        g_largest_block = c.largest_block;
         const TableImport imported = Imported(c.bytes, c.chosen);
+        g_largest_block = 0;
         const std::vector<std::string> messages = Messages(imported);
         if (c.words.empty()) {
             EXPECT_EQ(messages, c.messages);
