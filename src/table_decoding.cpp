@@ -169,20 +169,23 @@ void DecodeUtf16(const std::string& bytes, size_t from, bool big_endian, Decoded
 }
 
 // Zero bytes at even and at odd places, among the first 64 KB: UTF-16 of text that is partly ASCII (its digits,
-// commas and line ends) has many on one side and hardly any on the other; UTF-8 and the code pages have few at all,
-// though a NUL or two in a cell is no sign of UTF-16.
-// Returns 1 for little-endian, 2 for big-endian, 0 for neither.
-int Utf16WithoutMark(const std::string& bytes) {
+// commas and line ends) has them on one side and hardly any on the other; UTF-8 and the code pages have few at all,
+// though a NUL or two in a cell is no sign of UTF-16. `share` is the least part of the characters that must show
+// them: a tenth for bytes that are valid UTF-8 (UTF-16 of ASCII is), any for bytes that are not, such as UTF-16 of
+// long questions in kanji with a comma here and there. Returns 1 for little-endian, 2 for big-endian, 0 for neither.
+int Utf16WithoutMark(const std::string& bytes, size_t share) {
     const size_t size = std::min<size_t>(bytes.size(), 1 << 16) & ~size_t{1};
+    // A zero byte beside DC-DF is the low end of the second half of a character beyond U+FFFF (an emoji, say), no
+    // sign of either byte order.
+    const auto low_half = [&](size_t k) { return (ByteAt(bytes, k) & 0xFC) == 0xDC; };
     size_t even = 0, odd = 0;
     for (size_t k = 0; k < size; k += 2) {
-        even += bytes[k] == 0;
-        odd += bytes[k + 1] == 0;
+        even += bytes[k] == 0 && !low_half(k + 1);
+        odd += bytes[k + 1] == 0 && !low_half(k);
     }
     const size_t pairs = size / 2;
-    if (pairs == 0) return 0;
-    if (odd >= 4 && odd * 10 >= pairs && even * 8 < odd) return 1;
-    if (even >= 4 && even * 10 >= pairs && odd * 8 < even) return 2;
+    if (odd >= 4 && odd * share >= pairs && even * 8 < odd) return 1;
+    if (even >= 4 && even * share >= pairs && odd * 8 < even) return 2;
     return 0;
 }
 
@@ -378,19 +381,24 @@ DecodedText DecodeText(const std::string& bytes, TextEncoding encoding) {
         DecodeUtf16(bytes, 2, true, decoded);
         return decoded;
     }
+    if (utf8_mark) {
+        DecodeUtf8(bytes, 3, false, decoded);
+        return decoded;
+    }
     if (Utf32(bytes)) {
         decoded.refused = std::string("the file looks like UTF-32 text, which is not read. ") + SAVE_AS;
         return decoded;
     }
-    if (const int order = Utf16WithoutMark(bytes)) {
+    size_t bad_length = 1;
+    const bool utf8 = FirstBadUtf8(bytes, 0, bad_length) == std::string::npos;
+    if (const int order = Utf16WithoutMark(bytes, utf8 ? 10 : bytes.size())) {
         decoded.encoding = order == 2 ? "UTF-16 big-endian without a byte-order mark"
                                       : "UTF-16 little-endian without a byte-order mark";
         DecodeUtf16(bytes, 0, order == 2, decoded);
         return decoded;
     }
-    size_t bad_length = 1;
-    if (utf8_mark || FirstBadUtf8(bytes, 0, bad_length) == std::string::npos) {
-        DecodeUtf8(bytes, utf8_mark ? 3 : 0, false, decoded);
+    if (utf8) {
+        DecodeUtf8(bytes, 0, false, decoded);
         return decoded;
     }
     DecodeCodePage(bytes, decoded);

@@ -402,7 +402,7 @@ std::string Utf16(const std::wstring& text, bool big) {
 
 struct TableInput {
     std::string bytes;
-    TextEncoding encoding;                          // what the author would give: the code pages are not guessed
+    TextEncoding encoding;  // what the author would give: the code pages are not guessed, UTF-16 without a mark is
     char separator;
     std::vector<std::vector<std::wstring>> rows;  // the cells read back, blank rows left out
     std::vector<size_t> row_numbers;
@@ -471,10 +471,7 @@ TableInput MakeTable(uint64_t seed, size_t index) {
         case Saved::Utf8Mark: input.bytes = "\xEF\xBB\xBF" + Encoded(text, CP_UTF8); break;
         case Saved::Utf16LeMark: input.bytes = "\xFF\xFE" + Utf16(text, false); break;
         case Saved::Utf16BeMark: input.bytes = "\xFE\xFF" + Utf16(text, true); break;
-        case Saved::Utf16LeBare:
-            input.bytes = Utf16(text, false);
-            input.encoding = TextEncoding::Utf16Le;
-            break;
+        case Saved::Utf16LeBare: input.bytes = Utf16(text, false); break;
         case Saved::ShiftJis:
             input.bytes = Encoded(text, 932);
             input.encoding = TextEncoding::ShiftJis;
