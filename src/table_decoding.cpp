@@ -27,12 +27,16 @@ bool AsciiLetterOrDigit(unsigned char b) { return AsciiLetter(b) || (b >= '0' &&
 unsigned char ByteAt(const std::string& bytes, size_t k) { return static_cast<unsigned char>(bytes[k]); }
 
 // The bytes of the Shift_JIS character at `at`: two for a lead byte followed by a trail byte, otherwise one.
-size_t ShiftJisLength(const std::string& bytes, size_t at) {
-    const unsigned char lead = ByteAt(bytes, at);
+size_t ShiftJisLength(std::string_view bytes, size_t at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
     if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) || at + 1 >= bytes.size()) return 1;
-    const unsigned char trail = ByteAt(bytes, at + 1);
+    const auto trail = static_cast<unsigned char>(bytes[at + 1]);
     return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC) ? 2 : 1;
 }
+
+// Single bytes code page 932 decodes, to U+0080 and private-use characters, but no Japanese text holds: the bytes
+// of a Western € (80) or no-break space (A0) more likely.
+bool NoTextInShiftJis(unsigned char b) { return b == 0x80 || b == 0xA0 || b >= 0xFD; }
 
 // The five bytes Windows-1252 leaves undefined: text holds none of them.
 bool UndefinedIn1252(unsigned char b) { return b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D; }
@@ -47,8 +51,16 @@ size_t PieceEnd(UINT code_page, const char* text, size_t size, size_t at) {
     return end;
 }
 
-// Whether the system decodes all of `size` bytes at `text` in `code_page`, every sequence a character.
+// Whether the system decodes all of `size` bytes at `text` in `code_page`, every sequence a character, and none of
+// Shift_JIS a byte that no text holds.
 bool ValidIn(UINT code_page, const char* text, size_t size) {
+    if (code_page == SHIFT_JIS_CODE_PAGE) {
+        const std::string_view view(text, size);
+        for (size_t k = 0, length = 1; k < size; k += length) {
+            length = ShiftJisLength(view, k);
+            if (length == 1 && NoTextInShiftJis(static_cast<unsigned char>(text[k]))) return false;
+        }
+    }
     for (size_t at = 0; at < size;) {
         const size_t end = PieceEnd(code_page, text, size, at);
         const int n = static_cast<int>(end - at);
@@ -201,10 +213,16 @@ bool Utf32(const std::string& bytes) {
     return size && std::max(little, big) * 10 >= size / 4 * 9;
 }
 
-// What the bytes above 7F say of the text, read as Shift_JIS: `japanese` counts runs of two characters or more
-// (words in kana and kanji) and single characters not standing between Latin letters; `western` counts single
-// characters that do (a Western byte such as 92 or E9 followed by a letter reads as one kanji: isn’t as isn稚), and
-// single bytes A1-DF (half-width kana, Western £ ° ½ É ß) touching a letter or digit (£5, 25°C, Straße).
+// A byte that Windows-1252 reads as a letter with an accent: à-ÿ and À-Þ but × and ÷.
+bool Western1252Letter(unsigned char b) { return b >= 0xC0 && b != 0xD7 && b != 0xF7; }
+
+// What the bytes above 7F say of the text, run by run, read as Shift_JIS. `japanese` counts runs of three characters
+// or more (kana and kanji words), and of one or two holding a byte above 7F that Windows-1252 would show as a symbol
+// beside another (問題, の: two symbols together, as no Western text writes them). `western` counts single characters
+// standing between Latin letters: a Western byte such as 92 or E9 followed by a letter reads as one kanji (isn’t as
+// isn稚), and a byte A1-DF (a half-width kana, or Western £ ° ½ É ß) touches a letter or digit (£5, 25°C, Straße).
+// The rest could be either and count for neither: ア or アイ alone, ção or éé (one kanji each), école (é and c one
+// kanji), “q” before a letter.
 struct Evidence {
     size_t japanese = 0;
     size_t western = 0;
@@ -218,19 +236,22 @@ Evidence ShiftJisEvidence(const std::string& bytes) {
             continue;
         }
         const size_t start = at;
-        size_t characters = 0, last = at;
+        size_t characters = 0;
+        bool high_trail = false, accented = true;
         while (at < bytes.size() && High(ByteAt(bytes, at))) {
-            last = at;
-            at += ShiftJisLength(bytes, at);
+            const size_t length = ShiftJisLength(bytes, at);
+            high_trail = high_trail || (length == 2 && High(ByteAt(bytes, at + 1)));
+            for (size_t k = at; k < at + length; ++k)
+                accented = accented && (!High(ByteAt(bytes, k)) || Western1252Letter(ByteAt(bytes, k)));
+            at += length;
             ++characters;
         }
-        const bool double_byte = at - last == 2;
         const bool between_letters =
-            double_byte ? start > 0 && AsciiLetter(ByteAt(bytes, start - 1)) && AsciiLetter(ByteAt(bytes, at - 1))
-                        : (start > 0 && AsciiLetterOrDigit(ByteAt(bytes, start - 1))) ||
-                              (at < bytes.size() && AsciiLetterOrDigit(ByteAt(bytes, at)));
-        if (characters == 1 && between_letters) ++evidence.western;
-        else ++evidence.japanese;
+            at - start == 2 ? start > 0 && AsciiLetter(ByteAt(bytes, start - 1)) && AsciiLetter(ByteAt(bytes, at - 1))
+                            : (start > 0 && AsciiLetterOrDigit(ByteAt(bytes, start - 1))) ||
+                                  (at < bytes.size() && AsciiLetterOrDigit(ByteAt(bytes, at)));
+        if (characters >= 3 || (high_trail && !accented)) ++evidence.japanese;
+        else if (characters == 1 && !high_trail && between_letters) ++evidence.western;
     }
     return evidence;
 }
@@ -280,6 +301,7 @@ void DecodeCodePage(const std::string& bytes, DecodedText& decoded) {
         if (evidence.western && !evidence.japanese) {
             code_page = WINDOWS_1252_CODE_PAGE;
         } else if (evidence.western || !evidence.japanese) {
+            // Both kinds of evidence, or none: either reading may be the one meant.
             const size_t first_high = static_cast<size_t>(
                 std::find_if(bytes.begin(), bytes.end(), [](char c) { return High(static_cast<unsigned char>(c)); }) -
                 bytes.begin());
