@@ -98,9 +98,9 @@ bool Blank(const std::string& cell) { return cell.find_first_not_of(std::string_
 
 // The separator among tab, comma and semicolon that gives the largest share of the first 20 rows that are not empty
 // lines one number of cells above one, and no text after a closing quote; on a tie the one giving more such rows,
-// then more cells, then the first of that order. A comma without any. A share, not a count: a separator that misreads the quotes also cuts rows at the line breaks inside
-// cells, which makes more rows. A row of empty cells counts: spreadsheets save a blank row inside the table as its
-// separators alone.
+// then more cells, then the first of that order. A comma without any. A share, not a count: a separator that
+// misreads the quotes also cuts rows at the line breaks inside cells, which makes more rows. A row of empty cells
+// counts: spreadsheets save a blank row inside the table as its separators alone.
 Dialect FindDialect(std::string_view text) {
     Dialect found;
     found.cr_rows = text.find('\n') == std::string_view::npos && text.find('\r') != std::string_view::npos;
@@ -125,8 +125,8 @@ Dialect FindDialect(std::string_view text) {
         for (const size_t cells : counts) {
             const auto rows = static_cast<size_t>(std::count(counts.begin(), counts.end(), cells));
             const size_t share = rows * best_of, best_share = best_rows * counts.size();
-            const bool better = share > best_share ||
-                                (share == best_share && (rows > best_rows || (rows == best_rows && cells > best_cells)));
+            const bool more = rows > best_rows || (rows == best_rows && cells > best_cells);
+            const bool better = share > best_share || (share == best_share && more);
             if (cells > 1 && better) {
                 best_rows = rows;
                 best_of = counts.size();

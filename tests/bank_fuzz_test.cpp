@@ -15,7 +15,8 @@
 //
 // The run is deterministic: input i of a stream comes from (seed, stream, i) alone, so a failure reported with its
 // seed is reproduced by running again with TESSAVON_FUZZ_SEED set to it. TESSAVON_FUZZ_INPUTS and
-// TESSAVON_FUZZ_BOX_INPUTS set the two budgets, TESSAVON_FUZZ_TABLES the tables (`make fuzz` runs many more than `make test`).
+// TESSAVON_FUZZ_BOX_INPUTS set the two budgets, TESSAVON_FUZZ_TABLES the tables (`make fuzz` runs many more than
+// `make test`).
 #include <gtest/gtest.h>
 
 #include <algorithm>
