@@ -369,7 +369,7 @@ TEST_P(BankFuzzThroughTheBox, MutatedBanksLoadAsReadOrAreRefusedWithOneBox) {
 INSTANTIATE_TEST_SUITE_P(Shard, BankFuzzThroughTheBox, ::testing::Range(0, BOX_SHARDS));
 
 // Tables: random cells in rows of one width, written as a spreadsheet saves them, read back by ReadTable.
-constexpr size_t DEFAULT_TABLES = 10000;
+constexpr size_t DEFAULT_TABLES = 5000;
 constexpr int TABLE_STREAM = 2;
 
 // What a cell may hold: every character the reader looks at (quotes, the three separators, each line break) and
