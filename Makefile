@@ -9,7 +9,8 @@
 #                    all, or several, a path with spaces among them in quotes: BANK='"exam 1/questions.json" b.json'
 #   make import      build the importer, then make a bank of the table CSV (written to OUT, by default CSV's name
 #                    with .json); a path may hold spaces: make import CSV="my tables/week 1.csv"
-#   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS, FUZZ_SEED)
+#   make fuzz        build, then run the bank fuzzer with a much larger budget (FUZZ_INPUTS, FUZZ_BOX_INPUTS,
+#                    FUZZ_TABLES, FUZZ_SEED)
 BUILD := build
 WITH_DISPLAY := scripts/with-display.sh $(BUILD)
 # What the pictures need beyond the build: xwd, xwininfo, ImageMagick, and Wine's own fonts for the title bar
@@ -36,6 +37,7 @@ test: build
 # its inputs through the real file and message box; the seed differs from run to run unless given.
 FUZZ_INPUTS ?= 10000000
 FUZZ_BOX_INPUTS ?= 20000
+FUZZ_TABLES ?= 1000000
 ifndef FUZZ_SEED
 FUZZ_SEED := $(shell date +%s)
 endif
@@ -47,7 +49,7 @@ bench: build
 fuzz: build
 	@echo "Fuzzing with seed $(FUZZ_SEED): $(FUZZ_INPUTS) inputs in memory, $(FUZZ_BOX_INPUTS) through the message box"
 	@TESSAVON_FUZZ_SEED=$(FUZZ_SEED) TESSAVON_FUZZ_INPUTS=$(FUZZ_INPUTS) TESSAVON_FUZZ_BOX_INPUTS=$(FUZZ_BOX_INPUTS) \
-		$(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/tests/bank_fuzz_test.exe
+		TESSAVON_FUZZ_TABLES=$(FUZZ_TABLES) $(WITH_DISPLAY) test $(BUILD)/wine-run.sh $(BUILD)/tests/bank_fuzz_test.exe
 
 # Only the program itself: a first run need not wait for the tests to build.
 run: configure

@@ -13,9 +13,12 @@
 #include "test_support.h"
 #include "utf8_decoding.h"
 
+// While set, a block larger than this cannot be had (limited_heap.cpp).
+extern size_t g_largest_block;
+
 namespace {
 
-enum class Encoding { Utf8, Utf8Mark, Utf16Le, Utf16Be, ShiftJis };
+enum class Encoding { Utf8, Utf8Mark, Utf16Le, Utf16Be, ShiftJis, Windows1252, Utf16LeBare, Utf16BeBare };
 
 // `text` saved as a spreadsheet saves it in `encoding`, by the system's own encoders.
 std::string Saved(const std::wstring& text, Encoding encoding) {
@@ -25,20 +28,25 @@ std::string Saved(const std::wstring& text, Encoding encoding) {
         case Encoding::Utf8Mark:
             return "\xEF\xBB\xBF" + Utf8FromWide(text);
         case Encoding::Utf16Le:
-        case Encoding::Utf16Be: {
-            const bool big = encoding == Encoding::Utf16Be;
-            std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        case Encoding::Utf16Be:
+        case Encoding::Utf16LeBare:
+        case Encoding::Utf16BeBare: {
+            const bool big = encoding == Encoding::Utf16Be || encoding == Encoding::Utf16BeBare;
+            const bool bare = encoding == Encoding::Utf16LeBare || encoding == Encoding::Utf16BeBare;
+            std::string bytes = bare ? "" : big ? "\xFE\xFF" : "\xFF\xFE";
             for (const wchar_t c : text) {
                 const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
                 bytes += big ? std::string{high, low} : std::string{low, high};
             }
             return bytes;
         }
-        case Encoding::ShiftJis: {
-            const int n = WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                              nullptr);
+        case Encoding::ShiftJis:
+        case Encoding::Windows1252: {
+            const UINT code_page = encoding == Encoding::ShiftJis ? 932 : 1252;
+            const int size = static_cast<int>(text.size());
+            const int n = WideCharToMultiByte(code_page, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
             std::string bytes(static_cast<size_t>(n), '\0');
-            WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+            WideCharToMultiByte(code_page, 0, text.data(), size, &bytes[0], n, nullptr, nullptr);
             return bytes;
         }
     }
@@ -81,12 +89,19 @@ bool Matches(const std::string& expected, const std::string& said) {
     return e == expected.size();
 }
 
-TableImport Imported(const std::string& bytes) {
+TableImport Imported(const std::string& bytes, TextEncoding encoding = TextEncoding::Found) {
     static const HDC dc = NewCheckingDc();
-    return ImportTableBytes(dc, bytes, "t.json");
+    return ImportTableBytes(dc, bytes, "t.json", {encoding, ""});
 }
 
 const std::vector<std::wstring> ABCD = {L"a", L"b", L"c", L"d"};
+
+template <typename Char>
+std::basic_string<Char> Repeated(const Char* text, size_t times) {
+    std::basic_string<Char> repeated;
+    for (size_t k = 0; k < times; ++k) repeated += text;
+    return repeated;
+}
 
 TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
     const std::wstring japanese_question = L"容量1TBのディスク4台でRAID 5を構成した場合、実際に使用できる容量はどれか。";
@@ -98,6 +113,7 @@ TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
         char separator;
         bool headed;
         std::vector<Question> questions;
+        TextEncoding chosen = TextEncoding::Found;  // as the author gives it
     } cases[] = {
         {"a public set: no header, quoted commas, quotes and line breaks, CR LF rows, letters",
          L"\"Which, of these?\",\"say \"\"hi\"\"\",\"two\nlines\",c,d,B\r\nQ2,a,b,c,d,a\r\n", Encoding::Utf8,
@@ -153,11 +169,66 @@ TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
         {"answers as positions: a number that is also an option's text is read as the column's others are",
          L"question,A,B,C,D,answer\nMoons of Mars?,0,1,2,3,3\nQ,a,b,c,d,4\n", Encoding::Utf8, "UTF-8", ',', true,
          {{L"Moons of Mars?", {L"0", L"1", L"2", L"3"}, 2}, {L"Q", ABCD, 3}}},
+        {"a Western spreadsheet's CSV: Windows-1252 with its quotes, dashes, accents and currencies",
+         L"question,A,B,C,D,answer\r\n\"Isn’t “this” – café, über?\",£5,€10,naïve,Straße,B\r\n", Encoding::Windows1252,
+         "Windows-1252", ',', true, {{L"Isn’t “this” – café, über?", {L"£5", L"€10", L"naïve", L"Straße"}, 1}}},
+        {"Windows-1252 whose bytes are Shift_JIS too: ’ between letters reads as a kanji there, £ ° ß as half-width kana",
+         L"Q,isn’t,£5,25°C,Straße,A\r\n", Encoding::Windows1252, "Windows-1252", ',', false,
+         {{L"Q", {L"isn’t", L"£5", L"25°C", L"Straße"}, 0}}},
+        {"Windows-1252 with € beside a symbol, which code page 932 would take for a control character",
+         L"Q,~€,b,c,d,A\r\n", Encoding::Windows1252, "Windows-1252", ',', false, {{L"Q", {L"~€", L"b", L"c", L"d"}, 0}}},
+        {"Windows-1252 with ção, one kanji in Shift_JIS, beside é between letters",
+         L"Q,informação média,b,c,d,A\r\n", Encoding::Windows1252, "Windows-1252", ',', false,
+         {{L"Q", {L"informação média", L"b", L"c", L"d"}, 0}}},
+        {"the same bytes read as Shift_JIS when the author says so", L"Q,isn稚,b,c,d,A\r\n", Encoding::ShiftJis,
+         "Shift_JIS", ',', false, {{L"Q", {L"isn稚", L"b", L"c", L"d"}, 0}}, TextEncoding::ShiftJis},
+        {"bytes that read two ways, as Windows-1252 when the author says so", L"Q,cafés Ü,b,c,d,A\r\n",
+         Encoding::Windows1252, "Windows-1252", ',', false, {{L"Q", {L"cafés Ü", L"b", L"c", L"d"}, 0}},
+         TextEncoding::Windows1252},
+        {"UTF-8 when the author says so", L"Q,é,b,c,d,A\n", Encoding::Utf8, "UTF-8", ',', false,
+         {{L"Q", {L"é", L"b", L"c", L"d"}, 0}}, TextEncoding::Utf8},
+        {"UTF-16 little-endian without a byte-order mark, found from its zero bytes",
+         L"問題,A,B,C,D,正解\r\n日本語の問題,a,b,c,d,B\r\n", Encoding::Utf16LeBare,
+         "UTF-16 little-endian without a byte-order mark", ',', true, {{L"日本語の問題", ABCD, 1}}},
+        {"UTF-16 without a byte-order mark whose questions are long runs of kanji, few characters ASCII",
+         L"問題,ア,イ,ウ,エ,正解\r\n" + Repeated(L"日本語", 100) + L"の問題,一,二,三,四,ア\r\n", Encoding::Utf16LeBare,
+         "UTF-16 little-endian without a byte-order mark", ',', true,
+         {{Repeated(L"日本語", 100) + L"の問題", {L"一", L"二", L"三", L"四"}, 0}}},
+        {"UTF-16 without a byte-order mark, its emoji's second halves ending in zero bytes at the other places",
+         L"😀😀😀😀,a,b,c,d,A\r\n", Encoding::Utf16LeBare, "UTF-16 little-endian without a byte-order mark", ',', false,
+         {{L"😀😀😀😀", ABCD, 0}}},
+        {"UTF-16 big-endian without a byte-order mark", L"Q\ta\tb\tc\td\tD\n", Encoding::Utf16BeBare,
+         "UTF-16 big-endian without a byte-order mark", '\t', false, {{L"Q", ABCD, 3}}},
+        {"UTF-16 without a mark, as the author says", L"Q,a,b,c,d,A\n", Encoding::Utf16LeBare,
+         "UTF-16 little-endian without a byte-order mark", ',', false, {{L"Q", ABCD, 0}}, TextEncoding::Utf16Le},
+        {"UTF-16 big-endian, as the author says", L"Q,a,b,c,d,A\n", Encoding::Utf16Be, "UTF-16 big-endian", ',',
+         false, {{L"Q", ABCD, 0}}, TextEncoding::Utf16Be},
+        {"an old Mac save: rows end at CR alone, and so does a line in a cell",
+         L"Q1,a,b,c,d,A\r\"two\rlines\",a,b,c,d,B\r", Encoding::Utf8, "UTF-8", ',', false,
+         {{L"Q1", ABCD, 0}, {L"two\nlines", ABCD, 1}}},
+        {"a European CSV: semicolons, with commas in its numbers",
+         L"question;A;B;C;D;answer\r\nWhat is 1,5 + 1?;2,5;3;3,5;4;A\r\n", Encoding::Utf8, "UTF-8", ';', true,
+         {{L"What is 1,5 + 1?", {L"2,5", L"3", L"3,5", L"4"}, 0}}},
+        {"tab-separated text whose first question holds a quote: no quote opens inside a cell",
+         L"A 12\" pipe, in cm?\t30\t12\t\"5\"\"\"\t1\tA\nQ2\ta\tb\tc\td\tB\n", Encoding::Utf8, "UTF-8", '\t', false,
+         {{L"A 12\" pipe, in cm?", {L"30", L"12", L"5\"", L"1"}, 0}, {L"Q2", ABCD, 1}}},
+        {"a byte-order mark left inside the first cell's quotes does not hide the header",
+         L"\"\xFEFFquestion\",A,B,C,D,answer\nQ,a,b,c,d,B\n", Encoding::Utf8Mark, "UTF-8 with a byte-order mark", ',',
+         true, {{L"Q", ABCD, 1}}},
+        {"a cell of NULs is an option, not an empty cell: the exam shows it empty, the check warns",
+         std::wstring(L"question,A,B,C,D,answer\nQ,a,b,c,\0\0,A\n", 37), Encoding::Utf8, "UTF-8", ',', true,
+         {{L"Q", {L"a", L"b", L"c", L""}, 0}}},
+        {"Shift_JIS of more than a megabyte, its characters at odd bytes: decoded in pieces, none cut in two",
+         L"\"" + Repeated(L"日本", 300000) + L"\",a,b,c,d,A\r\n", Encoding::ShiftJis, "Shift_JIS", ',', false,
+         {{Repeated(L"日本", 300000), ABCD, 0}}},
+        {"a question of megabytes with CR LF breaks reads whole, its breaks LF",
+         L"\"" + Repeated(L"a line of the question\r\n", 100000) + L"\",a,b,c,d,B\r\n", Encoding::Utf8, "UTF-8", ',',
+         false, {{Repeated(L"a line of the question\n", 100000), ABCD, 1}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const TableImport imported = Imported(Saved(c.table, c.encoding));
-        EXPECT_EQ(imported.errors, 0u);
+        const TableImport imported = Imported(Saved(c.table, c.encoding), c.chosen);
+        EXPECT_EQ(imported.errors, 0u) << (imported.messages.empty() ? "" : imported.messages[0].problem.text);
         EXPECT_EQ(imported.encoding, c.encoding_name);
         EXPECT_EQ(imported.separator, c.separator);
         EXPECT_EQ(imported.headed, c.headed);
@@ -189,7 +260,10 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
     const struct {
         const char* what;
         std::string bytes;
-        std::vector<std::string> messages;
+        std::vector<std::string> messages;  // "ROW:COLUMN: kind: text", a "*" standing for any text
+        std::vector<std::string> words = {};  // what the first message must name, wherever in its sentence
+        TextEncoding chosen = TextEncoding::Found;
+        size_t largest_block = 0;  // when not 0, no larger block of memory can be had while the table is read
     } cases[] = {
         {"too few cells, an answer out of range, an empty question, a row with no options",
          "Q1,a\n\nQ3,a,b,c,d,E\n,a,b,c,d,A\nQ5,,,,,\n",
@@ -217,25 +291,39 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
         {"text after a closing quote", "Q,\"a\"b,b,c,d,A\n",
          {"1:2: error: after the quote that closes this cell comes \"b\": a cell in quotes ends at its closing quote. "
           "Put all of the cell in the quotes, and write \"\" for a quote inside them."}},
-        {"bytes neither UTF-8 nor Shift_JIS", "Q,a,b,c,d,A\nQ\x81\x20,a,b,c,d,A\n",
-         {": error: the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at byte 14 (line 2), 81, as "
-          "Shift_JIS at byte 14 (line 2), 81 20. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode "
-          "text\"."}},
+        {"bytes neither UTF-8, Shift_JIS nor Windows-1252", "Q,a,b,c,d,A\nQ\x81\x20,a,b,c,d,A\n",
+         {": error: the file is neither UTF-8, Shift_JIS nor Windows-1252: as UTF-8 it goes wrong at byte 14 (line 2), "
+          "81, as Shift_JIS at byte 14 (line 2), 81, as Windows-1252 at byte 14 (line 2), 81. Save it from the "
+          "spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
         {"UTF-16 cut in half a character", std::string("\xFF\xFEQ\0,\0a", 7),
          {": error: the file is UTF-16 little-endian but ends in half a character (an odd number of bytes, 7): it was "
           "cut short. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
         {"UTF-16 holding half a character", std::string("\xFF\xFEQ\0\x3D\xD8,\0", 8),
-         {": error: the file is UTF-16 little-endian but holds half a character at byte 5 (line 1), 3D D8. Save it "
+         {"1:1: error: the file is UTF-16 little-endian but holds half a character at byte 5 (line 1), 3D D8. Save it "
           "from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
-        {"UTF-16 without its mark", std::string("Q\0,\0a\0", 6),
-         {": error: the file looks like UTF-16 little-endian text without a byte-order mark, which is read only with "
-          "one. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
         {"a mark of UTF-8 on what is not", "\xEF\xBB\xBFQ,\xE9t\xE9,b,c,d,A\n",
          {": error: the file starts as UTF-8 (it has the byte-order mark) but is not UTF-8 at byte 6 (line 1), E9 74. Save it "
           "from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
         {"a lead byte at the very end", "Q,a,b,c,d,\x81",
-         {": error: the file is neither UTF-8 nor Shift_JIS: as UTF-8 it goes wrong at byte 11 (line 1), 81, as "
-          "Shift_JIS at byte 11 (line 1), 81. Save it from the spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+         {": error: the file is neither UTF-8, Shift_JIS nor Windows-1252: as UTF-8 it goes wrong at byte 11 (line 1), "
+          "81, as Shift_JIS at byte 11 (line 1), 81, as Windows-1252 at byte 11 (line 1), 81. Save it from the "
+          "spreadsheet as \"CSV UTF-8\" or as \"Unicode text\"."}},
+        {"bytes that read as Windows-1252 and as Shift_JIS alike: both readings shown at the cell",
+         "Q,a,b,c,d,A\r\nQ2,\x83\x41,b,c,d,A\r\n", {"2:2: error: *"},
+         {"\"\xC6\x92\x41\"", "\"\xE3\x82\xA2\"", "--encoding windows-1252", "--encoding shift_jis", "CSV UTF-8"}},
+        {"a byte not UTF-8, which the author chose", "Q,a,b,c,d,A\nQ2,caf\xE9,b,c,d,A\n", {"2:2: error: *"},
+         {"byte 19", "E9", "UTF-8"}, TextEncoding::Utf8},
+        {"a byte not Shift_JIS, which the author chose", "Q,a,b,c,d,A\r\nQ2,a,\x81\x20,c,d,A\r\n", {"2:3: error: *"},
+         {"81", "Shift_JIS"}, TextEncoding::ShiftJis},
+        {"a byte Windows-1252 leaves undefined, which the author chose", "Q,\x9D,b,c,d,A", {"1:2: error: *"},
+         {"9D", "Windows-1252"}, TextEncoding::Windows1252},
+        {"a JSON bank given for a table",
+         "\r\n [{\"questionText\": \"Q\", \"options\": [\"a\"], \"correctAnswer\": 0}]\r\n",
+         {": error: *"}, {"tessavon-check", "questions.json"}},
+        {"memory running out while the table is read", Repeated("Q,a,b,c,d,B\r\n", 100000), {": error: *"},
+         {"the table is too large for the memory available"}, TextEncoding::Found, 1 << 20},
+        {"a row of NULs is no blank row to skip", "Q,a,b,c,d,A\n" + std::string(3, '\0') + "\n", {"2:1: error: *"},
+         {"the row has"}},
         {"a header naming two questions and an option twice", "question,question,A,option 1,answer\nQ,Q,a,b,A\n",
          {"1:2: error: \"question\" names a second question column; column A is the question already.*",
           "1:4: error: \"option 1\" names option A again; column C is that option already."}},
@@ -288,10 +376,13 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const TableImport imported = Imported(c.bytes);
+        g_largest_block = c.largest_block;
+        const TableImport imported = Imported(c.bytes, c.chosen);
+        g_largest_block = 0;
         const std::vector<std::string> said = Messages(imported);
         ASSERT_EQ(said.size(), c.messages.size()) << ::testing::PrintToString(said);
         for (size_t k = 0; k < said.size(); ++k) EXPECT_TRUE(Matches(c.messages[k], said[k])) << said[k];
+        for (const std::string& word : c.words) EXPECT_NE(said[0].find(word), std::string::npos) << word;
         size_t errors = 0;
         for (const std::string& message : c.messages) errors += message.find(": error: ") != std::string::npos;
         EXPECT_EQ(imported.errors, errors);
