@@ -134,30 +134,51 @@ ImporterRun RunImporter(const std::wstring& table) {
     return run;
 }
 
-// Milliseconds `work` takes in this process.
-double Timed(const std::function<void()>& work) {
-    const double start = NowMs();
-    work();
-    return NowMs() - start;
+// The memory this process has committed, in MB.
+double CommittedMb() {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    return static_cast<double>(memory.PagefileUsage) / 1048576.0;
 }
 
-// The import's stages, one after the other as ImportTableBytes and the importer run them, each timed alone.
+// One stage of the import: milliseconds `work` takes in this process, and the memory held after it.
+struct Stage {
+    double ms = 0;
+    double held_mb = 0;
+};
+
+Stage Timed(const std::function<void()>& work, double base_mb) {
+    const double start = NowMs();
+    work();
+    return {NowMs() - start, CommittedMb() - base_mb};
+}
+
+// The import's stages, one after the other as ImportTableBytes and the importer run them, each timed alone, with what
+// the process holds after each (every stage's result is kept, as the import keeps them until it ends).
 void PrintStages(const std::wstring& file, size_t rows) {
     std::string bytes;
     Table table;
     ImportedTable imported;
     std::string bank;
     const HDC dc = NewCheckingDc();
-    const double read = Timed([&] { bytes = ReadTableFile(file, "table").bytes; });
-    const double cut = Timed([&] { table = ReadTable(bytes); });
-    const double columns = Timed([&] { imported = ImportTable(table); });
-    const double json = Timed([&] { bank = BankJson(imported.questions); });
-    const double check = Timed([&] { CheckBank(dc, "bench-bank.json", bank); });
-    const double write = Timed([&] { WriteBankWhole(L"bench-bank.json", "bench-bank.json", bank); });
+    const double base = CommittedMb();
+    const Stage stages[] = {
+        Timed([&] { bytes = ReadTableFile(file, "table").bytes; }, base),
+        Timed([&] { table = ReadTable(bytes); }, base),
+        Timed([&] { imported = ImportTable(table); }, base),
+        Timed([&] { bank = BankJson(imported.questions); }, base),
+        Timed([&] { CheckBank(dc, "bench-bank.json", bank); }, base),
+        Timed([&] { WriteBankWhole(L"bench-bank.json", "bench-bank.json", bank); }, base),
+    };
     DeleteDC(dc);
-    const double total = read + cut + columns + json + check + write;
-    std::printf("%10zu %8.0f %8.0f %8.0f %8.0f %8.0f %8.0f %8.0f %9.1f\n", rows, read, cut, columns, json, check,
-                write, total, total * 1000 / static_cast<double>(rows));
+    double total = 0;
+    std::printf("%10zu", rows);
+    for (const Stage& stage : stages) {
+        std::printf(" %6.0f (%4.0f)", stage.ms, stage.held_mb);
+        total += stage.ms;
+    }
+    std::printf(" %8.0f %9.1f\n", total, total * 1000 / static_cast<double>(rows));
 }
 
 }  // namespace
@@ -205,10 +226,10 @@ int main(int argc, char** argv) {
         std::fprintf(figures, "%s %zu %zu %.3f %zu\n", WideToUtf8(c.file).c_str(), c.rows, size, ms, peak);
     }
     std::fclose(figures);
-    std::printf("\nThe import's stages in the benchmark's own process (ms): the table's file read, cut into rows of "
-                "cells, made\nquestions, the bank's JSON, the checker, the bank written\n");
-    std::printf("%10s %8s %8s %8s %8s %8s %8s %8s %9s\n", "rows", "read", "cut", "columns", "json", "check", "write",
-                "total", "us a row");
+    std::printf("\nThe import's stages in the benchmark's own process, ms (and MB held after it): the table's file read, "
+                "cut into\nrows of cells, made questions, the bank's JSON, the checker, the bank written\n");
+    std::printf("%10s %13s %13s %13s %13s %13s %13s %8s %9s\n", "rows", "read", "cut", "columns", "json", "check",
+                "write", "total", "us a row");
     for (const Case& c : cases) PrintStages(c.file, c.rows);
     DeleteFileW(L"bench-bank.json");
     return 0;
