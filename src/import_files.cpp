@@ -119,6 +119,11 @@ std::wstring TemporaryFor(const std::wstring& bank_path) {
     return bank_path + TEMPORARY_SUFFIX;
 }
 
+void RemoveStoppedImport(const std::wstring& bank_path) {
+    const std::wstring full = FullPath(bank_path);
+    if (!full.empty()) DeleteFileW(TemporaryFor(full).c_str());
+}
+
 bool NamedAsTheExamReads(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/:");
     const std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
@@ -140,8 +145,6 @@ std::string WriteBankWhole(const std::wstring& path, const std::string& name, co
         return "the bank's path " + name + " is too long for Windows (" + std::to_string(full.size()) +
                " characters, with its temporary " + std::to_string(temporary.size()) + "; the most is " +
                std::to_string(MAX_PATH - 1) + "): name it in a shorter folder with -o.";
-    // What a stopped import left is not the bank: it may be cut anywhere.
-    DeleteFileW(temporary.c_str());
     const std::string temporary_name = Utf8FromWide(temporary);
     if (const DWORD error = WriteNewFile(temporary, text)) {
         DeleteFileW(temporary.c_str());

@@ -21,9 +21,13 @@ TableBytes ReadTableFile(const std::wstring& path, const std::string& name);
 // recognised and removed by the next import of that bank.
 std::wstring TemporaryFor(const std::wstring& bank_path);
 
+// Removes the temporary an import of the bank at `bank_path` left when it was stopped: it may be cut anywhere, and is
+// never the bank. Done by every import of that bank, whether it writes the bank or not.
+void RemoveStoppedImport(const std::wstring& bank_path);
+
 // Writes `text` to `path` (named `name` as the author named it) whole or not at all: into TemporaryFor(path), which
-// then takes the bank's name, over an older bank of that name. A temporary left by an earlier import is removed
-// first. Returns what went wrong, in words, or empty when the bank was written; then no temporary is left.
+// then takes the bank's name, over an older bank of that name. Returns what went wrong, in words, or empty when the
+// bank was written; either way no temporary is left.
 std::string WriteBankWhole(const std::wstring& path, const std::string& name, const std::string& text);
 
 // Whether `path` names a file called questions.json (in any case), the one name the exam reads.

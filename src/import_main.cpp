@@ -117,6 +117,7 @@ std::wstring DefaultOutput(const std::wstring& table) {
 int Import(const std::wstring& path, const std::wstring& output, const ImportOptions& options) {
     const std::string name = Utf8FromWide(path);
     const std::string output_name = Utf8FromWide(output);
+    RemoveStoppedImport(output);
     TableBytes table = ReadTableFile(path, name);
     if (!table.problem.empty()) {
         Print(STD_OUTPUT_HANDLE, name + ": error: " + table.problem + "\n" + name + ": nothing written, 1 error\n");

@@ -239,6 +239,7 @@ TEST(TableImportExe, WritesTheBankWholeOrNotAtAll) {
         std::vector<const char*> said;  // a line of the output, then words of the output's last line
         const wchar_t* written;  // the bank's name, or nullptr when there must be none
         bool leftover = false;   // a temporary of a stopped import of "my table.json" lies beside the table
+        bool held = false;       // another program holds old.json open, sharing it with none
     } cases[] = {
         {"beside the table, named after it; told to rename it", good, L"\"my table.csv\"", 0,
          {"my table.csv: 1 question written to my table.json, 0 errors, 0 warnings", "rename my table.json",
@@ -248,10 +249,10 @@ TEST(TableImportExe, WritesTheBankWholeOrNotAtAll) {
          {"my table.csv: 1 question written to old.json, 0 errors, 0 warnings", "rename old.json"}, L"old.json"},
         {"named as the exam reads it: told to start the exam there", good, L"-o questions.json \"my table.csv\"", 0,
          {"written to questions.json", "start tessavon.exe in"}, L"questions.json"},
-        {"what a stopped import left is removed", good, L"\"my table.csv\"", 0, {"written to my table.json"},
-         L"my table.json", true},
-        {"an error writes nothing", "Q,a,b,c,d,F\n", L"\"my table.csv\"", 1, {"my table.csv: nothing written, 1 error"},
-         nullptr},
+        {"an error writes nothing, and removes what a stopped import left", "Q,a,b,c,d,F\n", L"\"my table.csv\"", 1,
+         {"my table.csv: nothing written, 1 error"}, nullptr, true},
+        {"over a bank another program holds open: said, and the bank kept", good, L"-o old.json \"my table.csv\"", 2,
+         {"old.json: error: old.json cannot be replaced", "nothing written"}, nullptr, false, true},
         {"a table that is not there", "", L"missing.csv", 2,
          {"missing.csv: error: there is no table missing.csv", "nothing written, 1 error"}, nullptr},
         {"into a folder that is not there", good, L"-o \"no folder\\bank.json\" \"my table.csv\"", 2,
@@ -268,15 +269,20 @@ TEST(TableImportExe, WritesTheBankWholeOrNotAtAll) {
         if (!c.table.empty()) folder.Write(L"my table.csv", c.table);
         folder.Write(L"old.json", "older");
         if (c.leftover) folder.Write(L"my table.json.tessavon-import.tmp", bank.substr(0, 20));
+        const std::wstring old_bank = folder.path() + L"\\old.json";
+        const HANDLE holder = c.held ? CreateFileW(old_bank.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                     : INVALID_HANDLE_VALUE;
         std::string output;
         DWORD status = 99;
-        ASSERT_TRUE(RunForOutput(ImporterExePath(), c.arguments, folder.path(), output, status));
+        const bool ran = RunForOutput(ImporterExePath(), c.arguments, folder.path(), output, status);
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        ASSERT_TRUE(ran);
         EXPECT_EQ(status, c.status) << output;
         EXPECT_NE(output.find(c.said[0]), std::string::npos) << output;
         const std::string last = output.substr(output.rfind('\n', output.size() - 2) + 1);
         for (size_t k = 1; k < c.said.size(); ++k) EXPECT_NE(last.find(c.said[k]), std::string::npos) << last;
         const bool older_replaced = c.written && std::wstring(c.written) == L"old.json";
-        EXPECT_EQ(ReadWholeFile(folder.path() + L"\\old.json"), older_replaced ? bank : "older");
+        EXPECT_EQ(ReadWholeFile(old_bank), older_replaced ? bank : "older");
         if (c.written && !older_replaced) {
             EXPECT_EQ(ReadWholeFile(folder.path() + L"\\" + c.written), bank);
         } else if (!c.written) {
