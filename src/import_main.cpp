@@ -100,9 +100,10 @@ std::string NextStepLine(const std::wstring& table, const std::wstring& output) 
                "this bank.\n";
     const size_t slash = output.find_last_of(L"\\/:");
     const std::string file = Utf8FromWide(slash == std::wstring::npos ? output : output.substr(slash + 1));
+    // The table's full path, so that the command works in tessavon.exe's folder.
     return "Next: the exam reads only a bank named questions.json, in the folder tessavon.exe is started in: rename " +
            file + " to questions.json and put it beside tessavon.exe, or run tessavon-import -o questions.json \"" +
-           Utf8FromWide(table) + "\" there.\n";
+           Utf8FromWide(FullPath(table)) + "\" in that folder.\n";
 }
 
 // The bank's default name: the table's, with .json for its extension.
