@@ -4,7 +4,7 @@
 #   make package     build dist/tessavon-VERSION-win64.zip, what a candidate copies to a Windows PC, and dist/SHA256SUMS
 #   make screenshot  retake the pictures in docs/ (sample bank, Japanese, long question) on a private virtual display
 #   make bench       build, then measure the loader on banks of 1,000 to 100,000 questions and the program's start-up,
-#                    and showing long and huge questions
+#                    showing long and huge questions, and the importer beside Python on tables of up to 100,000 rows
 #   make check       build the bank checker, then check BANK (default examples/questions.json): one path, spaces and
 #                    all, or several, a path with spaces among them in quotes: BANK='"exam 1/questions.json" b.json'
 #   make import      build the importer, then make a bank of the table CSV (written to OUT, by default CSV's name
@@ -42,9 +42,12 @@ ifndef FUZZ_SEED
 FUZZ_SEED := $(shell date +%s)
 endif
 
+# The importer's part runs Python on the Linux side beside it, so a script drives both (BENCH_LARGE_TABLE=1 adds a
+# table of about 100 MB of short rows).
 bench: build
 	@$(WITH_DISPLAY) test sh -c '$(BUILD)/wine-run.sh $(BUILD)/bench/bank_bench.exe && \
-		$(BUILD)/wine-run.sh $(BUILD)/bench/fitting_bench.exe'
+		$(BUILD)/wine-run.sh $(BUILD)/bench/fitting_bench.exe && \
+		scripts/import-bench.sh $(BUILD) $(if $(BENCH_LARGE_TABLE),--large)'
 
 fuzz: build
 	@echo "Fuzzing with seed $(FUZZ_SEED): $(FUZZ_INPUTS) inputs in memory, $(FUZZ_BOX_INPUTS) through the message box"

@@ -395,7 +395,8 @@ std::wstring ImporterExePath() {
     return checker.substr(0, checker.find_last_of(L'\\')) + L"\\tessavon-import.exe";
 }
 
-// Only the exe writes the file, and only it exits with a status: written whole beside the table, or not at all.
+// Only the exe writes the file, and only it exits with a status: written whole beside the table, or not at all; and
+// what it says the author does next, which depends on the file's name.
 TEST(TableImportExe, WritesTheBankWholeOrNotAtAll) {
     const std::string good = "Q,a,b,c,d,B\n";
     const std::string bank = "[\n  {\n    \"questionText\": \"Q\",\n    \"options\": [\n      \"a\",\n      \"b\",\n"
@@ -405,32 +406,53 @@ TEST(TableImportExe, WritesTheBankWholeOrNotAtAll) {
         std::string table;  // written as "my table.csv", unless empty
         std::wstring arguments;
         DWORD status;
-        const char* last_line;
+        std::vector<const char*> said;  // a line of the output, then words of the output's last line
         const wchar_t* written;  // the bank's name, or nullptr when there must be none
+        bool leftover = false;   // a temporary of a stopped import of "my table.json" lies beside the table
+        bool held = false;       // another program holds old.json open, sharing it with none
     } cases[] = {
-        {"beside the table, named after it", good, L"\"my table.csv\"", 0,
-         "my table.csv: 1 question written to my table.json, 0 errors, 0 warnings", L"my table.json"},
+        {"beside the table, named after it; told to rename it", good, L"\"my table.csv\"", 0,
+         {"my table.csv: 1 question written to my table.json, 0 errors, 0 warnings", "rename my table.json",
+          "questions.json", "tessavon.exe"},
+         L"my table.json"},
         {"named with -o, over an older bank", good, L"-o old.json \"my table.csv\"", 0,
-         "my table.csv: 1 question written to old.json, 0 errors, 0 warnings", L"old.json"},
-        {"an error writes nothing", "Q,a,b,c,d,F\n", L"\"my table.csv\"", 1, "my table.csv: nothing written, 1 error",
-         nullptr},
-        {"a table that is not there", "", L"missing.csv", 2, "missing.csv: nothing written, 1 error", nullptr},
+         {"my table.csv: 1 question written to old.json, 0 errors, 0 warnings", "rename old.json"}, L"old.json"},
+        {"named as the exam reads it: told to start the exam there", good, L"-o questions.json \"my table.csv\"", 0,
+         {"written to questions.json", "start tessavon.exe in"}, L"questions.json"},
+        {"an error writes nothing, and removes what a stopped import left", "Q,a,b,c,d,F\n", L"\"my table.csv\"", 1,
+         {"my table.csv: nothing written, 1 error"}, nullptr, true},
+        {"over a bank another program holds open: said, and the bank kept", good, L"-o old.json \"my table.csv\"", 2,
+         {"old.json: error: old.json cannot be replaced", "nothing written"}, nullptr, false, true},
+        {"a table that is not there", "", L"missing.csv", 2,
+         {"missing.csv: error: there is no table missing.csv", "nothing written, 1 error"}, nullptr},
+        {"into a folder that is not there", good, L"-o \"no folder\\bank.json\" \"my table.csv\"", 2,
+         {"does not exist: create it", "nothing written"}, nullptr},
         {"never over the table itself", good, L"-o \"./my table.csv\" \"my table.csv\"", 2,
-         "Try tessavon-import --help.", nullptr},
+         {"Try tessavon-import --help."}, nullptr},
+        {"an encoding it does not read", good, L"--encoding latin1 \"my table.csv\"", 2,
+         {"unknown encoding \"latin1\": name one of utf-8, shift_jis, windows-1252, utf-16le, utf-16be", "--help"},
+         nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempWorkFolder folder;
         if (!c.table.empty()) folder.Write(L"my table.csv", c.table);
         folder.Write(L"old.json", "older");
+        if (c.leftover) folder.Write(L"my table.json.tessavon-import.tmp", bank.substr(0, 20));
+        const std::wstring old_bank = folder.path() + L"\\old.json";
+        const HANDLE holder = c.held ? CreateFileW(old_bank.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                     : INVALID_HANDLE_VALUE;
         std::string output;
         DWORD status = 99;
-        ASSERT_TRUE(RunForOutput(ImporterExePath(), c.arguments, folder.path(), output, status));
+        const bool ran = RunForOutput(ImporterExePath(), c.arguments, folder.path(), output, status);
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        ASSERT_TRUE(ran);
         EXPECT_EQ(status, c.status) << output;
-        const size_t last = output.rfind('\n', output.size() - 2);
-        EXPECT_EQ(output.substr(last + 1), std::string(c.last_line) + "\n");
+        EXPECT_NE(output.find(c.said[0]), std::string::npos) << output;
+        const std::string last = output.substr(output.rfind('\n', output.size() - 2) + 1);
+        for (size_t k = 1; k < c.said.size(); ++k) EXPECT_NE(last.find(c.said[k]), std::string::npos) << last;
         const bool older_replaced = c.written && std::wstring(c.written) == L"old.json";
-        EXPECT_EQ(ReadWholeFile(folder.path() + L"\\old.json"), older_replaced ? bank : "older");
+        EXPECT_EQ(ReadWholeFile(old_bank), older_replaced ? bank : "older");
         if (c.written && !older_replaced) {
             EXPECT_EQ(ReadWholeFile(folder.path() + L"\\" + c.written), bank);
         } else if (!c.written) {

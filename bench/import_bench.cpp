@@ -1,0 +1,236 @@
+// The importer's benchmark behind `make bench` (driven by scripts/import-bench.sh, which then times Python's csv and
+// json modules on the same tables): writes tables of 1,000, 10,000 and 100,000 generated questions (and, with
+// --large, about 100 MB of short rows) into the working folder, runs the real tessavon-import.exe on each in fresh
+// processes, and reports the median time and the importer's peak memory as a multiple of the table's size. Then it
+// times the import's stages in its own process on the same tables, to show where the time goes.
+// Its figures for the script go to importer.txt: one line per table, "FILE ROWS BYTES MS PEAK_BYTES".
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bank_check.h"
+#include "bank_generator.h"
+#include "bank_import.h"
+#include "import_files.h"
+#include "table_reading.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr uint32_t TABLE_SEED = 2031;
+constexpr int RUNS = 5;
+constexpr size_t LARGE_TABLE_BYTES = 100u << 20;
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// A cell as a spreadsheet writes it in CSV: in quotes, with quotes doubled, when it holds a comma, a quote or a line
+// break.
+std::string CsvCell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string cell = "\"";
+    for (const char c : text) cell += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return cell + "\"";
+}
+
+// A table of `rows` generated questions with a header, as a spreadsheet saves "CSV UTF-8" (CR LF, with the mark).
+std::string GeneratedTable(size_t rows) {
+    std::string table = "\xEF\xBB\xBFquestion,A,B,C,D,answer\r\n";
+    for (size_t k = 0; k < rows; ++k) {
+        const GeneratedEntry entry = GenerateEntry(TABLE_SEED, k);
+        table += CsvCell(entry.questionText);
+        for (const std::string& option : entry.options) table += "," + CsvCell(option);
+        table += ",";
+        table += static_cast<char>('A' + entry.correctAnswer);
+        table += "\r\n";
+    }
+    return table;
+}
+
+// About `bytes` of short rows (a vocabulary drill): each question is different, so the checker finds no duplicate.
+std::string ShortRowsTable(size_t bytes) {
+    std::string table = "question,A,B,C,D,answer\r\n";
+    for (size_t k = 0; table.size() < bytes; ++k) {
+        const std::string n = std::to_string(k);
+        table += "What is the word number " + n + " of the list in English?,apple " + n + ",pear " + n + ",plum " + n +
+                 ",fig " + n + "," + static_cast<char>('A' + k % 4) + "\r\n";
+    }
+    return table;
+}
+
+size_t CountRows(const std::string& table) {
+    const Table read = ReadTable(table);
+    return read.rows.empty() ? 0 : read.rows.size() - 1;
+}
+
+std::wstring ImporterPath() {
+    std::wstring path = OwnExeFolder();     // build\bench
+    path.resize(path.find_last_of(L'\\'));  // build
+    return path + L"\\tessavon-import.exe";
+}
+
+// One run of the real importer on `table` in a fresh process, its output thrown away: milliseconds from
+// CreateProcess to its end, and its peak memory. The peak is read while it runs, and once more after it ended:
+// Windows keeps an ended process's figures while a handle to it is open, Wine does not, and its peak only grows, so
+// the last reading taken while it ran is its peak but for its last moments.
+struct ImporterRun {
+    double ms = -1;
+    size_t peak = 0;  // the larger of the peak working set and the peak committed memory
+    DWORD status = 99;
+};
+
+ImporterRun RunImporter(const std::wstring& table) {
+    ImporterRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    const HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                   OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    std::wstring command = L"\"" + ImporterPath() + L"\" -o bench-bank.json \"" + table + L"\"";
+    PROCESS_INFORMATION process = {};
+    const double start = NowMs();
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
+        CloseHandle(nul);
+        return run;
+    }
+    const auto read_peak = [&] {
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        if (GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory))
+            run.peak = std::max({run.peak, memory.PeakWorkingSetSize, memory.PeakPagefileUsage});
+    };
+    while (WaitForSingleObject(process.hProcess, 2) == WAIT_TIMEOUT) read_peak();
+    run.ms = NowMs() - start;
+    read_peak();
+    GetExitCodeProcess(process.hProcess, &run.status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(nul);
+    return run;
+}
+
+// The memory this process has committed, in MB.
+double CommittedMb() {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    return static_cast<double>(memory.PagefileUsage) / 1048576.0;
+}
+
+// One stage of the import: milliseconds `work` takes in this process, and the memory held after it.
+struct Stage {
+    double ms = 0;
+    double held_mb = 0;
+};
+
+Stage Timed(const std::function<void()>& work, double base_mb) {
+    const double start = NowMs();
+    work();
+    return {NowMs() - start, CommittedMb() - base_mb};
+}
+
+// The import's stages, one after the other as ImportTableBytes and the importer run them, each timed alone, with what
+// the process holds after each (every stage's result is kept, as the import keeps them until it ends).
+void PrintStages(const std::wstring& file, size_t rows) {
+    std::string bytes;
+    Table table;
+    ImportedTable imported;
+    std::string bank;
+    const HDC dc = NewCheckingDc();
+    const double base = CommittedMb();
+    const Stage stages[] = {
+        Timed([&] { bytes = ReadTableFile(file, "table").bytes; }, base),
+        Timed([&] { table = ReadTable(bytes); }, base),
+        Timed([&] { imported = ImportTable(table); }, base),
+        Timed([&] { bank = BankJson(imported.questions); }, base),
+        Timed([&] { CheckBank(dc, "bench-bank.json", bank); }, base),
+        Timed([&] { WriteBankWhole(L"bench-bank.json", "bench-bank.json", bank); }, base),
+    };
+    DeleteDC(dc);
+    double total = 0;
+    std::printf("%10zu", rows);
+    for (const Stage& stage : stages) {
+        std::printf(" %6.0f (%4.0f)", stage.ms, stage.held_mb);
+        total += stage.ms;
+    }
+    std::printf(" %8.0f %9.1f\n", total, total * 1000 / static_cast<double>(rows));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool large = argc > 1 && std::strcmp(argv[1], "--large") == 0;
+    struct Case {
+        std::wstring file;
+        size_t rows;
+        std::string bytes;
+    };
+    std::vector<Case> cases;
+    for (const size_t rows : {1000u, 10000u, 100000u})
+        cases.push_back({L"table-" + std::to_wstring(rows) + L".csv", rows, GeneratedTable(rows)});
+    if (large) {
+        std::string table = ShortRowsTable(LARGE_TABLE_BYTES);
+        cases.push_back({L"table-short-rows.csv", CountRows(table), std::move(table)});
+    }
+    FILE* figures = _wfopen(L"importer.txt", L"w");
+    if (!figures) return 1;
+    std::printf("The real tessavon-import.exe in a fresh process, median of %d runs (1 for the short rows); peak "
+                "memory is the larger of\nthe peak working set and the peak committed memory\n", RUNS);
+    std::printf("%-22s %9s %9s %10s %10s %9s %12s\n", "table", "rows", "table MB", "ms", "us a row", "peak MB",
+                "peak/table");
+    for (Case& c : cases) {
+        if (!WriteWholeFile(c.file, c.bytes)) return 1;
+        const size_t size = c.bytes.size();
+        std::string().swap(c.bytes);
+        std::vector<double> times;
+        size_t peak = 0;
+        DWORD status = 0;
+        const int runs = c.rows > 100000 ? 1 : RUNS;
+        for (int k = 0; k < runs; ++k) {
+            const ImporterRun run = RunImporter(c.file);
+            times.push_back(run.ms);
+            peak = std::max(peak, run.peak);
+            status = std::max(status, run.status);
+        }
+        const double ms = Median(times);
+        const double mb = 1048576.0;
+        std::printf("%-22s %9zu %9.1f %10.0f %10.1f %9.0f %11.1fx%s\n", WideToUtf8(c.file).c_str(), c.rows,
+                    size / mb, ms, ms * 1000 / static_cast<double>(c.rows), peak / mb,
+                    static_cast<double>(peak) / static_cast<double>(size),
+                    status ? "  (the importer did not write the bank)" : "");
+        std::fprintf(figures, "%s %zu %zu %.3f %zu\n", WideToUtf8(c.file).c_str(), c.rows, size, ms, peak);
+    }
+    std::fclose(figures);
+    std::printf("\nThe import's stages in the benchmark's own process, ms (and MB held after it): the table's file read, "
+                "cut into\nrows of cells, made questions, the bank's JSON, the checker, the bank written\n");
+    std::printf("%10s %13s %13s %13s %13s %13s %13s %8s %9s\n", "rows", "read", "cut", "columns", "json", "check",
+                "write", "total", "us a row");
+    for (const Case& c : cases) PrintStages(c.file, c.rows);
+    DeleteFileW(L"bench-bank.json");
+    return 0;
+}
