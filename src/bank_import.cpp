@@ -32,19 +32,6 @@ std::string AnswerForms(size_t count, bool from_zero) {
     return forms + " or " + range(from_zero ? "0" : "1", std::to_string(from_zero ? count - 1 : count));
 }
 
-// A cell's text as the bank holds it. Utf8ToWide ends a text at a NUL; a cell's NUL is kept so the exam's loader
-// reads the text as the cell holds it, and the author is told the exam cuts it there.
-std::wstring Wide(const std::string& text) {
-    std::wstring converted;
-    size_t from = 0;
-    for (size_t nul = text.find('\0');; nul = text.find('\0', from)) {
-        converted += Utf8ToWide(text.substr(from, nul == std::string::npos ? std::string::npos : nul - from));
-        if (nul == std::string::npos) return converted;
-        converted += L'\0';
-        from = nul + 1;
-    }
-}
-
 // A text as a message quotes it: cut to its first 40 characters.
 std::string Quoted(const std::wstring& text) {
     const size_t limit = 40;
@@ -224,7 +211,7 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
         where.option_columns.pop_back();
     const size_t errors = imported.errors.size();
     Question question;
-    question.questionText = Wide(cell(columns.question));
+    question.questionText = CellText(cell(columns.question));
     if (IsBlank(question.questionText) && question.questionText.find(L'\0') == std::wstring::npos)
         imported.errors.push_back({row.row, columns.question, "the question is empty: write it, or remove the row."});
     if (where.option_columns.empty()) {
@@ -242,7 +229,7 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
                  "Mend the formula (or write the text itself) and save the table again."});
         }
     }
-    for (const size_t column : where.option_columns) question.options.push_back(Wide(cell(column)));
+    for (const size_t column : where.option_columns) question.options.push_back(CellText(cell(column)));
     if (imported.errors.size() != errors) return;
     const long answer = ReadAnswer(read, cell(columns.answer), question, where);
     if (answer == -1 || (answer >= 0 && !AnswerShown(read, where, answer, cell(columns.answer)))) return;

@@ -19,8 +19,19 @@ wchar_t FoldedCharacter(wchar_t c) {
 
 }  // namespace
 
+std::wstring CellText(const std::string& cell) {
+    std::wstring converted;
+    size_t from = 0;
+    for (size_t nul = cell.find('\0');; nul = cell.find('\0', from)) {
+        converted += Utf8ToWide(cell.substr(from, nul == std::string::npos ? std::string::npos : nul - from));
+        if (nul == std::string::npos) return converted;
+        converted += L'\0';
+        from = nul + 1;
+    }
+}
+
 std::wstring Folded(const std::string& cell) {
-    std::wstring text = Utf8ToWide(cell);
+    std::wstring text = CellText(cell);
     text.erase(0, std::min(text.size(), text.find_first_not_of(SPACES)));
     text.erase(text.find_last_not_of(SPACES) + 1);
     for (wchar_t& c : text) c = FoldedCharacter(c);

@@ -9,6 +9,11 @@
 constexpr wchar_t KANA[] = L"アイウエオカキクケコ";
 constexpr size_t KANA_COUNT = sizeof KANA / sizeof KANA[0] - 1;
 
+// A cell's text as the bank holds it. Utf8ToWide ends a text at a NUL; a cell's NUL is kept, so a cell of NULs is
+// not an empty one, the exam's loader reads the text as the cell holds it, and the author is told the exam cuts it
+// there.
+std::wstring CellText(const std::string& cell);
+
 // A cell's text as a header or an answer is compared: without surrounding spaces (also the full-width one) or a
 // byte-order mark a spreadsheet left before the first name, full-width ASCII as ASCII, letters in lower case.
 std::wstring Folded(const std::string& cell);

@@ -322,7 +322,7 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
          {": error: *"}, {"tessavon-check", "questions.json"}},
         {"memory running out while the table is read", Repeated("Q,a,b,c,d,B\r\n", 100000), {": error: *"},
          {"the table is too large for the memory available"}, TextEncoding::Found, 1 << 20},
-        {"a row of NULs is no blank row to skip", "Q,a,b,c,d,A\n" + std::string(3, '\0') + "\n", {"2:1: error: *"},
+        {"a row of NULs is no blank row to skip", "Q,a,b,c,d,A\n" + std::string(3, '\0') + "\n", {"2:2: error: *"},
          {"the row has"}},
         {"a header naming two questions and an option twice", "question,question,A,option 1,answer\nQ,Q,a,b,A\n",
          {"1:2: error: \"question\" names a second question column; column A is the question already.*",
