@@ -10,6 +10,7 @@
 #include "table_header.h"
 #include "table_words.h"
 #include "utf8_decoding.h"
+#include "workbook_reading.h"
 
 namespace {
 
@@ -163,7 +164,8 @@ TableProblem ProblemInTable(const ImportedTable& imported, const BankProblem& pr
 TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
                              const ImportOptions& options) {
     TableImport result;
-    const Table table = ReadTable(bytes, options.encoding);
+    const Table table =
+        LooksLikeWorkbook(bytes) ? ReadWorkbook(bytes, options.sheet) : ReadTable(bytes, options.encoding);
     result.encoding = table.encoding;
     result.separator = table.separator;
     result.workbook = table.workbook;
