@@ -152,6 +152,15 @@ std::string Phrase(const std::vector<std::string>& names, size_t chosen, const c
            ") of the " + kind + " workbook";
 }
 
+// The chosen sheet's table, or, when it holds nothing and the workbook has other sheets, a problem naming them:
+// the questions are most likely on another.
+Table NotEmpty(Table&& table, const std::vector<std::string>& names, size_t chosen) {
+    if (!table.rows.empty() || !table.problems.empty() || names.size() < 2) return std::move(table);
+    return Refused("sheet \"" + names[chosen] + "\" (" + std::to_string(chosen + 1) + " of " +
+                   std::to_string(names.size()) + ") is empty: name the sheet of questions with --sheet (the sheets "
+                   "are " + SheetList(names) + ")");
+}
+
 // ---- .xlsx ----
 
 struct Relationship {
@@ -471,7 +480,7 @@ Table ReadXlsx(const std::string& bytes, const ZipArchive& archive, const std::s
             }
         }
     }
-    return Finished(std::move(sheet), Phrase(names, chosen, ".xlsx"));
+    return NotEmpty(Finished(std::move(sheet), Phrase(names, chosen, ".xlsx")), names, chosen);
 }
 
 // ---- .ods ----
@@ -616,7 +625,7 @@ Table ReadOds(const std::string& bytes, const ZipArchive& archive, const std::st
         if (Lowered(numbered) == Lowered(chosen_sheet)) return Refused(NoSuchSheet(names, chosen_sheet));
         return ReadOds(bytes, archive, numbered);
     }
-    return Finished(std::move(sheet), Phrase(names, chosen, ".ods"));
+    return NotEmpty(Finished(std::move(sheet), Phrase(names, chosen, ".ods")), names, chosen);
 }
 
 }  // namespace

@@ -23,10 +23,14 @@ CreateReaderFunction CreateReader() {
 }
 
 void AssignUtf8(std::string& out, const WCHAR* text, UINT length) {
-    if (length == 0) {
-        out.clear();
-        return;
+    // Names, numbers and most texts are ASCII: copied without the two calls a conversion takes.
+    out.resize(length);
+    UINT ascii = 0;
+    while (ascii < length && text[ascii] < 0x80) {
+        out[ascii] = static_cast<char>(text[ascii]);
+        ++ascii;
     }
+    if (ascii == length) return;
     const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     out.resize(static_cast<size_t>(size));
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);

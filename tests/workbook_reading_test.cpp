@@ -419,6 +419,9 @@ TEST(WorkbookReading, WrongAndHostileFilesEndInOneMessage) {
         {"a zip of other files", Zip({{"notes.txt", "hello"}}), "", {"no workbook", ".xlsx"}},
         {"a sheet named that is not there", Zip(xlsx), "Answers", {"\"Answers\"", "1 \"S\"", "--sheet"}},
         {"a sheet numbered that is not there", Ods({{"S", ""}, {"T", ""}}), "3", {"\"3\"", "2 \"T\"", "--sheet"}},
+        {"an empty first sheet of two", Ods({{"Old", ""}, {"Q", "<table:table-row>" + OdsCell("x") +
+                                                               "</table:table-row>"}}), "",
+         {"\"Old\" (1 of 2) is empty", "2 \"Q\"", "--sheet"}},
         {"a cut archive", Zip(xlsx).substr(0, 300), "", {"damaged"}},
         {"ZIP64", zip64, "", {"ZIP64"}},
         {"an entry named twice", with(xlsx, [](auto& p) { p.push_back(p[2]); }), "", {"twice", "xl/workbook.xml"}},
