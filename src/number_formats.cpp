@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -116,7 +117,7 @@ std::string ShowGeneral(double value) {
 }
 
 enum class Part { Literal, Digit, Point, Comma, Percent, Exponent, Year, Month, Day, Hour, Minute, Second,
-                  AmPm, Elapsed, SubSecond };
+                  AmPm, Elapsed, SubSecond, General };
 
 struct Token {
     Part part;
@@ -223,6 +224,11 @@ Section CutSection(const std::string& code) {
         } else if ((c == 'E' || c == 'e') && i + 1 < code.size() && (code[i + 1] == '+' || code[i + 1] == '-')) {
             section.tokens.push_back({Part::Exponent, std::string(1, code[i + 1])});
             i += 2;
+        } else if (lower == 'g' && (code.compare(i, 7, "General") == 0 || code.compare(i, 7, "general") == 0 ||
+                                    code.compare(i, 8, "G/\xE6\xA8\x99\xE6\xBA\x96") == 0)) {
+            // General among literals; a Japanese Excel writes it G/標準.
+            section.tokens.push_back({Part::General, "General"});
+            i += code[i + 1] == '/' ? 8 : 7;
         } else if (code.compare(i, 5, "AM/PM") == 0 || code.compare(i, 5, "am/pm") == 0 ||
                    code.compare(i, 3, "A/P") == 0 || code.compare(i, 3, "a/p") == 0) {
             const size_t length = code[i + 1] == '/' ? 3 : 5;
@@ -385,6 +391,16 @@ ShownNumber ShowDate(const Section& section, double value, bool date1904) {
 ShownNumber ShowDigits(const Section& section, double value) {
     // Where the digits are: the integer part, the fraction, the exponent; literals only before and after them.
     const std::vector<Token>& tokens = section.tokens;
+    const bool general = std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.part == Part::General; });
+    if (general) {
+        std::string text;
+        for (const Token& token : tokens) {
+            if (token.part == Part::General) text += ShowGeneral(value);
+            else if (token.part == Part::Literal) text += token.text;
+            else return {"", true};
+        }
+        return {text, false};
+    }
     size_t first = tokens.size(), last = 0;
     for (size_t t = 0; t < tokens.size(); ++t) {
         if (tokens[t].part == Part::Digit) {

@@ -599,6 +599,15 @@ Table ReadOds(const std::string& bytes, const ZipArchive& archive, const std::st
                 // A repeated row with text is as many rows; blank repeats (the sheet's trailing million) only
                 // move the row on.
                 if (!row_cells.empty()) {
+                    // Refused before copying when the copies would pass a limit.
+                    if (row + row_repeats - 1 > SHEET_ROW_LIMIT) {
+                        sheet.absurd = "the sheet has a row beyond the spreadsheet's last row (1,048,576)";
+                        return false;
+                    }
+                    if (sheet.cells + row_cells.size() * row_repeats > SHEET_CELL_LIMIT) {
+                        sheet.absurd = "the sheet holds over " + std::to_string(SHEET_CELL_LIMIT) + " cells with text";
+                        return false;
+                    }
                     for (size_t i = 0; i < row_repeats && sheet.absurd.empty(); ++i) {
                         for (const auto& [at, text] : row_cells) PutCell(sheet, row + i, at, text);
                     }

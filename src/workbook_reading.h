@@ -10,7 +10,7 @@
 // What no real workbook of questions comes near; a sheet beyond them is refused as absurd.
 constexpr size_t SHEET_ROW_LIMIT = 1048576;      // a spreadsheet's own last row
 constexpr size_t SHEET_COLUMN_LIMIT = 16384;     // and its last column, XFD
-constexpr size_t SHEET_CELL_LIMIT = 5000000;     // rows with text times the widest row: 100,000 questions of 50 columns
+constexpr size_t SHEET_CELL_LIMIT = 2000000;     // rows with text times the widest row: 100,000 questions of 20 columns
 
 // The bytes start as a zip archive (.xlsx, .ods and other zips) or an OLE compound file (.xls, a protected .xlsx).
 bool LooksLikeWorkbook(const std::string& bytes);
