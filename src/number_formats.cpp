@@ -391,7 +391,8 @@ ShownNumber ShowDate(const Section& section, double value, bool date1904) {
 ShownNumber ShowDigits(const Section& section, double value) {
     // Where the digits are: the integer part, the fraction, the exponent; literals only before and after them.
     const std::vector<Token>& tokens = section.tokens;
-    const bool general = std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.part == Part::General; });
+    const bool general =
+        std::any_of(tokens.begin(), tokens.end(), [](const Token& t) { return t.part == Part::General; });
     if (general) {
         std::string text;
         for (const Token& token : tokens) {

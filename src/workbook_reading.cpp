@@ -64,6 +64,9 @@ std::string XmlProblem(const std::string& part, const XmlReading& reading) {
            ". Open the workbook in the spreadsheet and save it again";
 }
 
+// What to do about a sheet too large to read.
+const char TRIM[] = ": delete what lies beyond the questions' rows and columns, or save the questions as CSV UTF-8";
+
 // The sheet being read: its rows in order, each holding its cells from column A.
 struct Sheet {
     std::vector<TableRow> rows;
@@ -76,24 +79,26 @@ struct Sheet {
 void PutCell(Sheet& sheet, size_t row, size_t column, std::string text) {
     if (text.empty() || !sheet.absurd.empty()) return;
     if (row > SHEET_ROW_LIMIT || column > SHEET_COLUMN_LIMIT) {
-        sheet.absurd = "the sheet has a cell beyond the spreadsheet's last row (1,048,576) or column (XFD)";
+        sheet.absurd =
+            "the sheet has a cell beyond the spreadsheet's last row (1,048,576) or column (XFD)" + std::string(TRIM);
         return;
     }
     if (++sheet.cells > SHEET_CELL_LIMIT) {
-        sheet.absurd = "the sheet holds over " + std::to_string(SHEET_CELL_LIMIT) + " cells with text";
+        sheet.absurd = "the sheet holds over " + std::to_string(SHEET_CELL_LIMIT) + " cells with text" + TRIM;
         return;
     }
     if (sheet.rows.empty() || sheet.rows.back().row < row) {
         sheet.rows.push_back({row, {}});
     } else if (sheet.rows.back().row > row) {
-        sheet.absurd = "its rows are out of order, as no spreadsheet writes them";
+        sheet.absurd = "the sheet's rows are out of order, as no spreadsheet writes them: open the workbook in the "
+                       "spreadsheet and save it again";
         return;
     }
     std::vector<std::string>& cells = sheet.rows.back().cells;
     // Rows are made as wide as the widest at the end: their cells together are bounded before any is made.
     if (sheet.rows.size() * std::max(sheet.width, column) > SHEET_CELL_LIMIT) {
         sheet.absurd = "the sheet's used part reaches row " + std::to_string(row) + " and column " +
-                       std::to_string(std::max(sheet.width, column)) + ", more than a bank of questions fills";
+                       std::to_string(std::max(sheet.width, column)) + ", more than a bank of questions fills" + TRIM;
         return;
     }
     if (cells.size() < column) cells.resize(column);
@@ -103,10 +108,7 @@ void PutCell(Sheet& sheet, size_t row, size_t column, std::string text) {
 
 // The table of the sheet: every row as wide as the widest, as the spreadsheet's CSV has them.
 Table Finished(Sheet&& sheet, const std::string& encoding) {
-    if (!sheet.absurd.empty()) {
-        return Refused(sheet.absurd + ": delete what lies beyond the questions' rows and columns, or save the "
-                       "questions as CSV UTF-8");
-    }
+    if (!sheet.absurd.empty()) return Refused(sheet.absurd);
     Table table;
     table.workbook = true;
     table.separator = 0;
@@ -114,7 +116,8 @@ Table Finished(Sheet&& sheet, const std::string& encoding) {
     table.problems = std::move(sheet.problems);
     for (TableRow& row : sheet.rows) {
         row.cells.resize(sheet.width);
-        const bool blank = std::all_of(row.cells.begin(), row.cells.end(), [](const std::string& c) { return c.empty(); });
+        const bool blank =
+            std::all_of(row.cells.begin(), row.cells.end(), [](const std::string& c) { return c.empty(); });
         if (!blank) table.rows.push_back(std::move(row));
     }
     return table;
@@ -265,7 +268,8 @@ size_t ColumnOf(const std::string& reference) {
 
 size_t RowOf(const std::string& reference) {
     const size_t digits = reference.find_first_of("0123456789");
-    if (digits == std::string::npos || reference.size() - digits > 8) return digits == std::string::npos ? 0 : SHEET_ROW_LIMIT + 1;
+    if (digits == std::string::npos) return 0;
+    if (reference.size() - digits > 8) return SHEET_ROW_LIMIT + 1;
     return std::strtoul(reference.c_str() + digits, nullptr, 10);
 }
 
@@ -450,7 +454,8 @@ Table ReadXlsx(const std::string& bytes, const ZipArchive& archive, const std::s
                 cell.in_inline = false;
             } else if (node.name == "c") {
                 if (cell.row == 0 || cell.column == 0) {
-                    sheet.absurd = "a cell of the sheet has no place in it";
+                    sheet.absurd = "a cell of the sheet has no place in it, as no spreadsheet writes it: open the "
+                                   "workbook in the spreadsheet and save it again";
                     return false;
                 }
                 std::string problem;
@@ -592,7 +597,8 @@ Table ReadOds(const std::string& bytes, const ZipArchive& archive, const std::st
                 }
                 column += cell_repeats;
                 if (!cell_text.empty() && column > SHEET_COLUMN_LIMIT) {
-                    sheet.absurd = "the sheet has a cell beyond the spreadsheet's last column (XFD)";
+                    sheet.absurd =
+                        "the sheet has a cell beyond the spreadsheet's last column (XFD)" + std::string(TRIM);
                     return false;
                 }
             } else if (node.name == "table-row") {
@@ -601,11 +607,13 @@ Table ReadOds(const std::string& bytes, const ZipArchive& archive, const std::st
                 if (!row_cells.empty()) {
                     // Refused before copying when the copies would pass a limit.
                     if (row + row_repeats - 1 > SHEET_ROW_LIMIT) {
-                        sheet.absurd = "the sheet has a row beyond the spreadsheet's last row (1,048,576)";
+                        sheet.absurd =
+                            "the sheet has a row beyond the spreadsheet's last row (1,048,576)" + std::string(TRIM);
                         return false;
                     }
                     if (sheet.cells + row_cells.size() * row_repeats > SHEET_CELL_LIMIT) {
-                        sheet.absurd = "the sheet holds over " + std::to_string(SHEET_CELL_LIMIT) + " cells with text";
+                        sheet.absurd =
+                            "the sheet holds over " + std::to_string(SHEET_CELL_LIMIT) + " cells with text" + TRIM;
                         return false;
                     }
                     for (size_t i = 0; i < row_repeats && sheet.absurd.empty(); ++i) {
@@ -615,7 +623,8 @@ Table ReadOds(const std::string& bytes, const ZipArchive& archive, const std::st
                 }
                 row += row_repeats - 1;
                 if (!row_cells.empty() && row > SHEET_ROW_LIMIT) {
-                    sheet.absurd = "the sheet has a row beyond the spreadsheet's last row (1,048,576)";
+                    sheet.absurd =
+                        "the sheet has a row beyond the spreadsheet's last row (1,048,576)" + std::string(TRIM);
                     return false;
                 }
             }

@@ -149,7 +149,9 @@ XmlReading ReadXml(const std::string& bytes, const std::function<bool(const XmlN
         }
     }
     if (depth != 0 && SUCCEEDED(hr)) return {"its XML ends before its elements are closed"};
-    if (hr == static_cast<HRESULT>(WC_E_DTDPROHIBITED)) return {"its XML declares a document type, which no workbook has"};
+    if (hr == static_cast<HRESULT>(WC_E_DTDPROHIBITED)) {
+        return {"its XML declares a document type, which no workbook has"};
+    }
     if (FAILED(hr)) {
         char code[16];
         std::snprintf(code, sizeof code, "%08lX", static_cast<unsigned long>(hr));

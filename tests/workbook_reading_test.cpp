@@ -120,8 +120,8 @@ std::vector<ZipPart> XlsxParts(const std::vector<XlsxSheet>& sheets, const std::
     for (size_t i = 0; i < sheets.size(); ++i) {
         const std::string n = std::to_string(i + 1);
         workbook += "<sheet name=\"" + sheets[i].name + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
-        relationships += "<Relationship Id=\"rId" + n + "\" Type=\"" + REL_NS + "/worksheet\" Target=\"worksheets/sheet" +
-                         n + ".xml\"/>";
+        relationships += "<Relationship Id=\"rId" + n + "\" Type=\"" + REL_NS +
+                         "/worksheet\" Target=\"worksheets/sheet" + n + ".xml\"/>";
         parts.push_back({"xl/worksheets/sheet" + n + ".xml", std::string(XML) + "<worksheet xmlns=\"" + MAIN_NS +
                          "\"><sheetData>" + sheets[i].data + "</sheetData>" + sheets[i].after + "</worksheet>"});
     }
@@ -156,7 +156,9 @@ std::vector<ZipPart> OdsParts(const std::vector<std::pair<std::string, std::stri
                               const std::string& manifest_extra = std::string()) {
     std::string content = std::string(XML) + "<office:document-content " + ODS_NS +
                           "><office:body><office:spreadsheet>";
-    for (const auto& [name, rows] : tables) content += "<table:table table:name=\"" + name + "\">" + rows + "</table:table>";
+    for (const auto& [name, rows] : tables) {
+        content += "<table:table table:name=\"" + name + "\">" + rows + "</table:table>";
+    }
     content += "</office:spreadsheet></office:body></office:document-content>";
     return {
         {"mimetype", "application/vnd.oasis.opendocument.spreadsheet", 0},
@@ -214,7 +216,8 @@ TEST(WorkbookReading, EverySheetReadsAsItsOwnCsvSave) {
         "<c r=\"C1\"><v>1E-10</v></c><c r=\"D1\"><v>0.33333333333333331</v></c><c r=\"E1\"><v>-42</v></c></row>"
         "<row r=\"2\"><c r=\"A2\" s=\"1\"><v>2.675</v></c><c r=\"B2\" s=\"2\"><v>1234567.5</v></c>"
         "<c r=\"C2\" s=\"3\"><v>0.125</v></c><c r=\"D2\" s=\"4\"><v>12345</v></c><c r=\"E2\" s=\"5\"><v>7</v></c></row>"
-        "<row r=\"3\"><c r=\"A3\" s=\"6\"><v>7</v></c><c r=\"B3\" s=\"7\"><v>45000</v></c><c r=\"C3\" s=\"8\"><v>45000</v></c>"
+        "<row r=\"3\"><c r=\"A3\" s=\"6\"><v>7</v></c><c r=\"B3\" s=\"7\"><v>45000</v></c>"
+        "<c r=\"C3\" s=\"8\"><v>45000</v></c>"
         "<c r=\"D3\" s=\"9\"><v>0.5625</v></c><c r=\"E3\" s=\"10\"><v>0.999988425925926</v></c></row>"
         "<row r=\"4\"><c r=\"A4\" s=\"11\"><v>-1234.5</v></c></row>";
     const std::string merged =
@@ -461,7 +464,8 @@ TEST(WorkbookReading, WrongAndHostileFilesEndInOneMessage) {
         {"a used part too wide", Xlsx({{"S", [] {
              std::string rows;
              for (int r = 1; r <= 200; ++r) {
-                 rows += "<row r=\"" + std::to_string(r) + "\"><c r=\"XFD" + std::to_string(r) + "\"><v>1</v></c></row>";
+                 const std::string n = std::to_string(r);
+                 rows += "<row r=\"" + n + "\"><c r=\"XFD" + n + "\"><v>1</v></c></row>";
              }
              return rows;
          }()}}), "", {"column 16384", "delete"}},
@@ -517,7 +521,8 @@ TEST(WorkbookReading, MutatedWorkbooksAreReadOrRefusedOnce) {
                          "<c r=\"C1\" t=\"inlineStr\"><is><t>x</t></is></c><c r=\"D1\" s=\"2\"><v>45000.5</v></c></row>"
                          "<row r=\"3\"><c r=\"B3\" t=\"b\"><v>1</v></c></row>",
                    "<mergeCells><mergeCell ref=\"B3:C4\"/></mergeCells>"}},
-                  "<si><r><t>a</t></r><rPh><t>b</t></rPh></si>", "<numFmt numFmtId=\"200\" formatCode=\"yyyy/m/d h:mm\"/>",
+                  "<si><r><t>a</t></r><rPh><t>b</t></rPh></si>",
+                  "<numFmt numFmtId=\"200\" formatCode=\"yyyy/m/d h:mm\"/>",
                   "<xf/><xf numFmtId=\"10\"/><xf numFmtId=\"200\"/>"),
         OdsParts({{"Q", "<table:table-row table:number-rows-repeated=\"3\">" + OdsCell("a<text:s text:c=\"2\"/>b") +
                         "<table:covered-table-cell/><table:table-cell><office:annotation><text:p>n</text:p>"
