@@ -16,6 +16,7 @@
 #include "table_header.h"
 #include "table_words.h"
 #include "utf8_decoding.h"
+#include "workbook_reading.h"
 
 namespace {
 
@@ -443,7 +444,8 @@ TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string
                              const ImportOptions& options) {
     TableImport result;
     try {
-        Table table = ReadTable(bytes, options.encoding);
+        Table table =
+            LooksLikeWorkbook(bytes) ? ReadWorkbook(bytes, options.sheet) : ReadTable(bytes, options.encoding);
         result.encoding = table.encoding;
         result.separator = table.separator;
         result.workbook = table.workbook;
