@@ -64,7 +64,6 @@ struct TableImport {
     std::vector<std::string> column_names;  // each column's name as the header shows it, column 1 first
     bool cut = false;     // the text was cut into rows of cells
     bool headed = false;  // and its first row names the columns
-    std::vector<Question> questions;  // left empty: the bank's text holds them, read by the exam's loader
     size_t question_count = 0;        // the questions in the bank's text
     std::string bank;  // the bank's text; empty when there is an error
     std::vector<ImportMessage> messages;

@@ -15,6 +15,7 @@
 #include "bank_generator.h"
 #include "bank_import.h"
 #include "number_formats.h"
+#include "question_bank.h"
 #include "table_reading.h"
 #include "workbook_reading.h"
 
@@ -498,8 +499,11 @@ TEST(WorkbookReading, TheImporterMakesABankOfASheet) {
     const TableImport good = ImportTableBytes(dc, Xlsx({{"S", data.substr(0, data.find("<row r=\"3\""))}}), "t.json");
     EXPECT_TRUE(good.workbook);
     EXPECT_EQ(good.errors, 0u);
-    ASSERT_EQ(good.questions.size(), 1u);
-    EXPECT_EQ(good.questions[0].options, (std::vector<std::wstring>{L"1", L"2"}));
+    std::vector<Question> loaded;
+    std::string err_msg;
+    ASSERT_TRUE(ParseQuestionBank(good.bank, loaded, err_msg)) << err_msg;
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0].options, (std::vector<std::wstring>{L"1", L"2"}));
 
     const TableImport bad = ImportTableBytes(dc, Xlsx({{"S", data}}), "t.json");
     ASSERT_EQ(bad.errors, 1u);
