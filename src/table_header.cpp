@@ -178,8 +178,7 @@ void ReadHeader(const std::vector<HeaderCell>& header, TableColumns& columns) {
         }
         if (left_out.size() > LEFT_OUT_NAMED) names += " and " + Thousands(left_out.size() - LEFT_OUT_NAMED) + " more";
         columns.notes.push_back({header[left_out[0]].row, left_out[0] + 1,
-                                 std::string(left_out.size() == 1 ? "column " : "columns ") + names +
-                                     (left_out.size() == 1 ? " is" : " are") +
+                                 (left_out.size() == 1 ? std::string("this column is") : "columns " + names + " are") +
                                      " left out: the bank holds only each question, its options and its answer."});
     }
     for (size_t position = 0; position < by_position.size(); ++position) {
@@ -206,7 +205,8 @@ void ReadHeader(const std::vector<HeaderCell>& header, TableColumns& columns) {
 void NoteTitles(const Table& table, size_t first, TableColumns& columns) {
     if (first == 0) return;
     const size_t top = table.rows[0].row, last = table.rows[first - 1].row;
-    const std::string rows = first == 1 ? "row " + std::to_string(top) + " is" :
+    // The note stands at the first of them, whose place the message gives.
+    const std::string rows = first == 1 ? std::string("this row is") :
                              "rows " + std::to_string(top) + " to " + std::to_string(last) + " are";
     columns.notes.push_back({top, 0, rows + " above the header (row " + std::to_string(table.rows[first].row) +
                                          ") and left out, as a title."});

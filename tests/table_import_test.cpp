@@ -342,7 +342,7 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
         // Each message names what it found; the place, the kind and the key words are checked.
         {"title rows above the header, a number column left out",
          "Week 3\nquestion,A,B,C,D,answer,No.\nQ,a,b,c,d,A,1\n",
-         {"1:0: note: row 1 is above the header (row 2)*title*", "2:7: note: column G \"No.\" is left out*"}},
+         {"1:0: note: this row is above the header (row 2)*title*", "2:7: note: this column is left out*"}},
         {"a header of a hundred thousand columns left out, counted rather than listed",
          "question,A,B,C,D,answer" + std::string(100000, ',') + "x\nQ,a,b,c,d,A\n",
          {"1:7: note: columns G (no name), *and 99,992 more are left out*"}},
