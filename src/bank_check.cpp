@@ -4,7 +4,6 @@
 #include "bank_check.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <tuple>
@@ -181,38 +180,39 @@ size_t RepeatHash(const Question& question) {
     return combined;
 }
 
-// The part of an entry the exam's reason for refusing it is about, from the reason's first words.
-BankProblem RefusedEntry(size_t entry, const std::string& problem) {
+// An entry the exam refuses for `verdict`, and the part of it that is at fault.
+BankProblem RefusedEntry(size_t entry, const EntryVerdict& verdict) {
     BankProblem refused;
     refused.entry = entry;
-    refused.text = problem;
-    size_t option = 0;
-    if (problem.rfind("\"questionText\"", 0) == 0) {
+    refused.text = EntryFaultWords(verdict);
+    refused.refusal = verdict;
+    // A missing key is about the key the exam names: the first one missing.
+    const bool missing = verdict.fault == EntryFault::Missing;
+    if (verdict.fault == EntryFault::TextNotString || (missing && verdict.missing & MISSING_TEXT))
         refused.field = BankField::QuestionText;
-    } else if (problem.rfind("\"correctAnswer\"", 0) == 0) {
+    if (verdict.fault == EntryFault::AnswerNotNumber || verdict.fault == EntryFault::AnswerOutOfRange ||
+        (missing && verdict.missing == MISSING_ANSWER))
         refused.field = BankField::Answer;
-    } else if (std::sscanf(problem.c_str(), "option %zu of ", &option) == 1 && option > 0) {
+    if (verdict.fault == EntryFault::OptionNotString) {
         refused.field = BankField::Option;
-        refused.option = option - 1;
+        refused.option = verdict.option;
     }
     return refused;
 }
 
-// The exam's message for a refused text as one problem of the whole file: its first line, which names the file, is
-// left out, and a syntax error is placed where the library's message says it is (which counts the column in bytes;
-// the place is given in characters). Bytes that are not UTF-8, which the library may quote, become U+FFFD, as in the
-// exam's box. Under it, the slip found in `bank_text`, named `name`, where one is.
-BankProblem WholeFileProblem(const std::string& err_msg, const std::string& bank_text, const std::string& name) {
+// The exam's message for a refused text as one problem of the whole file, without its first line, which names the
+// file: a syntax error is placed where the message says it is (which counts the column in bytes; the place is given
+// in characters). Bytes that are not UTF-8, which the library may quote, become U+FFFD, as in the exam's box. Under
+// it, the slip found in `bank_text`, named `name`, where one is.
+BankProblem WholeFileProblem(const TextVerdict& verdict, const std::string& bank_text, const std::string& name) {
     BankProblem problem;
-    problem.text = Utf8FromWide(Utf8ToWide(err_msg));
-    std::string& text = problem.text;
-    if (text.rfind(FORMAT_ERROR_PREFIX, 0) == 0) text.erase(0, sizeof FORMAT_ERROR_PREFIX - 1);
-    const size_t at = text.find(" at line ");
-    if (at != std::string::npos &&
-        std::sscanf(text.c_str() + at, " at line %zu, column %zu", &problem.line, &problem.column) != 2)
-        problem.line = problem.column = 0;
-    if (problem.line) problem.column = CharacterColumnAt(bank_text, problem.line, problem.column);
-    const Slip slip = FindSlip(bank_text, text, name);
+    problem.text = Utf8FromWide(Utf8ToWide(TextFaultWords(verdict, bank_text)));
+    if (verdict.fault != TextFault::Syntax) return problem;
+    if (!verdict.reader.overflow) {
+        std::tie(problem.line, problem.column) = ReaderPlace(verdict.reader, bank_text);
+        problem.column = CharacterColumnAt(bank_text, problem.line, problem.column);
+    }
+    const Slip slip = FindSlip(bank_text, verdict.reader, name);
     if (slip.found) problem.notes.push_back({slip.line, slip.column, slip.marked, slip.note});
     return problem;
 }
@@ -229,10 +229,10 @@ struct CheckState {
 };
 
 // Looks at one entry as the walk hands it over.
-bool CheckEntry(CheckState& state, size_t position, Question& question, const std::string& problem,
+bool CheckEntry(CheckState& state, size_t position, Question& question, const EntryVerdict& verdict,
                 unsigned nul_texts) {
-    if (!problem.empty()) {
-        state.problems.push_back(RefusedEntry(position, problem));
+    if (verdict.fault != EntryFault::None) {
+        state.problems.push_back(RefusedEntry(position, verdict));
         return true;
     }
     state.warnings.clear();
@@ -287,7 +287,8 @@ BankNote MeantKeyNote(const std::string& bank_text, size_t entry, size_t entry_l
 // A note at the value a refused entry's problem is about (the option itself, in a list of options), so the author
 // sees which of its values it is. The entry's `{` is at `offset`.
 void AddValueNote(const std::string& bank_text, size_t offset, BankProblem& problem) {
-    const bool options = problem.field == BankField::Option || problem.text.rfind("\"options\"", 0) == 0;
+    const EntryFault fault = problem.refusal.fault;
+    const bool options = fault == EntryFault::OptionNotString || fault == EntryFault::OptionsNotList;
     const char* key = problem.field == BankField::QuestionText ? "questionText"
                       : problem.field == BankField::Answer     ? "correctAnswer"
                       : options                                ? "options"
@@ -321,12 +322,11 @@ void AddValueNote(const std::string& bank_text, size_t offset, BankProblem& prob
 void AddMissingKeys(const std::string& bank_text, size_t offset, std::vector<BankProblem>& problems) {
     const BankProblem first = problems.back();
     const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
-    const std::vector<MissingKey> missing = MissingKeys(keys);
-    // The first missing key is the exam's; should the text say otherwise, only the exam's words are kept.
-    if (missing.empty() || first.text != "\"" + std::string(missing[0].key) + "\" is missing.") return;
     problems.pop_back();
-    for (const MissingKey& key : missing) {
-        BankProblem problem = RefusedEntry(first.entry, "\"" + std::string(key.key) + "\" is missing.");
+    for (const MissingKey& key : MissingKeys(keys, first.refusal.missing)) {
+        EntryVerdict alone = first.refusal;
+        alone.missing = key.bit;
+        BankProblem problem = RefusedEntry(first.entry, alone);
         problem.line = first.line;
         problem.column = first.column;
         if (key.meant_by)
@@ -356,9 +356,7 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
             problem.text = "the same question and options as Question " + std::to_string(problem.same_as + 1) +
                            " on line " + std::to_string(places[k++].first) + ": remove one of them.";
         }
-        static const std::string MISSING = "\" is missing.";
-        const bool missing_key = problem.error && problem.text.size() > MISSING.size() &&
-                                 problem.text.compare(problem.text.size() - MISSING.size(), MISSING.size(), MISSING) == 0;
+        const bool missing_key = problem.refusal.fault == EntryFault::Missing;
         if (problem.error && !missing_key) AddValueNote(bank_text, offset, problem);
         placed.push_back(std::move(problem));
         if (missing_key) AddMissingKeys(bank_text, offset, placed);
@@ -373,16 +371,15 @@ void CheckText(HDC dc, const std::string& name, const std::string& bank_text, Ba
     // Room for about as many questions as the text can hold, so the table of first appearances is never rebuilt.
     state.first_seen.reserve(bank_text.size() / 256);
     size_t walked = 0;
-    const EntrySink check = [&](size_t position, Question& question, const std::string& problem,
+    const EntrySink check = [&](size_t position, Question& question, const EntryVerdict& verdict,
                                 unsigned nul_texts) {
         walked = position + 1;
-        return CheckEntry(state, position, question, problem, nul_texts);
+        return CheckEntry(state, position, question, verdict, nul_texts);
     };
-    std::string err_msg;
-    const bool sound = WalkBankText(bank_text, BANK_SIZE_LIMIT, check, err_msg);
-    if (!sound) {
+    const TextVerdict verdict = WalkBankText(bank_text, BANK_SIZE_LIMIT, check);
+    if (verdict.fault != TextFault::None) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
-        problems.assign(1, WholeFileProblem(err_msg, bank_text, name));
+        problems.assign(1, WholeFileProblem(verdict, bank_text, name));
         report.errors = 1;
         return;
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bank_rules.h"
+
 // Which part of an entry a problem is about, so a program that wrote the bank from a table can name the table's cell.
 enum class BankField {
     Entry,         // the entry as a whole (its shape, its options' count, a repeat of another entry)
@@ -39,6 +41,7 @@ struct BankProblem {
     size_t option = 0;          // for BankField::Option, which option, from 0
     size_t same_as = NO_ENTRY;  // for a question given twice, the entry it repeats
     std::vector<BankNote> notes;  // the slip behind a syntax error, a key that looks meant for a missing one
+    EntryVerdict refusal;         // for an entry the exam refuses, why (for a missing key, that key alone)
 };
 
 // What the checker found in one bank.

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bank_messages.h"
 #include "character_names.h"
 #include "utf8_decoding.h"
 
@@ -286,19 +287,47 @@ size_t TypographicQuote(const std::string& text, size_t from, size_t to) {
     return std::string::npos;
 }
 
+// The \u escape at `at` for half of a character (a surrogate), by its four hex digits: 1 for a first half, 2 for a
+// second, 0 for anything else.
+int SurrogateHalf(const std::string& text, size_t at) {
+    if (text.compare(at, 2, "\\u") != 0 || at + 6 > text.size()) return 0;
+    const std::string digits = text.substr(at + 2, 4);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        return 0;
+    const unsigned long code = std::stoul(digits, nullptr, 16);
+    return code >= 0xD800 && code <= 0xDBFF ? 1 : code >= 0xDC00 && code <= 0xDFFF ? 2 : 0;
+}
+
+// Where the escape starts that the reader stopped inside, in the text that opens at `opened`; npos when it stopped
+// outside any. A first half of a character takes the escape of its second half with it.
+size_t EscapeAt(const std::string& text, size_t opened, size_t stop) {
+    for (size_t at = opened + 1; at < stop && at < text.size(); ++at) {
+        if (text[at] != '\\') continue;
+        const size_t length = text.compare(at, 2, "\\u") != 0 ? 2 : SurrogateHalf(text, at) == 1 ? 12 : 6;
+        if (stop < at + length) return at;
+        at += length - 1;
+    }
+    return std::string::npos;
+}
+
+// Whether the reader stopped at the escape at `escape` for a half of a character: a second half alone, or a first
+// half not followed by a second (but by a \u escape whose four hex digits it read whole).
+bool HalfCharacter(const std::string& text, size_t escape, size_t stop) {
+    const int half = SurrogateHalf(text, escape);
+    return half == 2 || (half == 1 && (stop <= escape + 7 ||
+                                      (stop == escape + 11 && std::isxdigit(static_cast<unsigned char>(text[stop])))));
+}
+
 // The slip where the reader stopped inside a text that opens at `opened`: bytes that are not UTF-8, an escape it
 // does not know, a line break or another control character. Sets `mark` to the byte to point at.
-std::string InTextNote(const std::string& text, const std::string& message, size_t stop, size_t opened,
-                       size_t& mark) {
+std::string InTextNote(const std::string& text, size_t stop, size_t opened, size_t& mark) {
     if (const size_t bad = FirstNotUtf8(text, opened, stop); bad != std::string::npos) {
         mark = bad;
         return EncodingNote(text, bad);
     }
-    const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
-    if (message.find("after backslash") != std::string::npos || message.find("'\\u'") != std::string::npos ||
-        message.find("surrogate") != std::string::npos) {
+    if (const size_t escape = EscapeAt(text, opened, stop); escape != std::string::npos) {
         mark = std::min(text.rfind('\\', stop), stop);
-        if (message.find("surrogate") != std::string::npos) {
+        if (HalfCharacter(text, escape, stop)) {
             return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
                    "character itself instead: the file is UTF-8.";
         }
@@ -309,6 +338,7 @@ std::string InTextNote(const std::string& text, const std::string& message, size
         return "found " + found + ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
                "digits). For a backslash itself write \\\\ (C:\\\\Users).";
     }
+    const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
     if (stop >= text.size()) {
         return "the text that starts at " + PlaceText(text, opened) + " is never closed: end it with \".";
     }
@@ -328,16 +358,16 @@ std::string InTextNote(const std::string& text, const std::string& message, size
 }
 
 // The slip at the place the reader stopped, in a text sound before it. Sets `mark` to the byte to point at.
-std::string Diagnose(const std::string& text, const std::string& message, const std::string& name, size_t stop,
+std::string Diagnose(const std::string& text, const ReaderStop& reader, const std::string& name, size_t stop,
                      size_t& mark) {
     mark = stop;
-    const Context here = ReadUpTo(text, stop);
     if (LooksLikeTable(text)) {
         mark = text.find_first_not_of(" \t\r\n", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
         return "the file looks like a table (CSV or TSV), not a JSON bank. Turn it into one with tessavon-import: "
                "tessavon-import -o questions.json \"" + name + "\".";
     }
-    if (message.find("invalid BOM") != std::string::npos) {
+    // The reader refuses any text that starts as a byte-order mark and is not one.
+    if (!text.empty() && static_cast<unsigned char>(text[0]) == 0xEF && text.compare(0, 3, "\xEF\xBB\xBF") != 0) {
         mark = 0;
         return "the file starts with the bytes " + ByteList(text, 0, 3) + ", a damaged UTF-8 byte-order mark (it is "
                "0xEF 0xBB 0xBF). Save the file again as UTF-8 in your editor.";
@@ -347,19 +377,19 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     }
 
     // A string token is read to its closing quote, where the reader then stops.
-    const bool string_token = here.in_string && stop < text.size() && text[stop] == '"' &&
-                              message.find("invalid string") == std::string::npos;
-    if (here.in_string && !string_token) return InTextNote(text, message, stop, here.string_start, mark);
+    const bool string_token = reader.found == Token::String;
+    if (reader.found == Token::Refused && reader.token_start < text.size() && text[reader.token_start] == '"')
+        return InTextNote(text, stop, reader.token_start, mark);
 
     // The token the reader stopped in, and what came before it.
-    size_t start = string_token ? here.string_start : std::min(stop, text.size());
+    size_t start = string_token ? reader.token_start : std::min(stop, text.size());
     while (!string_token && start > 0 && IsWordByte(text[start - 1])) --start;
     const Context before = ReadUpTo(text, start);
     const char previous = before.last == std::string::npos ? '\0' : text[before.last];
     const char token = start < text.size() ? text[start] : '\0';
     mark = start;
 
-    if (start >= text.size() || message.find("unexpected end of input") != std::string::npos) {
+    if (start >= text.size() || reader.found == Token::End) {
         if (stop < text.size() && text[stop] == '\0') {
             mark = stop;
             return "found a NUL byte (0x00): the exam reads nothing after it. Delete it.";
@@ -376,7 +406,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     size_t length = 1;
     const char32_t code = DecodeAt(text, start, length);
     if (code == NOT_UTF8) return EncodingNote(text, start);
-    if (message.find("expected end of input") != std::string::npos) {
+    if (reader.expected == Token::End) {
         const std::string end = before.last == std::string::npos ? std::string()
                                 : previous == ']' || previous == '}'
                                     ? std::string(", the ") + previous + " on " + PlaceText(text, before.last)
@@ -426,7 +456,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     }
     const bool after_value = EndsValue(previous);
     if (after_value && StartsValue(token) &&
-        (message.find("expected ']'") != std::string::npos || message.find("expected '}'") != std::string::npos)) {
+        (reader.expected == Token::EndArray || reader.expected == Token::EndObject)) {
         mark = before.last + 1;
         const bool in_list = !before.open.empty() && text[before.open.back()] == '[';
         const std::string between = in_list && before.open.size() == 1 ? "two questions"
@@ -435,7 +465,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         return "a comma is missing between " + between + ": the one that ends here and the one that starts at " +
                PlaceText(text, start) + ". Write a comma here.";
     }
-    if (message.find("expected ':'") != std::string::npos) {
+    if (reader.expected == Token::Colon) {
         mark = before.last + 1;
         return "a colon is missing after the key: JSON writes \"key\": value. Write a colon here.";
     }
@@ -462,9 +492,8 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         return "found " + word + " outside double quotes: JSON puts every " + (key ? "key" : "text") +
                " between \". Write \"" + word + (key ? "\"" : "...\"") + ".";
     }
-    const std::size_t expected = message.rfind("; expected ");
     return "found " + Named(code) + " where JSON expects " +
-           (expected == std::string::npos ? std::string("something else") : message.substr(expected + 11)) +
+           (reader.expected == Token::None ? "something else" : TokenName(reader.expected)) +
            ". Check the JSON just before the mark.";
 }
 
@@ -535,41 +564,19 @@ std::string MarkedLine(const std::string& text, size_t offset, size_t line) {
     return number + shown + "\n      | " + std::string(caret, ' ') + "^";
 }
 
-Slip FindSlip(const std::string& text, const std::string& message, const std::string& name) {
+Slip FindSlip(const std::string& text, const ReaderStop& stop, const std::string& name) {
     Slip slip;
-    size_t stop = std::string::npos;
-    const size_t at = message.find(" at line ");
-    size_t line = 0, column = 0;
-    if (at != std::string::npos && std::sscanf(message.c_str() + at, " at line %zu, column %zu", &line, &column) == 2) {
-        // The reader counts lines by line feeds and columns in bytes, the byte it stopped at included.
-        size_t line_start = 0;
-        for (size_t k = 1; k < line && line_start != std::string::npos; ++k) {
-            line_start = text.find('\n', line_start);
-            if (line_start != std::string::npos) ++line_start;
-        }
-        if (line_start == std::string::npos) return slip;
-        stop = std::min(text.size(), line_start + (column > 0 ? column - 1 : 0));
-    } else if (const size_t number = message.find("number overflow parsing '"); number != std::string::npos) {
-        const size_t begin = number + 25, end = message.find('\'', begin);
-        const std::string digits = message.substr(begin, end - begin);
-        // The number as a token: not inside a text, where it would not have been read as one.
-        for (size_t found = text.find(digits); found != std::string::npos; found = text.find(digits, found + 1)) {
-            const Context c = ReadUpTo(text, found);
-            if (!c.in_string && (found == 0 || !IsWordByte(text[found - 1]))) {
-                slip.found = true;
-                slip.offset = found;
-                slip.note = "found the number " + digits + ", larger than any number a computer holds. Write the "
-                            "position of the right option, 0 to 3.";
-                break;
-            }
-        }
-    }
-    if (stop != std::string::npos) {
-        slip.found = true;
-        slip.note = Diagnose(text, message, name, stop, slip.offset);
+    if (!stop.refused) return slip;
+    slip.found = true;
+    if (stop.overflow) {
+        slip.offset = stop.token_start;
+        slip.note = "found the number " + QuotedToken(text, stop.token_start, stop.read) +
+                    ", larger than any number a computer holds. Write the position of the right option, 0 to 3.";
+    } else {
+        // The reader counts the byte it stopped at among those read.
+        slip.note = Diagnose(text, stop, name, std::min(stop.read - 1, text.size()), slip.offset);
         slip.offset = std::min(slip.offset, text.size());
     }
-    if (!slip.found) return slip;
     const size_t line_start = LineStart(text, slip.offset);
     slip.line = LineNumber(text, slip.offset);
     slip.column = CharacterColumn(text, line_start, slip.offset);
@@ -653,16 +660,16 @@ const char* MeantKey(const std::string& written, char value_start) {
     return nullptr;
 }
 
-std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys) {
+std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys, unsigned missing_bits) {
     std::vector<MissingKey> missing;
-    for (const char* key : {"questionText", "options", "correctAnswer"}) {
-        const auto given = [&](const WrittenKey& written) { return written.key == key; };
-        if (std::any_of(keys.begin(), keys.end(), given)) continue;
+    for (const auto& [key, bit] : {std::pair<const char*, unsigned>{"questionText", MISSING_TEXT},
+                                   {"options", MISSING_OPTIONS}, {"correctAnswer", MISSING_ANSWER}}) {
+        if (!(missing_bits & bit)) continue;
         const auto meant = std::find_if(keys.begin(), keys.end(), [&](const WrittenKey& written) {
             const char* meant_key = MeantKey(written.key, written.value_start);
             return meant_key && std::string(meant_key) == key;
         });
-        missing.push_back({key, meant == keys.end() ? nullptr : &*meant});
+        missing.push_back({key, bit, meant == keys.end() ? nullptr : &*meant});
     }
     return missing;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "json_tokens.h"
+
 // A slip found at a place in the text.
 struct Slip {
     bool found = false;           // false when the message names no place that can be found in the text
@@ -17,9 +19,9 @@ struct Slip {
     std::string note;             // what was found and what to do
 };
 
-// The slip behind the exam's message `message` (the JSON reader's words, made readable) for `text`, the bank as
-// read in text mode and named `name` (for the command the note may suggest).
-Slip FindSlip(const std::string& text, const std::string& message, const std::string& name);
+// The slip behind the place where the JSON reader stopped, `stop`, in `text`, the bank as read in text mode and
+// named `name` (for the command the note may suggest).
+Slip FindSlip(const std::string& text, const ReaderStop& stop, const std::string& name);
 
 // The column, from 1, of byte `offset` on the line that starts at byte `line_start`, in characters as editors count
 // them: a character is one however many bytes it takes, a byte that is not UTF-8 is one, a byte-order mark none.
@@ -48,13 +50,15 @@ std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset);
 // A key the exam reads that an entry lacks, and the key written in its place that looks meant for it, if any.
 struct MissingKey {
     const char* key;
+    unsigned bit;                // its bit of EntryVerdict::missing
     const WrittenKey* meant_by;  // into the keys given to MissingKeys; nullptr when none looks meant for it
 };
 // Where element `index` (from 0) of the list whose "[" is at `list_offset` starts; npos when there is none.
 size_t ElementOffset(const std::string& text, size_t list_offset, size_t index);
 
-// The keys the exam reads that are not among `keys`, in the order the exam names them.
-std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys);
+// The keys the exam reads that an entry lacks, the bits `missing` of EntryVerdict::missing, in the order the exam
+// names them, each with the key among `keys` that looks meant for it.
+std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys, unsigned missing);
 
 // The key the exam reads ("questionText", "options" or "correctAnswer") that `written` looks meant for, by its
 // spelling or as a usual other name for it ("answer", "choices", "question"); nullptr for any other key (an

@@ -364,7 +364,7 @@ namespace {
 // What a walk hands over for one entry.
 struct EntrySeen {
     Question question;
-    std::string problem;
+    std::string problem;  // the exam's words for it, empty when it became a question
     unsigned nul_texts;
 };
 
@@ -374,8 +374,8 @@ std::string Describe(const EntrySeen& entry) {
 
 // Keeps every entry a walk hands over.
 EntrySink KeepInto(std::vector<EntrySeen>& entries) {
-    return [&entries](size_t, Question& question, const std::string& problem, unsigned nul_texts) {
-        entries.push_back({std::move(question), problem, nul_texts});
+    return [&entries](size_t, Question& question, const EntryVerdict& verdict, unsigned nul_texts) {
+        entries.push_back({std::move(question), EntryFaultWords(verdict), nul_texts});
         return true;
     };
 }
@@ -394,11 +394,11 @@ std::string CheckPiecesAgainstWhole(const std::string& file_bytes) {
     };
     std::vector<EntrySeen> in_pieces, whole;
     const bool pieces_sound = WalkBank(next_piece, KeepInto(in_pieces));
-    std::string err_msg;
-    const bool whole_sound = WalkBankText(text, BANK_SIZE_LIMIT, KeepInto(whole), err_msg);
+    const TextVerdict verdict = WalkBankText(text, BANK_SIZE_LIMIT, KeepInto(whole));
+    const bool whole_sound = verdict.fault == TextFault::None;
     if (pieces_sound != whole_sound) {
         return std::string("fed in pieces the text is ") + (pieces_sound ? "sound" : "refused") +
-               ", fed whole \"" + Printable(err_msg) + "\"";
+               ", fed whole \"" + Printable(TextFaultWords(verdict, text)) + "\"";
     }
     for (size_t i = 0; whole_sound && i < std::max(in_pieces.size(), whole.size()); ++i) {
         if (i < in_pieces.size() && i < whole.size() && in_pieces[i].problem == whole[i].problem &&
