@@ -13,6 +13,7 @@
 #include "bank_messages.h"
 #include "bank_rules.h"
 #include "bank_slips.h"
+#include "entry_slips.h"
 #include "page_layout.h"
 #include "question.h"
 #include "text_fitting.h"
@@ -200,20 +201,33 @@ BankProblem RefusedEntry(size_t entry, const EntryVerdict& verdict) {
     return refused;
 }
 
-// The exam's message for a refused text as one problem of the whole file, without its first line, which names the
-// file: a syntax error is placed where the message says it is (which counts the column in bytes; the place is given
-// in characters). Bytes that are not UTF-8, which the library may quote, become U+FFFD, as in the exam's box. Under
-// it, the slip found in `bank_text`, named `name`, where one is.
+// The note under an error that gives the exam's own words, at the exam's place for it. Bytes that are not UTF-8,
+// which the library may quote, become U+FFFD, as in the exam's box.
+BankNote ExamSays(size_t line, size_t column, const std::string& words) {
+    return {line, column, std::string(), "the exam says: " + Utf8FromWide(Utf8ToWide(words))};
+}
+
+// A refused text as one problem of the whole file. A syntax error stands at the slip found in `bank_text` (named
+// `name`), in its words, with the exam's words at the place the exam gives, in characters; anything else is said
+// in the exam's words, without its first line, which names the file.
 BankProblem WholeFileProblem(const TextVerdict& verdict, const std::string& bank_text, const std::string& name) {
     BankProblem problem;
-    problem.text = Utf8FromWide(Utf8ToWide(TextFaultWords(verdict, bank_text)));
-    if (verdict.fault != TextFault::Syntax) return problem;
-    if (!verdict.reader.overflow) {
-        std::tie(problem.line, problem.column) = ReaderPlace(verdict.reader, bank_text);
-        problem.column = CharacterColumnAt(bank_text, problem.line, problem.column);
+    if (verdict.fault != TextFault::Syntax) {
+        problem.text = Utf8FromWide(Utf8ToWide(TextFaultWords(verdict, bank_text)));
+        return problem;
     }
     const Slip slip = FindSlip(bank_text, verdict.reader, name);
-    if (slip.found) problem.notes.push_back({slip.line, slip.column, slip.marked, slip.note});
+    problem.line = slip.line;
+    problem.column = slip.column;
+    problem.marked = slip.marked;
+    problem.text = slip.note;
+    // A number too large is refused with no place: the exam's words stand at the number.
+    std::pair<size_t, size_t> exam = {slip.line, slip.column};
+    if (!verdict.reader.overflow) {
+        exam = ReaderPlace(verdict.reader, bank_text);
+        exam.second = CharacterColumnAt(bank_text, exam.first, exam.second);
+    }
+    problem.notes.push_back(ExamSays(exam.first, exam.second, ReaderWords(verdict.reader, bank_text)));
     return problem;
 }
 
@@ -277,66 +291,9 @@ BankNote NoteAt(const std::string& bank_text, size_t entry, size_t entry_line, s
     return {line, CharacterColumn(bank_text, line_start, offset), MarkedLine(bank_text, offset, line), text};
 }
 
-// A note on a key of an entry that looks meant for `missing`, at the key.
-BankNote MeantKeyNote(const std::string& bank_text, size_t entry, size_t entry_line, const WrittenKey& written,
-                      const char* missing) {
-    return NoteAt(bank_text, entry, entry_line, written.offset,
-                  "\"" + written.key + "\" is not a key the exam reads: did you mean \"" + missing + "\"?");
-}
-
-// A note at the value a refused entry's problem is about (the option itself, in a list of options), so the author
-// sees which of its values it is. The entry's `{` is at `offset`.
-void AddValueNote(const std::string& bank_text, size_t offset, BankProblem& problem) {
-    const EntryFault fault = problem.refusal.fault;
-    const bool options = fault == EntryFault::OptionNotString || fault == EntryFault::OptionsNotList;
-    const char* key = problem.field == BankField::QuestionText ? "questionText"
-                      : problem.field == BankField::Answer     ? "correctAnswer"
-                      : options                                ? "options"
-                                                               : nullptr;
-    if (!key) return;
-    const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
-    // A key given twice counts at its later value.
-    const auto written =
-        std::find_if(keys.rbegin(), keys.rend(), [&](const WrittenKey& given) { return given.key == key; });
-    if (written == keys.rend() || written->value_offset >= bank_text.size()) return;
-    size_t at = written->value_offset;
-    std::string text;
-    if (problem.field == BankField::Option) {
-        const size_t element = ElementOffset(bank_text, at, problem.option);
-        if (element != std::string::npos) at = element;
-        text = "option " + std::to_string(problem.option + 1) + " is here: write it as a text, between double quotes.";
-    } else if (problem.field == BankField::QuestionText) {
-        text = "the question is here: write it as a text, between double quotes.";
-    } else if (problem.field == BankField::Answer) {
-        text = written->value_start == '"'
-                   ? "the answer is here, between quotes: write its number alone, without them."
-                   : "the answer is here: write the position of the right option, counted from 0 (0 to 3).";
-    } else {
-        text = "\"options\" is here: write the options as a list of texts, [\"...\", \"...\", \"...\", \"...\"].";
-    }
-    problem.notes.push_back(NoteAt(bank_text, offset, problem.line, at, text));
-}
-
-// The exam names the first key an entry lacks; every other one is an error too, and each gets a note where a key
-// of the entry looks meant for it. The entry's `{` is at `offset`.
-void AddMissingKeys(const std::string& bank_text, size_t offset, std::vector<BankProblem>& problems) {
-    const BankProblem first = problems.back();
-    const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
-    problems.pop_back();
-    for (const MissingKey& key : MissingKeys(keys, first.refusal.missing)) {
-        EntryVerdict alone = first.refusal;
-        alone.missing = key.bit;
-        BankProblem problem = RefusedEntry(first.entry, alone);
-        problem.line = first.line;
-        problem.column = first.column;
-        if (key.meant_by)
-            problem.notes.push_back(MeantKeyNote(bank_text, offset, first.line, *key.meant_by, key.key));
-        problems.push_back(std::move(problem));
-    }
-}
-
-// Places each problem at the line and column where its entry starts, words a repeat with the line of the first, and
-// reports every key an entry lacks.
+// Places each problem: a warning where its entry starts, a repeat with the line of the first; an entry the exam
+// refuses where it is at fault, with what to write there, each key it lacks an error of its own, and the exam's
+// words under the first at the entry's start, as the exam places them.
 void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems) {
     const std::vector<size_t> entry_offsets = EntryOffsets(bank_text);
     std::vector<size_t> offsets;
@@ -356,10 +313,33 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
             problem.text = "the same question and options as Question " + std::to_string(problem.same_as + 1) +
                            " on line " + std::to_string(places[k++].first) + ": remove one of them.";
         }
-        const bool missing_key = problem.refusal.fault == EntryFault::Missing;
-        if (problem.error && !missing_key) AddValueNote(bank_text, offset, problem);
-        placed.push_back(std::move(problem));
-        if (missing_key) AddMissingKeys(bank_text, offset, placed);
+        if (!problem.error) {
+            placed.push_back(std::move(problem));
+            continue;
+        }
+        std::vector<EntryVerdict> faults(1, problem.refusal);
+        if (problem.refusal.fault == EntryFault::Missing) {
+            faults.clear();
+            for (const unsigned bit : {MISSING_TEXT, MISSING_OPTIONS, MISSING_ANSWER}) {
+                if (!(problem.refusal.missing & bit)) continue;
+                faults.push_back(problem.refusal);
+                faults.back().missing = bit;
+            }
+        }
+        for (const EntryVerdict& fault : faults) {
+            BankProblem refused = RefusedEntry(problem.entry, fault);
+            const EntrySlip slip = FindEntrySlip(bank_text, offset, fault);
+            const BankNote at = NoteAt(bank_text, offset, problem.line, slip.offset, slip.words);
+            refused.line = at.line;
+            refused.column = at.column;
+            refused.marked = at.marked;
+            refused.text = slip.words;
+            if (&fault == &faults[0]) {
+                refused.notes.push_back(ExamSays(problem.line, problem.column, "Question " +
+                                                 std::to_string(problem.entry + 1) + ": " + problem.text));
+            }
+            placed.push_back(std::move(refused));
+        }
     }
     problems.swap(placed);
 }
@@ -432,6 +412,7 @@ std::string ProblemLine(const std::string& name, const BankProblem& problem) {
 
 std::vector<std::string> NoteLines(const std::string& name, const BankProblem& problem) {
     std::vector<std::string> lines;
+    if (!problem.marked.empty()) lines.push_back(problem.marked);
     for (const BankNote& note : problem.notes) {
         if (!note.marked.empty()) lines.push_back(note.marked);
         lines.push_back(name + ":" + std::to_string(note.line) + ":" + std::to_string(note.column) + ": note: " +

@@ -19,17 +19,6 @@ namespace {
 constexpr size_t QUOTED_TOKEN_KEEP = 40;
 const char ELLIPSIS[] = "\xE2\x80\xA6";
 
-const char* TypeNameWithArticle(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::Null: return "null";
-        case ValueKind::Boolean: return "a boolean";
-        case ValueKind::String: return "a string";
-        case ValueKind::Array: return "an array";
-        case ValueKind::Object: return "an object";
-        default: return "a number";
-    }
-}
-
 std::string SizeText(uint64_t bytes) {
     std::string text = std::to_string(bytes) + " bytes";
     if (bytes >= (1u << 20)) text += " (" + std::to_string((bytes + (1u << 19)) >> 20) + " MB)";
@@ -135,6 +124,17 @@ std::string OutOfMemoryMessage(uint64_t size, const std::string& name, const cha
            again + ", or use a smaller bank.";
 }
 
+const char* TypeNameWithArticle(ValueKind kind) {
+    switch (kind) {
+        case ValueKind::Null: return "null";
+        case ValueKind::Boolean: return "a boolean";
+        case ValueKind::String: return "a string";
+        case ValueKind::Array: return "an array";
+        case ValueKind::Object: return "an object";
+        default: return "a number";
+    }
+}
+
 std::string EntryFaultWords(const EntryVerdict& verdict) {
     const std::string found = TypeNameWithArticle(verdict.found);
     switch (verdict.fault) {
@@ -213,21 +213,26 @@ std::string TextFaultWords(const TextVerdict& verdict, const std::string& text) 
     if (verdict.fault == TextFault::NotAList)
         return std::string("The file must hold an array of questions, not ") + TypeNameWithArticle(verdict.top) + ".";
     const ReaderStop& stop = verdict.reader;
-    const std::string token = QuotedToken(text, stop.quoted_from, stop.read);
     if (stop.overflow)
-        return nlohmann::detail::out_of_range::create(406, "number overflow parsing '" + token + "'", nullptr).what();
+        return nlohmann::detail::out_of_range::create(406, ReaderWords(stop, text), nullptr).what();
+    const std::pair<size_t, size_t> place = ReaderPlace(stop, text);
+    nlohmann::detail::position_t position;
+    position.chars_read_total = stop.read;
+    position.lines_read = place.first - 1;
+    position.chars_read_current_line = place.second;
+    return nlohmann::detail::parse_error::create(101, position, ReaderWords(stop, text), nullptr).what();
+}
+
+std::string ReaderWords(const ReaderStop& stop, const std::string& text) {
+    const std::string token = QuotedToken(text, stop.quoted_from, stop.read);
+    if (stop.overflow) return "number overflow parsing '" + token + "'";
     std::string words = "syntax error ";
     if (*stop.context) words += std::string("while parsing ") + stop.context + " ";
     words += "- ";
     words += stop.found == Token::Refused ? std::string(stop.lexer_error) + "; last read: '" + token + "'"
                                           : std::string("unexpected ") + TokenName(stop.found);
     if (stop.expected != Token::None) words += std::string("; expected ") + TokenName(stop.expected);
-    const std::pair<size_t, size_t> place = ReaderPlace(stop, text);
-    nlohmann::detail::position_t position;
-    position.chars_read_total = stop.read;
-    position.lines_read = place.first - 1;
-    position.chars_read_current_line = place.second;
-    return nlohmann::detail::parse_error::create(101, position, words, nullptr).what();
+    return words;
 }
 
 std::string NotUtf8Message(const char* encoding) {

@@ -39,6 +39,10 @@ std::string EntryFaultWords(const EntryVerdict& verdict);
 // too large has not: the JSON library's message, with an error at a line break placed at the end of that line and a
 // long quoted token cut to its end after "…" (the library quotes bytes: a character it stopped inside is left out).
 std::string TextFaultWords(const TextVerdict& verdict, const std::string& text);
+// What the JSON reader says where it stopped, without its place: "syntax error while parsing array - ...".
+std::string ReaderWords(const ReaderStop& stop, const std::string& text);
+// A kind of value as the messages name it: "null", "a string", "an array", ...
+const char* TypeNameWithArticle(ValueKind kind);
 // Whether the exam's message for `verdict` is about what the bank holds, under FORMAT_ERROR_PREFIX.
 bool IsFormatFault(const TextVerdict& verdict);
 // The line and the column in bytes, both from 1, that the exam's message gives for where the JSON reader stopped.

@@ -431,6 +431,14 @@ std::string Diagnose(const std::string& text, const ReaderStop& reader, const st
                ": it ends the text there, and what follows is not JSON. Write \\\" for a quote inside a text (or "
                "use “ ” or 「 」).";
     }
+    // An answer written as its option's letter, without quotes.
+    if (previous == ':' && text.compare(before.string_start, 15, "\"correctAnswer\"") == 0) {
+        const std::string letter = WordAt(text, start);
+        if (const int k = LetterPosition(letter); k >= 0) {
+            return "found " + letter + " as the answer: \"correctAnswer\" is the position of the right option as a "
+                   "number, counted from 0. Write " + std::to_string(k) + ".";
+        }
+    }
     if (code >= 0x80) return CharacterNote(code);
     if (token == '/' || token == '#') {
         return std::string("found a comment (") + (token == '#' ? "#" : text.compare(start, 2, "/*") == 0 ? "/*" : "//") +
@@ -697,4 +705,15 @@ size_t ElementOffset(const std::string& text, size_t list_offset, size_t index) 
         }
     }
     return std::string::npos;
+}
+
+int LetterPosition(const std::string& letter) {
+    static const char* const LETTERS[][4] = {{"A", "B", "C", "D"},
+                                              {"a", "b", "c", "d"},
+                                              {"\xEF\xBC\xA1", "\xEF\xBC\xA2", "\xEF\xBC\xA3", "\xEF\xBC\xA4"},
+                                              {"\xE3\x82\xA2", "\xE3\x82\xA4", "\xE3\x82\xA6", "\xE3\x82\xA8"}};
+    for (const auto& row : LETTERS)
+        for (int k = 0; k < 4; ++k)
+            if (letter == row[k]) return k;
+    return -1;
 }

@@ -65,3 +65,7 @@ std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys, unsigne
 // explanation, a topic), which the exam ignores. `value_start` is the value's first byte, which tells "answers"
 // given as a list from "answers" given as a number.
 const char* MeantKey(const std::string& written, char value_start);
+
+// The position an option's letter names, as the importer reads answers too: A to D, a to d, full-width Ａ to Ｄ, or
+// the kana ア to エ; -1 for anything else.
+int LetterPosition(const std::string& letter);
