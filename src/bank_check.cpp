@@ -13,6 +13,8 @@
 #include "bank_messages.h"
 #include "bank_rules.h"
 #include "bank_slips.h"
+#include "json_tokens.h"
+#include "text_places.h"
 #include "entry_slips.h"
 #include "page_layout.h"
 #include "question.h"
@@ -286,9 +288,8 @@ BankNote NoteAt(const std::string& bank_text, size_t entry, size_t entry_line, s
     const size_t line =
         entry_line + static_cast<size_t>(std::count(begin + static_cast<std::ptrdiff_t>(entry),
                                                     begin + static_cast<std::ptrdiff_t>(offset), '\n'));
-    const size_t newline = offset == 0 ? std::string::npos : bank_text.rfind('\n', offset - 1);
-    const size_t line_start = newline == std::string::npos ? 0 : newline + 1;
-    return {line, CharacterColumn(bank_text, line_start, offset), MarkedLine(bank_text, offset, line), text};
+    return {line, CharacterColumn(bank_text, LineStart(bank_text, offset), offset), MarkedLine(bank_text, offset, line),
+            text};
 }
 
 // Places each problem: a warning where its entry starts, a repeat with the line of the first; an entry the exam

@@ -9,7 +9,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "json_tokens.h"
 #include "question.h"
+#include "text_places.h"
 #include "utf8_decoding.h"
 
 namespace {
@@ -17,7 +19,6 @@ namespace {
 // How much of a token the JSON library quotes in its message is kept: a long unbroken token would make the box
 // wider (and, at millions of bytes, slower to lay out) than any screen.
 constexpr size_t QUOTED_TOKEN_KEEP = 40;
-const char ELLIPSIS[] = "\xE2\x80\xA6";
 
 std::string SizeText(uint64_t bytes) {
     std::string text = std::to_string(bytes) + " bytes";
@@ -31,88 +32,7 @@ std::string LineAndColumn(const std::string& text, size_t offset) {
     return "line " + std::to_string(place.first) + ", column " + std::to_string(place.second);
 }
 
-// Where a JSON string that starts at `open` (its opening quote) ends: the offset of its closing quote.
-size_t StringEnd(const std::string& text, size_t open) {
-    size_t i = open + 1;
-    while ((i = text.find_first_of("\"\\", i)) != std::string::npos && text[i] == '\\') i += 2;
-    return i == std::string::npos ? text.size() : i;
-}
-
 }  // namespace
-
-// A walk over the top value only, in one pass: a key given twice keeps its later value, as the document does, and
-// the document's object orders its keys as std::map orders these.
-std::vector<size_t> EntryOffsets(const std::string& text) {
-    int depth = 0;
-    bool in_object = false, expect_key = false, expect_value = false;
-    std::string member_key;
-    std::vector<size_t> offsets;
-    std::map<std::string, size_t> members;
-    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < text.size() && depth >= 0; ++i) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
-        if (depth == 1 && expect_value) {
-            expect_value = false;
-            if (in_object)
-                members[member_key] = i;
-            else
-                offsets.push_back(i);
-        }
-        switch (c) {
-            case '"': {
-                const size_t end = StringEnd(text, i);
-                if (depth == 1 && expect_key) {
-                    // Keys may be written with escapes; the library reads them back as the document holds them.
-                    member_key = nlohmann::json::parse(text.begin() + i, text.begin() + end + 1).get<std::string>();
-                    expect_key = false;
-                }
-                i = end;
-                break;
-            }
-            case '[':
-            case '{':
-                if (depth++ == 0) {
-                    in_object = c == '{';
-                    expect_key = in_object;
-                    expect_value = !in_object;
-                }
-                break;
-            case ']':
-            case '}':
-                // The end of the top value ends the walk (depth -1 stops the loop).
-                if (--depth == 0) depth = -1;
-                break;
-            case ',':
-                if (depth == 1) (in_object ? expect_key : expect_value) = true;
-                break;
-            case ':':
-                if (depth == 1) expect_value = true;
-                break;
-        }
-    }
-    for (const auto& member : members) offsets.push_back(member.second);
-    return offsets;
-}
-
-// One pass over the text however many places are asked for, in whatever order.
-std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets) {
-    std::vector<size_t> order(offsets.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return offsets[a] < offsets[b]; });
-    std::vector<std::pair<size_t, size_t>> places(offsets.size());
-    size_t line = 1, line_start = 0, counted_to = 0;
-    for (size_t k : order) {
-        const size_t offset = offsets[k];
-        for (size_t at = text.find('\n', counted_to); at != std::string::npos && at < offset;
-             at = text.find('\n', at + 1)) {
-            ++line;
-            line_start = at + 1;
-        }
-        counted_to = offset;
-        places[k] = {line, offset - line_start + 1};
-    }
-    return places;
-}
 
 std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& name) {
     return name + " is too large: " + SizeText(size) + ". Tessavon reads banks of up to " + SizeText(limit) +
@@ -188,7 +108,7 @@ std::string QuotedToken(const std::string& text, size_t from, size_t to) {
     for (size_t at = from; at < to; ++at) size += quoted_size(at);
     std::string quoted;
     if (size > QUOTED_TOKEN_KEEP + 8) {
-        quoted = ELLIPSIS;
+        quoted = ELLIPSIS_UTF8;
         size_t kept = 0;
         from = to;
         while (kept + quoted_size(from - 1) <= QUOTED_TOKEN_KEEP) kept += quoted_size(--from);

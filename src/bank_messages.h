@@ -51,12 +51,6 @@ std::pair<size_t, size_t> ReaderPlace(const ReaderStop& stop, const std::string&
 // "<U+000A>", a character the reader stopped inside left out, and more than 48 bytes cut to the last 40 after "…".
 std::string QuotedToken(const std::string& text, size_t from, size_t to);
 
-// Where each entry's value starts in a bank's parsed text, as offsets in the order the document walks its entries:
-// the elements of a top-level array, or the values of a top-level object by key, a key given twice at its later
-// value. The text's syntax must be sound up to the end of the top value.
-std::vector<size_t> EntryOffsets(const std::string& text);
-// The line and the column (in bytes, as the JSON library counts them), both from 1, of each offset into `text`.
-std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets);
 // "line L, column C" where the entry at `index` (from 0, in walking order) starts in a bank's parsed text.
 std::string EntryLocation(const std::string& text, size_t index);
 

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bank_messages.h"
-#include "bank_slips.h"
+#include "meant_keys.h"
 
 namespace {
 

@@ -3,7 +3,9 @@
 // when it refuses a text are known as facts. Only a refused text is read this way: a sound one costs nothing.
 #include "json_tokens.h"
 
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -38,17 +40,25 @@ Token OurToken(LibraryToken token) {
     }
 }
 
-// The lexer and where its last token starts.
+// The lexer, reading from byte `from`, and where its last token starts.
 struct Reading {
     Lexer lexer;
     const std::string& text;
+    size_t from = 0;
     LibraryToken token = LibraryToken::uninitialized;
     size_t start = 0;
     // The library quotes its bytes read since the last string or number began (from the file's start before one).
     size_t quoted_from = 0;
 
+    Reading(const std::string& whole, size_t first)
+        : lexer(nlohmann::detail::input_adapter(whole.begin() + static_cast<std::ptrdiff_t>(first), whole.end()),
+                false),
+          text(whole), from(first) {}
+
+    size_t Read() const { return from + lexer.get_position().chars_read_total; }
+
     LibraryToken Next() {
-        size_t at = lexer.get_position().chars_read_total;
+        size_t at = Read();
         if (at == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) at = 3;
         token = lexer.scan();
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r'))
@@ -86,7 +96,7 @@ bool IsScalar(LibraryToken token) {
 }  // namespace
 
 ReaderStop ReadUntilRefused(const std::string& text) {
-    Reading r{Lexer(nlohmann::detail::input_adapter(text.begin(), text.end()), false), text};
+    Reading r(text, 0);
     std::vector<bool> in_array;  // the open containers, innermost last
     r.Next();
     while (true) {
@@ -143,4 +153,107 @@ const char* TokenName(Token token) {
         LibraryToken::end_object,    LibraryToken::name_separator, LibraryToken::value_separator,
         LibraryToken::parse_error,   LibraryToken::end_of_input,   LibraryToken::literal_or_value};
     return nlohmann::detail::lexer_base<json>::token_type_name(LIBRARY[static_cast<size_t>(token)]);
+}
+
+void VisitTokens(const std::string& text, size_t from, const std::function<bool(const JsonToken&)>& visit) {
+    Reading r(text, from);
+    while (true) {
+        const Token token = OurToken(r.Next());
+        const std::string_view string = token == Token::String ? std::string_view(r.lexer.get_string()) : "";
+        if (!visit(JsonToken{token, r.start, std::min(r.Read(), text.size()), string}) || token == Token::End ||
+            token == Token::Refused)
+            return;
+    }
+}
+
+// The document's object orders its keys as std::map orders these, a key given twice at its later value.
+std::vector<size_t> EntryOffsets(const std::string& text) {
+    std::vector<size_t> offsets;
+    std::map<std::string, size_t> members;
+    std::string key;
+    int depth = 0;
+    bool object = false, expect_key = false, expect_value = false;
+    VisitTokens(text, 0, [&](const JsonToken& t) {
+        const bool closes = t.token == Token::EndArray || t.token == Token::EndObject;
+        if (depth == 1 && expect_value && !closes) {
+            expect_value = false;
+            if (object)
+                members[key] = t.start;
+            else
+                offsets.push_back(t.start);
+        } else if (depth == 1 && expect_key && t.token == Token::String) {
+            key.assign(t.string);
+            expect_key = false;
+        }
+        if (t.token == Token::BeginArray || t.token == Token::BeginObject) {
+            if (depth++ == 0) {
+                object = t.token == Token::BeginObject;
+                (object ? expect_key : expect_value) = true;
+            }
+        }
+        if (closes) return --depth > 0;
+        if (depth == 1 && t.token == Token::Comma) (object ? expect_key : expect_value) = true;
+        if (depth == 1 && t.token == Token::Colon) expect_value = true;
+        return true;
+    });
+    for (const auto& member : members) offsets.push_back(member.second);
+    return offsets;
+}
+
+std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset) {
+    std::vector<WrittenKey> keys;
+    if (entry_offset >= text.size() || text[entry_offset] != '{') return keys;
+    int depth = 0;
+    bool expect_key = false, expect_value = false;
+    VisitTokens(text, entry_offset, [&](const JsonToken& t) {
+        if (depth == 1 && expect_value) {
+            keys.back().value_start = text[t.start];
+            keys.back().value_offset = t.start;
+            expect_value = false;
+        } else if (depth == 1 && expect_key && t.token == Token::String) {
+            keys.push_back({std::string(t.string), t.start, '\0', text.size()});
+            expect_key = false;
+        }
+        if (t.token == Token::BeginArray || t.token == Token::BeginObject) expect_key = ++depth == 1;
+        if (t.token == Token::EndArray || t.token == Token::EndObject) return --depth > 0;
+        if (depth == 1 && t.token == Token::Comma) expect_key = true;
+        if (depth == 1 && t.token == Token::Colon) expect_value = true;
+        return true;
+    });
+    return keys;
+}
+
+size_t ElementOffset(const std::string& text, size_t list_offset, size_t index) {
+    size_t found = std::string::npos, element = 0;
+    if (list_offset >= text.size() || text[list_offset] != '[') return found;
+    int depth = 0;
+    bool expect_element = false;
+    VisitTokens(text, list_offset, [&](const JsonToken& t) {
+        const bool closes = t.token == Token::EndArray || t.token == Token::EndObject;
+        if (depth == 1 && expect_element && !closes) {
+            if (element++ == index) {
+                found = t.start;
+                return false;
+            }
+            expect_element = false;
+        }
+        if (t.token == Token::BeginArray || t.token == Token::BeginObject) expect_element = ++depth == 1;
+        if (closes) return --depth > 0;
+        if (depth == 1 && t.token == Token::Comma) expect_element = true;
+        return true;
+    });
+    return found;
+}
+
+TextBefore ReadUpTo(const std::string& text, size_t end) {
+    TextBefore before;
+    VisitTokens(text, 0, [&](const JsonToken& t) {
+        if (t.start >= end || t.token == Token::End || t.token == Token::Refused) return false;
+        if (t.token == Token::String) before.string_start = t.start;
+        if (t.token == Token::BeginArray || t.token == Token::BeginObject) before.open.push_back(t.start);
+        if ((t.token == Token::EndArray || t.token == Token::EndObject) && !before.open.empty()) before.open.pop_back();
+        before.last = t.end - 1;
+        return true;
+    });
+    return before;
 }

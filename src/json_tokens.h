@@ -1,10 +1,14 @@
-// The bank's text read as the JSON library's own lexer reads it, a token at a time with the bytes each spans, and
-// the library's parser followed token by token: where and why it refuses a text, as data, so that what the exam
-// and the checker say about it is made from facts rather than read back out of the library's sentence.
+// The bank's text read as the JSON library's own lexer reads it, a token at a time with the bytes each spans: the
+// one reading behind every place the checker and the messages name (where each entry starts, the keys an entry
+// writes, an element of a list, what is open before a byte), and the library's parser followed token by token,
+// which says where and why it refuses a text, as data rather than read back out of the library's sentence.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The library's tokens, as far as what it says about a refused text names them.
 enum class Token : char {
@@ -46,3 +50,42 @@ ReaderStop ReadUntilRefused(const std::string& text);
 
 // The library's name for a token: "']'", "string literal", "end of input", ...
 const char* TokenName(Token token);
+
+// A token as the lexer reads it, and the bytes it spans.
+struct JsonToken {
+    Token token;
+    size_t start, end;        // [start, end); a refused token ends after the byte refused
+    std::string_view string;  // a string's text, escapes read, during the visit only
+};
+
+// Hands `visit` each token of `text` from byte `from` on, up to the end of the input or the first refused token (both
+// handed over too), or until `visit` returns false.
+void VisitTokens(const std::string& text, size_t from, const std::function<bool(const JsonToken&)>& visit);
+
+// Where each entry's value starts in a bank's text, in the order the exam walks its entries: the elements of a
+// top-level array, or the values of a top-level object by key, a key given twice at its later value. The text's
+// syntax must be sound up to the end of the top value.
+std::vector<size_t> EntryOffsets(const std::string& text);
+
+// A member of a question object as written: its key (escapes read), where the key's quote is, and where its value
+// starts.
+struct WrittenKey {
+    std::string key;
+    size_t offset;
+    char value_start;     // the value's first byte
+    size_t value_offset;
+};
+// The members of the object whose "{" is at byte `entry_offset`; none when something else is there. The text's
+// syntax must be sound up to the end of that object.
+std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset);
+
+// Where element `index` (from 0) of the list whose "[" is at `list_offset` starts; npos when there is none.
+size_t ElementOffset(const std::string& text, size_t list_offset, size_t index);
+
+// What the reader has behind it at byte `end` of a text sound up to there.
+struct TextBefore {
+    size_t string_start = 0;          // the opening quote of the last string read
+    std::vector<size_t> open;         // the "[" and "{" not yet closed
+    size_t last = std::string::npos;  // the last byte of the last token
+};
+TextBefore ReadUpTo(const std::string& text, size_t end);

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bank_check.h"
+#include "text_places.h"
 #include "bank_rules.h"
 #include "bank_messages.h"
 #include "bank_slips.h"

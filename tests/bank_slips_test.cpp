@@ -8,6 +8,7 @@
 #include "bank_messages.h"
 #include "bank_reference.h"
 #include "bank_slips.h"
+#include "meant_keys.h"
 #include "question_bank.h"
 
 namespace {
