@@ -212,7 +212,8 @@ BankNote ExamSays(size_t line, size_t column, const std::string& words) {
 // A refused text as one problem of the whole file. A syntax error stands at the slip found in `bank_text` (named
 // `name`), in its words, with the exam's words at the place the exam gives, in characters; anything else is said
 // in the exam's words, without its first line, which names the file.
-BankProblem WholeFileProblem(const TextVerdict& verdict, const std::string& bank_text, const std::string& name) {
+BankProblem WholeFileProblem(const TextVerdict& verdict, const std::string& bank_text, const std::string& name,
+                             bool exam_reads) {
     BankProblem problem;
     if (verdict.fault != TextFault::Syntax) {
         problem.text = Utf8FromWide(Utf8ToWide(TextFaultWords(verdict, bank_text)));
@@ -229,7 +230,7 @@ BankProblem WholeFileProblem(const TextVerdict& verdict, const std::string& bank
         exam = ReaderPlace(verdict.reader, bank_text);
         exam.second = CharacterColumnAt(bank_text, exam.first, exam.second);
     }
-    problem.notes.push_back(ExamSays(exam.first, exam.second, ReaderWords(verdict.reader, bank_text)));
+    if (exam_reads) problem.notes.push_back(ExamSays(exam.first, exam.second, ReaderWords(verdict.reader, bank_text)));
     return problem;
 }
 
@@ -294,8 +295,8 @@ BankNote NoteAt(const std::string& bank_text, size_t entry, size_t entry_line, s
 
 // Places each problem: a warning where its entry starts, a repeat with the line of the first; an entry the exam
 // refuses where it is at fault, with what to write there, each key it lacks an error of its own, and the exam's
-// words under the first at the entry's start, as the exam places them.
-void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems) {
+// words under the first at the entry's start, as the exam places them, when the exam reads this far (`exam_reads`).
+void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems, bool exam_reads) {
     const std::vector<size_t> entry_offsets = EntryOffsets(bank_text);
     std::vector<size_t> offsets;
     for (const BankProblem& problem : problems) {
@@ -335,7 +336,7 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
             refused.column = at.column;
             refused.marked = at.marked;
             refused.text = slip.words;
-            if (&fault == &faults[0]) {
+            if (exam_reads && &fault == &faults[0]) {
                 refused.notes.push_back(ExamSays(problem.line, problem.column, "Question " +
                                                  std::to_string(problem.entry + 1) + ": " + problem.text));
             }
@@ -345,33 +346,80 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
     problems.swap(placed);
 }
 
-void CheckText(HDC dc, const std::string& name, const std::string& bank_text, BankReport& report) {
-    std::vector<BankProblem>& problems = report.problems;
+// Where the check goes on after a syntax slip, as a compiler goes on at the next statement: the next question of a
+// bank that is a list that starts on a line of its own, at or after the token the reader stopped on and after
+// `after`; npos when none follows.
+size_t RecoveryPoint(const std::string& text, const ReaderStop& stop, size_t after) {
+    const size_t top = text.find_first_not_of(" \t\n\r", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    if (top == std::string::npos || text[top] != '[' || stop.overflow) return std::string::npos;
+    for (size_t at = LineStart(text, std::max(stop.token_start, after + 1)); at < text.size(); at = LineEnd(text, at) + 1) {
+        const size_t first = text.find_first_not_of(" \t", at);
+        if (first < text.size() && text[first] == '{' && first >= stop.token_start && first > after) return first;
+    }
+    return std::string::npos;
+}
+
+// Checks `bank_text` as a bank whose first question is entry `first`, the exam's own words given where the exam
+// reads the text (`exam_reads`). Returns the entries handed over, and for a syntax slip, where it stopped.
+struct PartChecked {
+    size_t walked = 0;
+    TextVerdict verdict;
+};
+PartChecked CheckPart(HDC dc, const std::string& name, const std::string& bank_text, size_t first, bool exam_reads,
+                      BankReport& report) {
+    std::vector<BankProblem> problems;
     // The normal size stays selected in `dc`, so measuring at it selects nothing.
     CheckState state{dc, problems, {}, {}, {}};
     // Room for about as many questions as the text can hold, so the table of first appearances is never rebuilt.
     state.first_seen.reserve(bank_text.size() / 256);
-    size_t walked = 0;
+    PartChecked part;
     const EntrySink check = [&](size_t position, Question& question, const EntryVerdict& verdict,
                                 unsigned nul_texts) {
-        walked = position + 1;
+        part.walked = position + 1;
         return CheckEntry(state, position, question, verdict, nul_texts);
     };
-    const TextVerdict verdict = WalkBankText(bank_text, BANK_SIZE_LIMIT, check);
-    if (verdict.fault != TextFault::None) {
+    part.verdict = WalkBankText(bank_text, BANK_SIZE_LIMIT, check);
+    if (part.verdict.fault != TextFault::None) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
-        problems.assign(1, WholeFileProblem(verdict, bank_text, name));
-        report.errors = 1;
-        return;
+        problems.assign(1, WholeFileProblem(part.verdict, bank_text, name, exam_reads));
+    } else if (!problems.empty()) {
+        PlaceProblems(bank_text, problems, exam_reads);
+        for (BankProblem& problem : problems) {
+            problem.entry += first;
+            if (problem.same_as != NO_ENTRY) problem.same_as += first;
+        }
     }
-    report.questions = walked;
-    if (!problems.empty()) PlaceProblems(bank_text, problems);
-    for (const BankProblem& problem : problems) ++(problem.error ? report.errors : report.warnings);
-    if (walked == 0) {
+    for (BankProblem& problem : problems) {
+        ++(problem.error ? report.errors : report.warnings);
+        report.problems.push_back(std::move(problem));
+    }
+    return part;
+}
+
+// The exam stops at the first syntax slip; the checker goes on from the next question that starts on a line of its
+// own, checking the rest as a list of its own (what came before blanked, lines kept), and so on to the end.
+void CheckText(HDC dc, const std::string& name, const std::string& bank_text, BankReport& report) {
+    PartChecked part = CheckPart(dc, name, bank_text, 0, true, report);
+    std::string rest;
+    size_t first = 0, from = 0;
+    while (part.verdict.fault == TextFault::Syntax) {
+        const std::string& text = rest.empty() ? bank_text : rest;
+        const size_t at = RecoveryPoint(text, part.verdict.reader, from);
+        if (at == std::string::npos) return;
+        // The question the slip is in, when it is inside one, was never handed over.
+        first += part.walked + (ReadUpTo(text, part.verdict.reader.token_start).open.size() > 1 ? 1 : 0);
+        if (rest.empty()) rest = bank_text;
+        for (size_t k = rest.find('[') + 1; k < at; ++k)
+            if (rest[k] != '\n') rest[k] = ' ';
+        from = at;
+        part = CheckPart(dc, name, rest, first, false, report);
+    }
+    report.questions = first + part.walked;
+    if (part.verdict.fault == TextFault::None && report.questions == 0) {
         BankProblem empty;
         empty.error = false;
         empty.text = EMPTY_BANK_WARNING;
-        problems.push_back(std::move(empty));
+        report.problems.push_back(std::move(empty));
         ++report.warnings;
     }
 }

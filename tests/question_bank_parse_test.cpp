@@ -430,6 +430,15 @@ TEST(CheckBank, ListsEveryProblemAtItsEntry) {
               std::string(67, ' ') + "^",
           "q.json:1:63: note: the exam says: syntax error while parsing object key - unexpected '}'; expected string "
           "literal"}},
+        {"a syntax slip does not hide a later one: the check goes on at the next question on a line of its own",
+         "[\n" + Entry("Q", four, "0") + "\n" + Entry("Q2", four, "0") + ",\n" + Entry("Q3", R"(["a" "b"])", "0") + "\n]",
+         {"q.json:2:67: error: a comma is missing between two questions: the one that ends here and the one that "
+          "starts at line 3, column 1. Write a comma here.",
+          "q.json:4:36: error: a comma is missing between two elements of a list: the one that ends here and the one "
+          "that starts at line 4, column 37. Write a comma here."},
+         {"    2 | " + Entry("Q", four, "0") + "\n      | " + std::string(66, ' ') + "^",
+          "q.json:3:1: note: the exam says: syntax error while parsing array - unexpected '{'; expected ']'",
+          "    4 | " + Entry("Q3", R"(["a" "b"])", "0") + "\n      | " + std::string(35, ' ') + "^"}},
         {"three bad entries and three that draw warnings",
          Bank({good, Entry("Q2", R"(["a","b","c"])", "1"), R"({"questionText": "Q3", "correctAnswer": 0})",
                Entry("Q4", four, "4"), "\"Q5\"", Entry("Q", R"(["d","c","b","a"])", "3"), Entry("Q7", four, "null")},
