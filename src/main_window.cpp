@@ -9,6 +9,7 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
+#include "option_tip.h"
 #include "question_page.h"
 #include "page_layout.h"
 #include "question_bank.h"
