@@ -35,9 +35,6 @@ struct Warning {
     std::string text;
 };
 
-std::string Counted(size_t count, const char* thing) {
-    return (count == 0 ? std::string("no") : std::to_string(count)) + " " + thing + (count == 1 ? "" : "s");
-}
 
 // A text the exam shows only up to its NUL (`nul`: the bank writes one in it), or shows blank. `label` names it as
 // the exam's messages do.
@@ -115,7 +112,7 @@ void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnin
         const int lines = (page.boxes[k + 1].bottom - page.boxes[k + 1].top) / line_height;
         warnings.push_back({BankField::Option, k,
                             "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
-                                Counted(static_cast<size_t>(lines), "line") +
+                                Counted(static_cast<size_t>(lines), "line", "no") +
                                 ": beside the question's first lines the four options need more than the page at the "
                                 "smallest size, and the longest gives up lines first. The candidate reads its end "
                                 "only by resting the mouse on it. Shorten it by " +
@@ -138,10 +135,10 @@ void EntryWarnings(HDC dc, const Question& question, unsigned nul_texts, std::ve
 
     const size_t count = question.options.size();
     if (count < SHOWN_OPTIONS) {
-        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option") + ", so the exam shows " +
-                            Counted(SHOWN_OPTIONS - count, "empty row") + ". Give it four options."});
+        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option", "no") + ", so the exam shows " +
+                            Counted(SHOWN_OPTIONS - count, "empty row", "no") + ". Give it four options."});
     } else if (count > SHOWN_OPTIONS) {
-        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option") + ", but the exam shows only the "
+        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option", "no") + ", but the exam shows only the "
                             "first four: remove the other " + std::to_string(count - SHOWN_OPTIONS) + "."});
     }
     for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
@@ -453,10 +450,8 @@ BankReport CheckBank(HDC dc, const std::string& name, std::string bank_text) {
 }
 
 std::string ProblemLine(const std::string& name, const BankProblem& problem) {
-    const std::string place =
-        problem.line ? ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) : "";
     const std::string entry = problem.entry == NO_ENTRY ? "" : "Question " + std::to_string(problem.entry + 1) + ": ";
-    return name + place + (problem.error ? ": error: " : ": warning: ") + entry + problem.text;
+    return DiagnosticLine(name, problem.line, problem.column, problem.error ? "error" : "warning", entry + problem.text);
 }
 
 std::vector<std::string> NoteLines(const std::string& name, const BankProblem& problem) {
@@ -464,8 +459,7 @@ std::vector<std::string> NoteLines(const std::string& name, const BankProblem& p
     if (!problem.marked.empty()) lines.push_back(problem.marked);
     for (const BankNote& note : problem.notes) {
         if (!note.marked.empty()) lines.push_back(note.marked);
-        lines.push_back(name + ":" + std::to_string(note.line) + ":" + std::to_string(note.column) + ": note: " +
-                        note.text);
+        lines.push_back(DiagnosticLine(name, note.line, note.column, "note", note.text));
     }
     return lines;
 }

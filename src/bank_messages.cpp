@@ -164,10 +164,29 @@ std::string EntryLocation(const std::string& text, size_t index) {
 }
 
 // Words for a bank file that could not be read.
-std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error, const std::string& name,
-                         const char* again) {
+std::string DiagnosticLine(const std::string& name, size_t line, size_t column, const char* kind,
+                           const std::string& text) {
+    const std::string place = line ? ":" + std::to_string(line) + ":" + std::to_string(column) : "";
+    return name + place + ": " + kind + ": " + text;
+}
+
+std::string Counted(size_t count, const char* thing, const char* zero) {
+    return (count == 0 && zero ? std::string(zero) : std::to_string(count)) + " " + thing + (count == 1 ? "" : "s");
+}
+
+std::string SystemWords(DWORD error) {
+    wchar_t* system_text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error, 0, reinterpret_cast<wchar_t*>(&system_text), 0, nullptr);
+    std::wstring words = system_text ? system_text : L"";
+    LocalFree(system_text);
+    words.erase(words.find_last_not_of(L" \r\n.") + 1);
+    return words.empty() ? "Windows error " + std::to_string(error) : Utf8FromWide(words);
+}
+
+std::wstring FileProblem(const BankFile& read, const std::string& name, const char* again) {
     const std::wstring cannot_read = Utf8ToWide(name) + L" is there but cannot be read: ";
-    switch (result) {
+    switch (read.result) {
         case BankFileResult::Missing:
             return L"Could not find " + Utf8ToWide(name) + L".";
         case BankFileResult::Folder:
@@ -180,18 +199,10 @@ std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system
         case BankFileResult::NotAFile:
             return cannot_read + L"it is a device or a pipe, not a file.";
         case BankFileResult::TooLarge:
-            return Utf8ToWide(TooLargeMessage(file_size, BANK_SIZE_LIMIT, name));
+            return Utf8ToWide(TooLargeMessage(read.size, BANK_SIZE_LIMIT, name));
         case BankFileResult::OutOfMemory:
-            return Utf8ToWide(OutOfMemoryMessage(file_size, name, again));
-        default: {
-            wchar_t* system_text = nullptr;
-            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, system_error, 0, reinterpret_cast<wchar_t*>(&system_text), 0, nullptr);
-            std::wstring words = system_text ? system_text : L"";
-            LocalFree(system_text);
-            words.erase(words.find_last_not_of(L" \r\n.") + 1);
-            if (words.empty()) words = L"Windows error " + std::to_wstring(system_error);
-            return cannot_read + words + L".";
-        }
+            return Utf8ToWide(OutOfMemoryMessage(read.size, name, again));
+        default:
+            return cannot_read + Utf8ToWide(SystemWords(read.system_error)) + L".";
     }
 }

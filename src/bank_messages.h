@@ -55,5 +55,14 @@ std::string QuotedToken(const std::string& text, size_t from, size_t to);
 std::string EntryLocation(const std::string& text, size_t index);
 
 // The box text for a bank file named `name` that could not be read; `again` is what to do once it is free.
-std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error,
-                         const std::string& name = BANK_FILE_NAME, const char* again = START_AGAIN);
+std::wstring FileProblem(const BankFile& read, const std::string& name = BANK_FILE_NAME,
+                         const char* again = START_AGAIN);
+// A diagnostic as editors and CI jobs read it: "NAME:LINE:COLUMN: KIND: TEXT", without the place when `line` is 0.
+std::string DiagnosticLine(const std::string& name, size_t line, size_t column, const char* kind,
+                           const std::string& text);
+
+// "1 error", "2 warnings": a count and what it counts, `zero` in place of 0 when given ("no options").
+std::string Counted(size_t count, const char* thing, const char* zero = nullptr);
+
+// Windows' words for the error `error`, without the full stop.
+std::string SystemWords(DWORD error);

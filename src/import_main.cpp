@@ -38,9 +38,7 @@ const char HELP[] =
 
 // The line of a problem at a cell of the table named `name`, or of the whole file when its row is 0.
 std::string TableLine(const std::string& name, const TableProblem& problem, const char* kind) {
-    const std::string place =
-        problem.row ? ":" + std::to_string(problem.row) + ":" + std::to_string(problem.column) : "";
-    return name + place + ": " + kind + ": " + problem.text + "\n";
+    return DiagnosticLine(name, problem.row, problem.column, kind, problem.text) + "\n";
 }
 
 // The bank's default name: the table's, with .json for its extension.
@@ -49,17 +47,6 @@ std::wstring DefaultOutput(const std::wstring& table) {
     const size_t dot = table.rfind(L'.');
     const bool extension = dot != std::wstring::npos && (name == std::wstring::npos || dot > name + 1);
     return (extension ? table.substr(0, dot) : table) + L".json";
-}
-
-// Windows's words for `error`, without the full stop.
-std::string SystemWords(DWORD error) {
-    wchar_t* system_text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   error, 0, reinterpret_cast<wchar_t*>(&system_text), 0, nullptr);
-    std::wstring words = system_text ? system_text : L"";
-    LocalFree(system_text);
-    words.erase(words.find_last_not_of(L" \r\n.") + 1);
-    return words.empty() ? "Windows error " + std::to_string(error) : Utf8FromWide(words);
 }
 
 // The full path of `path`; empty when Windows cannot make one.
@@ -109,13 +96,10 @@ DWORD WriteWhole(const std::wstring& path, const std::string& text) {
 int Import(const std::wstring& path, const std::wstring& output) {
     const std::string name = Utf8FromWide(path);
     const std::string output_name = Utf8FromWide(output);
-    std::string bytes;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
-    const BankFileResult read = ReadFileBytes(path.c_str(), BANK_SIZE_LIMIT, bytes, file_size, system_error);
-    if (read != BankFileResult::Read) {
-        Print(STD_OUTPUT_HANDLE, name + ": error: " +
-                                     Utf8FromWide(FileProblem(read, file_size, system_error, name, IMPORT_AGAIN)) +
+    BankFile read = ReadFileBytes(path.c_str(), BANK_SIZE_LIMIT);
+    std::string& bytes = read.text;
+    if (read.result != BankFileResult::Read) {
+        Print(STD_OUTPUT_HANDLE, name + ": error: " + Utf8FromWide(FileProblem(read, name, IMPORT_AGAIN)) +
                                      "\n" + name + ": nothing written, 1 error\n");
         return STATUS_UNREADABLE;
     }

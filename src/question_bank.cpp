@@ -100,20 +100,17 @@ void ShowRefusal(HWND window, const Refusal& refusal) {
 }
 
 // Shows why the bank's file could not be read; false, for the load that fails.
-bool ShowFileProblem(HWND window, BankFileResult result, uint64_t file_size, DWORD system_error) {
-    MessageBoxW(window, FileProblem(result, file_size, system_error).c_str(), L"Error", MB_ICONERROR | MB_OK);
+bool ShowFileProblem(HWND window, const BankFile& read) {
+    MessageBoxW(window, FileProblem(read).c_str(), L"Error", MB_ICONERROR | MB_OK);
     return false;
 }
 
 // The bank read whole and walked in memory: the way to say why a bank is refused, since only the whole text can
 // say where.
 bool ReadWholeAndReport(HWND window) {
-    std::string bank_text;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
-    const BankFileResult read = ReadBankFile(BANK_PATH, BANK_SIZE_LIMIT, bank_text, file_size, system_error);
-    if (read != BankFileResult::Read) return ShowFileProblem(window, read, file_size, system_error);
-    const Refusal refusal = ParseBank(std::move(bank_text), allQuestions, BANK_SIZE_LIMIT);
+    BankFile read = ReadBankFile(BANK_PATH, BANK_SIZE_LIMIT);
+    if (read.result != BankFileResult::Read) return ShowFileProblem(window, read);
+    const Refusal refusal = ParseBank(std::move(read.text), allQuestions, BANK_SIZE_LIMIT);
     if (refusal.refused) ShowRefusal(window, refusal);
     return !refusal.refused;
 }
@@ -123,10 +120,9 @@ bool ReadWholeAndReport(HWND window) {
 // same words as ever; running out of memory is said at once.
 bool ReadAndReport(HWND window) {
     BankPieces pieces;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
-    const BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
-    if (opened != BankFileResult::Read) return ShowFileProblem(window, opened, file_size, system_error);
+    BankFile opened;
+    opened.result = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, opened.size, opened.system_error);
+    if (opened.result != BankFileResult::Read) return ShowFileProblem(window, opened);
     const PieceSource next_piece = [&pieces](std::string_view& piece) {
         if (!ReadBankPiece(pieces)) return false;
         piece = std::string_view(pieces.buffer.data(), pieces.length);
