@@ -48,10 +48,10 @@ std::string AnswerTextWords(const std::string& given, const json& options) {
 
 // The options written as keys "A" to "D" (or ア to エ) of the question instead of in a list: the first such key,
 // and the list to write, or nullptr when the entry has no such keys.
-const WrittenKey* OptionsAsKeys(const std::vector<WrittenKey>& keys, const json& entry, std::string& list) {
-    const WrittenKey* first = nullptr;
+const Member* OptionsAsKeys(const std::vector<Member>& keys, const json& entry, std::string& list) {
+    const Member* first = nullptr;
     std::vector<std::string> texts(4);
-    for (const WrittenKey& key : keys) {
+    for (const Member& key : keys) {
         const int k = LetterPosition(key.key);
         if (k < 0 || !entry.contains(key.key)) continue;
         if (!first) first = &key;
@@ -80,17 +80,17 @@ EntrySlip FindEntrySlip(const std::string& text, size_t entry_offset, const Entr
         return {entry_offset, "is " + found + ", not a question: write it as {\"questionText\": \"...\", \"options\": "
                               "[\"...\", \"...\", \"...\", \"...\"], \"correctAnswer\": 0}."};
     }
-    const std::vector<WrittenKey> keys = EntryKeys(text, entry_offset);
+    const std::vector<Member> keys = Members(text, entry_offset);
     if (verdict.fault == EntryFault::Missing) {
-        const std::vector<MissingKey> missing = MissingKeys(keys, verdict.missing);
+        const std::vector<MissingKey> missing = MissingKeys(text, keys, verdict.missing);
         if (!missing.empty() && missing[0].meant_by) {
-            const WrittenKey& meant = *missing[0].meant_by;
+            const Member& meant = *missing[0].meant_by;
             return {meant.offset, "\"" + std::string(missing[0].key) + "\" is missing, and \"" + meant.key +
                                       "\" is not a key the exam reads: did you mean \"" + missing[0].key + "\"?"};
         }
         std::string list;
         if (verdict.missing & MISSING_OPTIONS) {
-            if (const WrittenKey* first = OptionsAsKeys(keys, EntryDocument(text, entry_offset), list)) {
+            if (const Member* first = OptionsAsKeys(keys, EntryDocument(text, entry_offset), list)) {
                 return {first->offset, "\"options\" is missing: the options are written as keys of the question, "
                                        "which the exam does not read. Write them as a list: " + list + "."};
             }
@@ -103,8 +103,8 @@ EntrySlip FindEntrySlip(const std::string& text, size_t entry_offset, const Entr
                           : "correctAnswer";
     // A key given twice counts at its later value.
     const auto written =
-        std::find_if(keys.rbegin(), keys.rend(), [&](const WrittenKey& given) { return given.key == key; });
-    const size_t at = written == keys.rend() ? entry_offset : written->value_offset;
+        std::find_if(keys.rbegin(), keys.rend(), [&](const Member& given) { return given.key == key; });
+    const size_t at = written == keys.rend() ? entry_offset : written->value;
     switch (verdict.fault) {
         case EntryFault::TextNotString:
             return {at, "\"questionText\" is " + found + ": write the question as a text, between double quotes."};
@@ -112,8 +112,9 @@ EntrySlip FindEntrySlip(const std::string& text, size_t entry_offset, const Entr
             return {at, "\"options\" is " + found + ": write the options as a list of texts, [\"...\", \"...\", "
                         "\"...\", \"...\"]."};
         case EntryFault::OptionNotString: {
-            const size_t element = ElementOffset(text, at, verdict.option);
-            return {element == std::string::npos ? at : element,
+            // An "options" object gives its options in its keys' order, not as written: its own place is marked.
+            const std::vector<Member> elements = text[at] == '[' ? Members(text, at) : std::vector<Member>();
+            return {verdict.option < elements.size() ? elements[verdict.option].value : at,
                     "option " + std::to_string(verdict.option + 1) + " of \"options\" is " + found +
                         ": write it as a text, between double quotes."};
         }

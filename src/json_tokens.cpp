@@ -166,83 +166,45 @@ void VisitTokens(const std::string& text, size_t from, const std::function<bool(
     }
 }
 
-// The document's object orders its keys as std::map orders these, a key given twice at its later value.
-std::vector<size_t> EntryOffsets(const std::string& text) {
-    std::vector<size_t> offsets;
-    std::map<std::string, size_t> members;
-    std::string key;
+std::vector<Member> Members(const std::string& text, size_t offset) {
+    std::vector<Member> members;
+    if (offset >= text.size() || (text[offset] != '[' && text[offset] != '{')) return members;
+    const bool object = text[offset] == '{';
     int depth = 0;
-    bool object = false, expect_key = false, expect_value = false;
-    VisitTokens(text, 0, [&](const JsonToken& t) {
+    bool expect_key = false, expect_value = false;
+    VisitTokens(text, offset, [&](const JsonToken& t) {
+        const bool opens = t.token == Token::BeginArray || t.token == Token::BeginObject;
         const bool closes = t.token == Token::EndArray || t.token == Token::EndObject;
         if (depth == 1 && expect_value && !closes) {
+            if (!object) members.push_back({std::string(), t.start, t.start});
+            members.back().value = t.start;
             expect_value = false;
-            if (object)
-                members[key] = t.start;
-            else
-                offsets.push_back(t.start);
         } else if (depth == 1 && expect_key && t.token == Token::String) {
-            key.assign(t.string);
+            members.push_back({std::string(t.string), t.start, text.size()});
             expect_key = false;
         }
-        if (t.token == Token::BeginArray || t.token == Token::BeginObject) {
-            if (depth++ == 0) {
-                object = t.token == Token::BeginObject;
-                (object ? expect_key : expect_value) = true;
-            }
-        }
+        if (opens && ++depth == 1) (object ? expect_key : expect_value) = true;
         if (closes) return --depth > 0;
         if (depth == 1 && t.token == Token::Comma) (object ? expect_key : expect_value) = true;
         if (depth == 1 && t.token == Token::Colon) expect_value = true;
         return true;
     });
-    for (const auto& member : members) offsets.push_back(member.second);
+    return members;
+}
+
+// The document's object orders its keys as std::map orders these, a key given twice at its later value.
+std::vector<size_t> EntryOffsets(const std::string& text) {
+    const size_t top = text.find_first_not_of(" \t\n\r", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    std::vector<size_t> offsets;
+    std::map<std::string, size_t> by_key;
+    for (const Member& member : Members(text, top == std::string::npos ? text.size() : top)) {
+        if (text[top] == '{')
+            by_key[member.key] = member.value;
+        else
+            offsets.push_back(member.value);
+    }
+    for (const auto& member : by_key) offsets.push_back(member.second);
     return offsets;
-}
-
-std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset) {
-    std::vector<WrittenKey> keys;
-    if (entry_offset >= text.size() || text[entry_offset] != '{') return keys;
-    int depth = 0;
-    bool expect_key = false, expect_value = false;
-    VisitTokens(text, entry_offset, [&](const JsonToken& t) {
-        if (depth == 1 && expect_value) {
-            keys.back().value_start = text[t.start];
-            keys.back().value_offset = t.start;
-            expect_value = false;
-        } else if (depth == 1 && expect_key && t.token == Token::String) {
-            keys.push_back({std::string(t.string), t.start, '\0', text.size()});
-            expect_key = false;
-        }
-        if (t.token == Token::BeginArray || t.token == Token::BeginObject) expect_key = ++depth == 1;
-        if (t.token == Token::EndArray || t.token == Token::EndObject) return --depth > 0;
-        if (depth == 1 && t.token == Token::Comma) expect_key = true;
-        if (depth == 1 && t.token == Token::Colon) expect_value = true;
-        return true;
-    });
-    return keys;
-}
-
-size_t ElementOffset(const std::string& text, size_t list_offset, size_t index) {
-    size_t found = std::string::npos, element = 0;
-    if (list_offset >= text.size() || text[list_offset] != '[') return found;
-    int depth = 0;
-    bool expect_element = false;
-    VisitTokens(text, list_offset, [&](const JsonToken& t) {
-        const bool closes = t.token == Token::EndArray || t.token == Token::EndObject;
-        if (depth == 1 && expect_element && !closes) {
-            if (element++ == index) {
-                found = t.start;
-                return false;
-            }
-            expect_element = false;
-        }
-        if (t.token == Token::BeginArray || t.token == Token::BeginObject) expect_element = ++depth == 1;
-        if (closes) return --depth > 0;
-        if (depth == 1 && t.token == Token::Comma) expect_element = true;
-        return true;
-    });
-    return found;
 }
 
 TextBefore ReadUpTo(const std::string& text, size_t end) {

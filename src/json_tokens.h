@@ -67,20 +67,16 @@ void VisitTokens(const std::string& text, size_t from, const std::function<bool(
 // syntax must be sound up to the end of the top value.
 std::vector<size_t> EntryOffsets(const std::string& text);
 
-// A member of a question object as written: its key (escapes read), where the key's quote is, and where its value
-// starts.
-struct WrittenKey {
+// A member of the list or object at a place, as written: its key (escapes read; empty in a list), where the key's
+// quote is (the value's place in a list), and where its value starts.
+struct Member {
     std::string key;
     size_t offset;
-    char value_start;     // the value's first byte
-    size_t value_offset;
+    size_t value;
 };
-// The members of the object whose "{" is at byte `entry_offset`; none when something else is there. The text's
-// syntax must be sound up to the end of that object.
-std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset);
-
-// Where element `index` (from 0) of the list whose "[" is at `list_offset` starts; npos when there is none.
-size_t ElementOffset(const std::string& text, size_t list_offset, size_t index);
+// The members of the list or object whose "[" or "{" is at byte `offset`, in the order written; none when something
+// else is there. The text's syntax must be sound up to the end of that value.
+std::vector<Member> Members(const std::string& text, size_t offset);
 
 // What the reader has behind it at byte `end` of a text sound up to there.
 struct TextBefore {

@@ -48,13 +48,13 @@ const char* MeantKey(const std::string& written, char value_start) {
     return nullptr;
 }
 
-std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys, unsigned missing_bits) {
+std::vector<MissingKey> MissingKeys(const std::string& text, const std::vector<Member>& keys, unsigned missing_bits) {
     std::vector<MissingKey> missing;
     for (const auto& [key, bit] : {std::pair<const char*, unsigned>{"questionText", MISSING_TEXT},
                                    {"options", MISSING_OPTIONS}, {"correctAnswer", MISSING_ANSWER}}) {
         if (!(missing_bits & bit)) continue;
-        const auto meant = std::find_if(keys.begin(), keys.end(), [&](const WrittenKey& written) {
-            const char* meant_key = MeantKey(written.key, written.value_start);
+        const auto meant = std::find_if(keys.begin(), keys.end(), [&](const Member& written) {
+            const char* meant_key = MeantKey(written.key, text[written.value]);
             return meant_key && std::string(meant_key) == key;
         });
         missing.push_back({key, meant == keys.end() ? nullptr : &*meant});

@@ -16,11 +16,11 @@ const char* MeantKey(const std::string& written, char value_start);
 // A key the exam reads that an entry lacks, and the key written in its place that looks meant for it, if any.
 struct MissingKey {
     const char* key;
-    const WrittenKey* meant_by;  // into the keys given to MissingKeys; nullptr when none looks meant for it
+    const Member* meant_by;  // into the keys given to MissingKeys; nullptr when none looks meant for it
 };
 // The keys the exam reads that an entry lacks, the bits `missing` of EntryVerdict::missing, in the order the exam
-// names them, each with the key among `keys` that looks meant for it.
-std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys, unsigned missing);
+// names them, each with the key among `keys`, the members of an entry in `text`, that looks meant for it.
+std::vector<MissingKey> MissingKeys(const std::string& text, const std::vector<Member>& keys, unsigned missing);
 
 // The position an option's letter names, as the importer reads answers too: A to D, a to d, full-width Ａ to Ｄ, or
 // the kana ア to エ; -1 for anything else.
