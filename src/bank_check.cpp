@@ -404,7 +404,7 @@ void CheckText(HDC dc, const std::string& name, const std::string& bank_text, Ba
         const size_t at = RecoveryPoint(text, part.verdict.reader, from);
         if (at == std::string::npos) return;
         // The question the slip is in, when it is inside one, was never handed over.
-        first += part.walked + (ReadUpTo(text, part.verdict.reader.token_start).open.size() > 1 ? 1 : 0);
+        first += part.walked + (part.verdict.reader.before.open.size() > 1 ? 1 : 0);
         if (rest.empty()) rest = bank_text;
         for (size_t k = rest.find('[') + 1; k < at; ++k)
             if (rest[k] != '\n') rest[k] = ' ';

@@ -280,7 +280,8 @@ std::string Diagnose(const std::string& text, const ReaderStop& reader, const st
     // The token the reader stopped in, and what came before it.
     size_t start = string_token ? reader.token_start : std::min(stop, text.size());
     while (!string_token && start > 0 && IsWordByte(text[start - 1])) --start;
-    const TextBefore before = ReadUpTo(text, start);
+    // Read again only when the slip starts before the token the reader stopped on.
+    const TextBefore before = start == reader.token_start ? reader.before : ReadUpTo(text, start);
     const char previous = before.last == std::string::npos ? '\0' : text[before.last];
     const char token = start < text.size() ? text[start] : '\0';
     mark = start;

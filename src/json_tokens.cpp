@@ -49,6 +49,7 @@ struct Reading {
     size_t start = 0;
     // The library quotes its bytes read since the last string or number began (from the file's start before one).
     size_t quoted_from = 0;
+    TextBefore before;  // what lies behind the last token
 
     Reading(const std::string& whole, size_t first)
         : lexer(nlohmann::detail::input_adapter(whole.begin() + static_cast<std::ptrdiff_t>(first), whole.end()),
@@ -59,6 +60,11 @@ struct Reading {
 
     LibraryToken Next() {
         size_t at = Read();
+        if (token == LibraryToken::value_string) before.string_start = start;
+        if (token == LibraryToken::begin_array || token == LibraryToken::begin_object) before.open.push_back(start);
+        if ((token == LibraryToken::end_array || token == LibraryToken::end_object) && !before.open.empty())
+            before.open.pop_back();
+        if (token != LibraryToken::uninitialized) before.last = at - 1;
         if (at == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) at = 3;
         token = lexer.scan();
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n' || text[at] == '\r'))
@@ -82,6 +88,7 @@ struct Reading {
         if (token == LibraryToken::parse_error) stop.lexer_error = lexer.get_error_message();
         stop.context = context;
         stop.expected = OurToken(expected);
+        stop.before = before;
         return stop;
     }
 };

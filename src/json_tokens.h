@@ -29,6 +29,12 @@ enum class Token : char {
     Value,      // any value: '[', '{' or a literal
 };
 
+// What the reader has behind it at byte `end` of a text sound up to there.
+struct TextBefore {
+    size_t string_start = 0;          // the opening quote of the last string read
+    std::vector<size_t> open;         // the "[" and "{" not yet closed
+    size_t last = std::string::npos;  // the last byte of the last token
+};
 // Where the library's reader stops on a text it refuses, and why, in its own terms.
 struct ReaderStop {
     bool refused = false;       // false: the text is sound JSON
@@ -42,6 +48,7 @@ struct ReaderStop {
     const char* lexer_error = "";  // for Token::Refused, the library's words for what it refused
     const char* context = "";   // what the parser was reading: "value", "array", "object", "object key", ...
     Token expected = Token::None;
+    TextBefore before;          // what the reader has behind it at the token it stopped on
 };
 
 // Reads `text` as the exam's parser does (strictly, no comments, a UTF-8 byte-order mark allowed) up to where it
@@ -78,10 +85,5 @@ struct Member {
 // else is there. The text's syntax must be sound up to the end of that value.
 std::vector<Member> Members(const std::string& text, size_t offset);
 
-// What the reader has behind it at byte `end` of a text sound up to there.
-struct TextBefore {
-    size_t string_start = 0;          // the opening quote of the last string read
-    std::vector<size_t> open;         // the "[" and "{" not yet closed
-    size_t last = std::string::npos;  // the last byte of the last token
-};
+// The same at byte `end` of a text sound up to there.
 TextBefore ReadUpTo(const std::string& text, size_t end);
