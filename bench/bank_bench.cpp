@@ -356,11 +356,8 @@ void ReportChecker(TempWorkFolder& folder) {
             allQuestions.shrink_to_fit();
 
             t = NowMs();
-            std::string text;
-            uint64_t size = 0;
-            DWORD error = 0;
-            ReadBankFile(L"questions.json", BANK_SIZE_LIMIT, text, size, error);
-            const BankReport report = CheckBank(dc, "questions.json", std::move(text));
+            const BankReport report =
+                CheckBank(dc, "questions.json", ReadBankFile(L"questions.json", BANK_SIZE_LIMIT).text);
             check.push_back(NowMs() - t);
             clean = clean && report.questions == questions && report.errors == errors &&
                     (errors > 0 || report.problems.empty());

@@ -4,7 +4,6 @@
 #include "bank_check.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <tuple>
@@ -14,6 +13,9 @@
 #include "bank_messages.h"
 #include "bank_rules.h"
 #include "bank_slips.h"
+#include "json_tokens.h"
+#include "text_places.h"
+#include "entry_slips.h"
 #include "page_layout.h"
 #include "question.h"
 #include "text_fitting.h"
@@ -33,9 +35,6 @@ struct Warning {
     std::string text;
 };
 
-std::string Counted(size_t count, const char* thing) {
-    return (count == 0 ? std::string("no") : std::to_string(count)) + " " + thing + (count == 1 ? "" : "s");
-}
 
 // A text the exam shows only up to its NUL (`nul`: the bank writes one in it), or shows blank. `label` names it as
 // the exam's messages do.
@@ -113,7 +112,7 @@ void PageWarnings(HDC dc, const Question& question, std::vector<Warning>& warnin
         const int lines = (page.boxes[k + 1].bottom - page.boxes[k + 1].top) / line_height;
         warnings.push_back({BankField::Option, k,
                             "option " + std::to_string(k + 1) + " of \"options\" is cut with \"…\" after " +
-                                Counted(static_cast<size_t>(lines), "line") +
+                                Counted(static_cast<size_t>(lines), "line", "no") +
                                 ": beside the question's first lines the four options need more than the page at the "
                                 "smallest size, and the longest gives up lines first. The candidate reads its end "
                                 "only by resting the mouse on it. Shorten it by " +
@@ -136,10 +135,10 @@ void EntryWarnings(HDC dc, const Question& question, unsigned nul_texts, std::ve
 
     const size_t count = question.options.size();
     if (count < SHOWN_OPTIONS) {
-        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option") + ", so the exam shows " +
-                            Counted(SHOWN_OPTIONS - count, "empty row") + ". Give it four options."});
+        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option", "no") + ", so the exam shows " +
+                            Counted(SHOWN_OPTIONS - count, "empty row", "no") + ". Give it four options."});
     } else if (count > SHOWN_OPTIONS) {
-        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option") + ", but the exam shows only the "
+        warnings.push_back({BankField::Entry, 0, "has " + Counted(count, "option", "no") + ", but the exam shows only the "
                             "first four: remove the other " + std::to_string(count - SHOWN_OPTIONS) + "."});
     }
     for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
@@ -181,39 +180,54 @@ size_t RepeatHash(const Question& question) {
     return combined;
 }
 
-// The part of an entry the exam's reason for refusing it is about, from the reason's first words.
-BankProblem RefusedEntry(size_t entry, const std::string& problem) {
+// An entry the exam refuses for `verdict`, and the part of it that is at fault.
+BankProblem RefusedEntry(size_t entry, const EntryVerdict& verdict) {
     BankProblem refused;
     refused.entry = entry;
-    refused.text = problem;
-    size_t option = 0;
-    if (problem.rfind("\"questionText\"", 0) == 0) {
+    refused.text = EntryFaultWords(verdict);
+    refused.refusal = verdict;
+    // A missing key is about the key the exam names: the first one missing.
+    const bool missing = verdict.fault == EntryFault::Missing;
+    if (verdict.fault == EntryFault::TextNotString || (missing && verdict.missing & MISSING_TEXT))
         refused.field = BankField::QuestionText;
-    } else if (problem.rfind("\"correctAnswer\"", 0) == 0) {
+    if (verdict.fault == EntryFault::AnswerNotNumber || verdict.fault == EntryFault::AnswerOutOfRange ||
+        (missing && verdict.missing == MISSING_ANSWER))
         refused.field = BankField::Answer;
-    } else if (std::sscanf(problem.c_str(), "option %zu of ", &option) == 1 && option > 0) {
+    if (verdict.fault == EntryFault::OptionNotString) {
         refused.field = BankField::Option;
-        refused.option = option - 1;
+        refused.option = verdict.option;
     }
     return refused;
 }
 
-// The exam's message for a refused text as one problem of the whole file: its first line, which names the file, is
-// left out, and a syntax error is placed where the library's message says it is (which counts the column in bytes;
-// the place is given in characters). Bytes that are not UTF-8, which the library may quote, become U+FFFD, as in the
-// exam's box. Under it, the slip found in `bank_text`, named `name`, where one is.
-BankProblem WholeFileProblem(const std::string& err_msg, const std::string& bank_text, const std::string& name) {
+// The note under an error that gives the exam's own words, at the exam's place for it. Bytes that are not UTF-8,
+// which the library may quote, become U+FFFD, as in the exam's box.
+BankNote ExamSays(size_t line, size_t column, const std::string& words) {
+    return {line, column, std::string(), "the exam says: " + Utf8FromWide(Utf8ToWide(words))};
+}
+
+// A refused text as one problem of the whole file. A syntax error stands at the slip found in `bank_text` (named
+// `name`), in its words, with the exam's words at the place the exam gives, in characters; anything else is said
+// in the exam's words, without its first line, which names the file.
+BankProblem WholeFileProblem(const TextVerdict& verdict, const std::string& bank_text, const std::string& name,
+                             bool exam_reads) {
     BankProblem problem;
-    problem.text = Utf8FromWide(Utf8ToWide(err_msg));
-    std::string& text = problem.text;
-    if (text.rfind(FORMAT_ERROR_PREFIX, 0) == 0) text.erase(0, sizeof FORMAT_ERROR_PREFIX - 1);
-    const size_t at = text.find(" at line ");
-    if (at != std::string::npos &&
-        std::sscanf(text.c_str() + at, " at line %zu, column %zu", &problem.line, &problem.column) != 2)
-        problem.line = problem.column = 0;
-    if (problem.line) problem.column = CharacterColumnAt(bank_text, problem.line, problem.column);
-    const Slip slip = FindSlip(bank_text, text, name);
-    if (slip.found) problem.notes.push_back({slip.line, slip.column, slip.marked, slip.note});
+    if (verdict.fault != TextFault::Syntax) {
+        problem.text = Utf8FromWide(Utf8ToWide(TextFaultWords(verdict, bank_text)));
+        return problem;
+    }
+    const Slip slip = FindSlip(bank_text, verdict.reader, name);
+    problem.line = slip.line;
+    problem.column = slip.column;
+    problem.marked = slip.marked;
+    problem.text = slip.note;
+    // A number too large is refused with no place: the exam's words stand at the number.
+    std::pair<size_t, size_t> exam = {slip.line, slip.column};
+    if (!verdict.reader.overflow) {
+        exam = ReaderPlace(verdict.reader, bank_text);
+        exam.second = CharacterColumnAt(bank_text, exam.first, exam.second);
+    }
+    if (exam_reads) problem.notes.push_back(ExamSays(exam.first, exam.second, ReaderWords(verdict.reader, bank_text)));
     return problem;
 }
 
@@ -229,10 +243,10 @@ struct CheckState {
 };
 
 // Looks at one entry as the walk hands it over.
-bool CheckEntry(CheckState& state, size_t position, Question& question, const std::string& problem,
+bool CheckEntry(CheckState& state, size_t position, Question& question, const EntryVerdict& verdict,
                 unsigned nul_texts) {
-    if (!problem.empty()) {
-        state.problems.push_back(RefusedEntry(position, problem));
+    if (verdict.fault != EntryFault::None) {
+        state.problems.push_back(RefusedEntry(position, verdict));
         return true;
     }
     state.warnings.clear();
@@ -272,72 +286,14 @@ BankNote NoteAt(const std::string& bank_text, size_t entry, size_t entry_line, s
     const size_t line =
         entry_line + static_cast<size_t>(std::count(begin + static_cast<std::ptrdiff_t>(entry),
                                                     begin + static_cast<std::ptrdiff_t>(offset), '\n'));
-    const size_t newline = offset == 0 ? std::string::npos : bank_text.rfind('\n', offset - 1);
-    const size_t line_start = newline == std::string::npos ? 0 : newline + 1;
-    return {line, CharacterColumn(bank_text, line_start, offset), MarkedLine(bank_text, offset, line), text};
+    return {line, CharacterColumn(bank_text, LineStart(bank_text, offset), offset), MarkedLine(bank_text, offset, line),
+            text};
 }
 
-// A note on a key of an entry that looks meant for `missing`, at the key.
-BankNote MeantKeyNote(const std::string& bank_text, size_t entry, size_t entry_line, const WrittenKey& written,
-                      const char* missing) {
-    return NoteAt(bank_text, entry, entry_line, written.offset,
-                  "\"" + written.key + "\" is not a key the exam reads: did you mean \"" + missing + "\"?");
-}
-
-// A note at the value a refused entry's problem is about (the option itself, in a list of options), so the author
-// sees which of its values it is. The entry's `{` is at `offset`.
-void AddValueNote(const std::string& bank_text, size_t offset, BankProblem& problem) {
-    const bool options = problem.field == BankField::Option || problem.text.rfind("\"options\"", 0) == 0;
-    const char* key = problem.field == BankField::QuestionText ? "questionText"
-                      : problem.field == BankField::Answer     ? "correctAnswer"
-                      : options                                ? "options"
-                                                               : nullptr;
-    if (!key) return;
-    const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
-    // A key given twice counts at its later value.
-    const auto written =
-        std::find_if(keys.rbegin(), keys.rend(), [&](const WrittenKey& given) { return given.key == key; });
-    if (written == keys.rend() || written->value_offset >= bank_text.size()) return;
-    size_t at = written->value_offset;
-    std::string text;
-    if (problem.field == BankField::Option) {
-        const size_t element = ElementOffset(bank_text, at, problem.option);
-        if (element != std::string::npos) at = element;
-        text = "option " + std::to_string(problem.option + 1) + " is here: write it as a text, between double quotes.";
-    } else if (problem.field == BankField::QuestionText) {
-        text = "the question is here: write it as a text, between double quotes.";
-    } else if (problem.field == BankField::Answer) {
-        text = written->value_start == '"'
-                   ? "the answer is here, between quotes: write its number alone, without them."
-                   : "the answer is here: write the position of the right option, counted from 0 (0 to 3).";
-    } else {
-        text = "\"options\" is here: write the options as a list of texts, [\"...\", \"...\", \"...\", \"...\"].";
-    }
-    problem.notes.push_back(NoteAt(bank_text, offset, problem.line, at, text));
-}
-
-// The exam names the first key an entry lacks; every other one is an error too, and each gets a note where a key
-// of the entry looks meant for it. The entry's `{` is at `offset`.
-void AddMissingKeys(const std::string& bank_text, size_t offset, std::vector<BankProblem>& problems) {
-    const BankProblem first = problems.back();
-    const std::vector<WrittenKey> keys = EntryKeys(bank_text, offset);
-    const std::vector<MissingKey> missing = MissingKeys(keys);
-    // The first missing key is the exam's; should the text say otherwise, only the exam's words are kept.
-    if (missing.empty() || first.text != "\"" + std::string(missing[0].key) + "\" is missing.") return;
-    problems.pop_back();
-    for (const MissingKey& key : missing) {
-        BankProblem problem = RefusedEntry(first.entry, "\"" + std::string(key.key) + "\" is missing.");
-        problem.line = first.line;
-        problem.column = first.column;
-        if (key.meant_by)
-            problem.notes.push_back(MeantKeyNote(bank_text, offset, first.line, *key.meant_by, key.key));
-        problems.push_back(std::move(problem));
-    }
-}
-
-// Places each problem at the line and column where its entry starts, words a repeat with the line of the first, and
-// reports every key an entry lacks.
-void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems) {
+// Places each problem: a warning where its entry starts, a repeat with the line of the first; an entry the exam
+// refuses where it is at fault, with what to write there, each key it lacks an error of its own, and the exam's
+// words under the first at the entry's start, as the exam places them, when the exam reads this far (`exam_reads`).
+void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& problems, bool exam_reads) {
     const std::vector<size_t> entry_offsets = EntryOffsets(bank_text);
     std::vector<size_t> offsets;
     for (const BankProblem& problem : problems) {
@@ -356,44 +312,111 @@ void PlaceProblems(const std::string& bank_text, std::vector<BankProblem>& probl
             problem.text = "the same question and options as Question " + std::to_string(problem.same_as + 1) +
                            " on line " + std::to_string(places[k++].first) + ": remove one of them.";
         }
-        static const std::string MISSING = "\" is missing.";
-        const bool missing_key = problem.error && problem.text.size() > MISSING.size() &&
-                                 problem.text.compare(problem.text.size() - MISSING.size(), MISSING.size(), MISSING) == 0;
-        if (problem.error && !missing_key) AddValueNote(bank_text, offset, problem);
-        placed.push_back(std::move(problem));
-        if (missing_key) AddMissingKeys(bank_text, offset, placed);
+        if (!problem.error) {
+            placed.push_back(std::move(problem));
+            continue;
+        }
+        std::vector<EntryVerdict> faults(1, problem.refusal);
+        if (problem.refusal.fault == EntryFault::Missing) {
+            faults.clear();
+            for (const unsigned bit : {MISSING_TEXT, MISSING_OPTIONS, MISSING_ANSWER}) {
+                if (!(problem.refusal.missing & bit)) continue;
+                faults.push_back(problem.refusal);
+                faults.back().missing = bit;
+            }
+        }
+        for (const EntryVerdict& fault : faults) {
+            BankProblem refused = RefusedEntry(problem.entry, fault);
+            const EntrySlip slip = FindEntrySlip(bank_text, offset, fault);
+            const BankNote at = NoteAt(bank_text, offset, problem.line, slip.offset, slip.words);
+            refused.line = at.line;
+            refused.column = at.column;
+            refused.marked = at.marked;
+            refused.text = slip.words;
+            if (exam_reads && &fault == &faults[0]) {
+                refused.notes.push_back(ExamSays(problem.line, problem.column, "Question " +
+                                                 std::to_string(problem.entry + 1) + ": " + problem.text));
+            }
+            placed.push_back(std::move(refused));
+        }
     }
     problems.swap(placed);
 }
 
-void CheckText(HDC dc, const std::string& name, const std::string& bank_text, BankReport& report) {
-    std::vector<BankProblem>& problems = report.problems;
+// Where the check goes on after a syntax slip, as a compiler goes on at the next statement: the next question of a
+// bank that is a list that starts on a line of its own, at or after the token the reader stopped on and after
+// `after`; npos when none follows.
+size_t RecoveryPoint(const std::string& text, const ReaderStop& stop, size_t after) {
+    const size_t top = text.find_first_not_of(" \t\n\r", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    if (top == std::string::npos || text[top] != '[' || stop.overflow) return std::string::npos;
+    for (size_t at = LineStart(text, std::max(stop.token_start, after + 1)); at < text.size(); at = LineEnd(text, at) + 1) {
+        const size_t first = text.find_first_not_of(" \t", at);
+        if (first < text.size() && text[first] == '{' && first >= stop.token_start && first > after) return first;
+    }
+    return std::string::npos;
+}
+
+// Checks `bank_text` as a bank whose first question is entry `first`, the exam's own words given where the exam
+// reads the text (`exam_reads`). Returns the entries handed over, and for a syntax slip, where it stopped.
+struct PartChecked {
+    size_t walked = 0;
+    TextVerdict verdict;
+};
+PartChecked CheckPart(HDC dc, const std::string& name, const std::string& bank_text, size_t first, bool exam_reads,
+                      BankReport& report) {
+    std::vector<BankProblem> problems;
     // The normal size stays selected in `dc`, so measuring at it selects nothing.
     CheckState state{dc, problems, {}, {}, {}};
     // Room for about as many questions as the text can hold, so the table of first appearances is never rebuilt.
     state.first_seen.reserve(bank_text.size() / 256);
-    size_t walked = 0;
-    const EntrySink check = [&](size_t position, Question& question, const std::string& problem,
+    PartChecked part;
+    const EntrySink check = [&](size_t position, Question& question, const EntryVerdict& verdict,
                                 unsigned nul_texts) {
-        walked = position + 1;
-        return CheckEntry(state, position, question, problem, nul_texts);
+        part.walked = position + 1;
+        return CheckEntry(state, position, question, verdict, nul_texts);
     };
-    std::string err_msg;
-    const bool sound = WalkBankText(bank_text, BANK_SIZE_LIMIT, check, err_msg);
-    if (!sound) {
+    part.verdict = WalkBankText(bank_text, BANK_SIZE_LIMIT, check);
+    if (part.verdict.fault != TextFault::None) {
         // What was found in the entries before the text was refused is not said: the exam says only this.
-        problems.assign(1, WholeFileProblem(err_msg, bank_text, name));
-        report.errors = 1;
-        return;
+        problems.assign(1, WholeFileProblem(part.verdict, bank_text, name, exam_reads));
+    } else if (!problems.empty()) {
+        PlaceProblems(bank_text, problems, exam_reads);
+        for (BankProblem& problem : problems) {
+            problem.entry += first;
+            if (problem.same_as != NO_ENTRY) problem.same_as += first;
+        }
     }
-    report.questions = walked;
-    if (!problems.empty()) PlaceProblems(bank_text, problems);
-    for (const BankProblem& problem : problems) ++(problem.error ? report.errors : report.warnings);
-    if (walked == 0) {
+    for (BankProblem& problem : problems) {
+        ++(problem.error ? report.errors : report.warnings);
+        report.problems.push_back(std::move(problem));
+    }
+    return part;
+}
+
+// The exam stops at the first syntax slip; the checker goes on from the next question that starts on a line of its
+// own, checking the rest as a list of its own (what came before blanked, lines kept), and so on to the end.
+void CheckText(HDC dc, const std::string& name, const std::string& bank_text, BankReport& report) {
+    PartChecked part = CheckPart(dc, name, bank_text, 0, true, report);
+    std::string rest;
+    size_t first = 0, from = 0;
+    while (part.verdict.fault == TextFault::Syntax) {
+        const std::string& text = rest.empty() ? bank_text : rest;
+        const size_t at = RecoveryPoint(text, part.verdict.reader, from);
+        if (at == std::string::npos) return;
+        // The question the slip is in, when it is inside one, was never handed over.
+        first += part.walked + (part.verdict.reader.before.open.size() > 1 ? 1 : 0);
+        if (rest.empty()) rest = bank_text;
+        for (size_t k = rest.find('[') + 1; k < at; ++k)
+            if (rest[k] != '\n') rest[k] = ' ';
+        from = at;
+        part = CheckPart(dc, name, rest, first, false, report);
+    }
+    report.questions = first + part.walked;
+    if (part.verdict.fault == TextFault::None && report.questions == 0) {
         BankProblem empty;
         empty.error = false;
         empty.text = EMPTY_BANK_WARNING;
-        problems.push_back(std::move(empty));
+        report.problems.push_back(std::move(empty));
         ++report.warnings;
     }
 }
@@ -427,18 +450,16 @@ BankReport CheckBank(HDC dc, const std::string& name, std::string bank_text) {
 }
 
 std::string ProblemLine(const std::string& name, const BankProblem& problem) {
-    const std::string place =
-        problem.line ? ":" + std::to_string(problem.line) + ":" + std::to_string(problem.column) : "";
     const std::string entry = problem.entry == NO_ENTRY ? "" : "Question " + std::to_string(problem.entry + 1) + ": ";
-    return name + place + (problem.error ? ": error: " : ": warning: ") + entry + problem.text;
+    return DiagnosticLine(name, problem.line, problem.column, problem.error ? "error" : "warning", entry + problem.text);
 }
 
 std::vector<std::string> NoteLines(const std::string& name, const BankProblem& problem) {
     std::vector<std::string> lines;
+    if (!problem.marked.empty()) lines.push_back(problem.marked);
     for (const BankNote& note : problem.notes) {
         if (!note.marked.empty()) lines.push_back(note.marked);
-        lines.push_back(name + ":" + std::to_string(note.line) + ":" + std::to_string(note.column) + ": note: " +
-                        note.text);
+        lines.push_back(DiagnosticLine(name, note.line, note.column, "note", note.text));
     }
     return lines;
 }

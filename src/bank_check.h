@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "bank_rules.h"
+
 // Which part of an entry a problem is about, so a program that wrote the bank from a table can name the table's cell.
 enum class BankField {
     Entry,         // the entry as a whole (its shape, its options' count, a repeat of another entry)
@@ -38,7 +40,9 @@ struct BankProblem {
     BankField field = BankField::Entry;
     size_t option = 0;          // for BankField::Option, which option, from 0
     size_t same_as = NO_ENTRY;  // for a question given twice, the entry it repeats
-    std::vector<BankNote> notes;  // the slip behind a syntax error, a key that looks meant for a missing one
+    std::string marked;           // the line at the place, "^" under it, two lines; empty when not shown
+    std::vector<BankNote> notes;  // for an error the exam would show, its words where it places them
+    EntryVerdict refusal;         // for an entry the exam refuses, why (for a missing key, that key alone)
 };
 
 // What the checker found in one bank.
@@ -62,5 +66,5 @@ BankReport CheckBank(HDC dc, const std::string& name, std::string bank_text);
 // A problem as a line in the form editors and CI jobs read: "NAME:LINE:COLUMN: error: Question N: ..." or
 // "...: warning: ...", where NAME is `name` as given; a problem of the whole file has no line and column.
 std::string ProblemLine(const std::string& name, const BankProblem& problem);
-// The lines under a problem's line, for each of its notes: the marked line, then "NAME:LINE:COLUMN: note: ...".
+// The lines under a problem's line: its marked line, then for each of its notes "NAME:LINE:COLUMN: note: ...".
 std::vector<std::string> NoteLines(const std::string& name, const BankProblem& problem);

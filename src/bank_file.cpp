@@ -128,30 +128,28 @@ BankFileResult OpenBankFile(const wchar_t* path, uint64_t size_limit, HANDLE& fi
 
 }  // namespace
 
-BankFileResult ReadFileBytes(const wchar_t* path, uint64_t size_limit, std::string& bytes, uint64_t& file_size,
-                             DWORD& system_error) {
-    std::string().swap(bytes);
+BankFile ReadFileBytes(const wchar_t* path, uint64_t size_limit) {
+    BankFile read;
     HANDLE file = INVALID_HANDLE_VALUE;
-    BankFileResult result = OpenBankFile(path, size_limit, file, file_size, system_error);
-    if (result != BankFileResult::Read) return result;
+    read.result = OpenBankFile(path, size_limit, file, read.size, read.system_error);
+    if (read.result != BankFileResult::Read) return read;
     try {
-        if (!ReadUpTo(file, file_size, bytes, system_error)) result = ReadFailure(system_error);
+        if (!ReadUpTo(file, read.size, read.text, read.system_error)) read.result = ReadFailure(read.system_error);
     } catch (const std::bad_alloc&) {
-        result = BankFileResult::OutOfMemory;
+        read.result = BankFileResult::OutOfMemory;
     }
     CloseHandle(file);
-    if (result != BankFileResult::Read) std::string().swap(bytes);  // what a failed read left
-    return result;
+    if (read.result != BankFileResult::Read) std::string().swap(read.text);  // what a failed read left
+    return read;
 }
 
-BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
-                            DWORD& system_error) {
-    const BankFileResult result = ReadFileBytes(path, size_limit, bank_text, file_size, system_error);
-    if (result == BankFileResult::Read) {
+BankFile ReadBankFile(const wchar_t* path, uint64_t size_limit) {
+    BankFile read = ReadFileBytes(path, size_limit);
+    if (read.result == BankFileResult::Read) {
         bool ended = false;
-        bank_text.resize(ApplyTextMode(&bank_text[0], bank_text.size(), ended));
+        read.text.resize(ApplyTextMode(&read.text[0], read.text.size(), ended));
     }
-    return result;
+    return read;
 }
 
 BankFileResult OpenBankPieces(const wchar_t* path, uint64_t size_limit, BankPieces& pieces, uint64_t& file_size,

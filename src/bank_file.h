@@ -21,15 +21,21 @@ enum class BankFileResult {
     ReadFailed,   // it was opened but reading it failed (system_error says why)
 };
 
-// Reads the file at `path` in text mode into `bank_text`: CR LF arrives as LF and a Ctrl-Z byte ends the data.
-// Only as many bytes as the file held when it was opened are read, so a file that grows meanwhile cannot make the
-// read endless. `file_size` is set to that size once known; `system_error` to the Windows error code of a failure.
-BankFileResult ReadBankFile(const wchar_t* path, uint64_t size_limit, std::string& bank_text, uint64_t& file_size,
-                            DWORD& system_error);
+// A read of the bank's file: what came of it, the text, the file's size once known, and the Windows error code of
+// a failure.
+struct BankFile {
+    BankFileResult result = BankFileResult::Read;
+    std::string text;  // empty unless Read
+    uint64_t size = 0;
+    DWORD system_error = ERROR_SUCCESS;
+};
+
+// Reads the file at `path` in text mode: CR LF arrives as LF and a Ctrl-Z byte ends the data. Only as many bytes as
+// the file held when it was opened are read, so a file that grows meanwhile cannot make the read endless.
+BankFile ReadBankFile(const wchar_t* path, uint64_t size_limit);
 
 // The same read without the text mode: the file's bytes as they are, for a table whose encoding is found from them.
-BankFileResult ReadFileBytes(const wchar_t* path, uint64_t size_limit, std::string& bytes, uint64_t& file_size,
-                             DWORD& system_error);
+BankFile ReadFileBytes(const wchar_t* path, uint64_t size_limit);
 
 // How much of a bank is read at a time when it is read in pieces: the loader then holds one piece, not the file.
 constexpr size_t BANK_PIECE_SIZE = 1u << 20;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bank_file.h"
+#include "bank_rules.h"
 
 // The name the exam reads its bank from, and gives it in its messages; the checker gives the name it was handed.
 inline constexpr char BANK_FILE_NAME[] = "questions.json";
@@ -28,26 +29,40 @@ std::string TooLargeMessage(uint64_t size, uint64_t limit, const std::string& na
 std::string OutOfMemoryMessage(uint64_t size, const std::string& name = BANK_FILE_NAME,
                                const char* again = START_AGAIN);
 
-// The encoding a bank's bytes look like when they are UTF-16 or UTF-32 ("UTF-16 little-endian", ...), with or
-// without a byte-order mark; nullptr when they do not.
-const char* WideEncoding(const std::string& text);
 // Asks for a bank in `encoding` to be saved as UTF-8.
 std::string NotUtf8Message(const char* encoding);
 
-// The JSON library's message `what` for an error at byte `error_byte` (counted from 1, 0 when unknown) of `text`,
-// with a line break that ends a line reported on that line, and a long quoted token cut to its end after "…". A
-// quoted token holds whole characters only: the library quotes bytes, and a character it stopped inside is left out.
-std::string ReadableLibraryMessage(const std::string& what, const std::string& text, size_t error_byte);
+// What the exam says of an entry it refuses for `verdict` ("\"options\" is missing."): only the first key an entry
+// lacks is named.
+std::string EntryFaultWords(const EntryVerdict& verdict);
+// What the exam says of a text it refuses for `verdict`, after its first line (FORMAT_ERROR_PREFIX), which a text
+// too large has not: the JSON library's message, with an error at a line break placed at the end of that line and a
+// long quoted token cut to its end after "…" (the library quotes bytes: a character it stopped inside is left out).
+std::string TextFaultWords(const TextVerdict& verdict, const std::string& text);
+// What the JSON reader says where it stopped, without its place: "syntax error while parsing array - ...".
+std::string ReaderWords(const ReaderStop& stop, const std::string& text);
+// A kind of value as the messages name it: "null", "a string", "an array", ...
+const char* TypeNameWithArticle(ValueKind kind);
+// Whether the exam's message for `verdict` is about what the bank holds, under FORMAT_ERROR_PREFIX.
+bool IsFormatFault(const TextVerdict& verdict);
+// The line and the column in bytes, both from 1, that the exam's message gives for where the JSON reader stopped.
+std::pair<size_t, size_t> ReaderPlace(const ReaderStop& stop, const std::string& text);
+// What the library quotes as read last, bytes [from, to) of `text`, as the exam shows it: control characters as
+// "<U+000A>", a character the reader stopped inside left out, and more than 48 bytes cut to the last 40 after "…".
+std::string QuotedToken(const std::string& text, size_t from, size_t to);
 
-// Where each entry's value starts in a bank's parsed text, as offsets in the order the document walks its entries:
-// the elements of a top-level array, or the values of a top-level object by key, a key given twice at its later
-// value. The text's syntax must be sound up to the end of the top value.
-std::vector<size_t> EntryOffsets(const std::string& text);
-// The line and the column (in bytes, as the JSON library counts them), both from 1, of each offset into `text`.
-std::vector<std::pair<size_t, size_t>> LinesAndColumns(const std::string& text, const std::vector<size_t>& offsets);
 // "line L, column C" where the entry at `index` (from 0, in walking order) starts in a bank's parsed text.
 std::string EntryLocation(const std::string& text, size_t index);
 
 // The box text for a bank file named `name` that could not be read; `again` is what to do once it is free.
-std::wstring FileProblem(BankFileResult result, uint64_t file_size, DWORD system_error,
-                         const std::string& name = BANK_FILE_NAME, const char* again = START_AGAIN);
+std::wstring FileProblem(const BankFile& read, const std::string& name = BANK_FILE_NAME,
+                         const char* again = START_AGAIN);
+// A diagnostic as editors and CI jobs read it: "NAME:LINE:COLUMN: KIND: TEXT", without the place when `line` is 0.
+std::string DiagnosticLine(const std::string& name, size_t line, size_t column, const char* kind,
+                           const std::string& text);
+
+// "1 error", "2 warnings": a count and what it counts, `zero` in place of 0 when given ("no options").
+std::string Counted(size_t count, const char* thing, const char* zero = nullptr);
+
+// Windows' words for the error `error`, without the full stop.
+std::string SystemWords(DWORD error);

@@ -14,18 +14,14 @@
 
 BankPreview PreviewBank(const std::wstring& path, size_t number) {
     BankPreview preview;
-    std::string bank_text;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
     // Read again after the check, as the exam would read it: the check keeps no questions.
-    const BankFileResult read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT, bank_text, file_size, system_error);
-    if (read != BankFileResult::Read) {
-        preview.problem =
-            Utf8FromWide(FileProblem(read, file_size, system_error, Utf8FromWide(path), CHECK_AGAIN));
+    BankFile read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT);
+    if (read.result != BankFileResult::Read) {
+        preview.problem = Utf8FromWide(FileProblem(read, Utf8FromWide(path), CHECK_AGAIN));
         return preview;
     }
     PreviewStart start;
-    if (!ParseQuestionBank(std::move(bank_text), start.questions, preview.problem)) return preview;
+    if (!ParseQuestionBank(std::move(read.text), start.questions, preview.problem)) return preview;
     preview.questions = start.questions.size();
     if (number < 1 || number > preview.questions) return preview;
     start.first = static_cast<int>(number - 1);

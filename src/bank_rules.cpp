@@ -8,7 +8,7 @@
 // which GCC would otherwise add as one 16-byte value, and that costs double wherever the parser's place on the stack
 // splits the value across a cache line. Without the flag the program took 1.07 times as long to show a bank of
 // 100,000 questions. The lexer here reads through PieceCursor, a type of this file alone, so no copy of it compiled
-// elsewhere without the flag can take its place (bank_messages.cpp reads a key through another).
+// elsewhere without the flag can take its place (json_tokens.cpp reads a refused text through another).
 #include "bank_rules.h"
 
 #include <iterator>
@@ -18,26 +18,13 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
-#include "bank_messages.h"
 #include "utf8_decoding.h"
 
 namespace {
 
 using json = nlohmann::json;
 
-// What a value is, as far as the messages name it.
-enum class Kind : char { Null, Boolean, Number, String, Array, Object };
-
-const char* TypeNameWithArticle(Kind kind) {
-    switch (kind) {
-        case Kind::Null: return "null";
-        case Kind::Boolean: return "a boolean";
-        case Kind::String: return "a string";
-        case Kind::Array: return "an array";
-        case Kind::Object: return "an object";
-        default: return "a number";
-    }
-}
+using Kind = ValueKind;
 
 bool IsContainer(Kind kind) { return kind == Kind::Array || kind == Kind::Object; }
 
@@ -79,39 +66,36 @@ struct EntryParts {
 // An entry of a top-level object, kept until the object's keys are all known.
 struct MemberEntry {
     Question question;
-    std::string problem;
+    EntryVerdict verdict;
     unsigned nul_texts;
 };
 
 // What keeps an entry from becoming a Question, in the order the author is told: its kind, a missing key, then
-// each key's value; an empty text when nothing does.
-std::string EntryProblem(const EntryParts& e) {
-    if (e.kind != Kind::Object) {
-        return std::string("must be an object with \"questionText\", \"options\" and \"correctAnswer\", not ") +
-               TypeNameWithArticle(e.kind) + ".";
-    }
-    if (!e.has_text) return "\"questionText\" is missing.";
-    if (!e.has_options) return "\"options\" is missing.";
-    if (!e.has_answer) return "\"correctAnswer\" is missing.";
-    if (e.text_kind != Kind::String) return "\"questionText\" must be a string.";
+// each key's value; no fault when nothing does.
+EntryVerdict VerdictOn(const EntryParts& e) {
+    EntryVerdict verdict;
+    verdict.missing = (e.has_text ? 0 : MISSING_TEXT) | (e.has_options ? 0 : MISSING_OPTIONS) |
+                      (e.has_answer ? 0 : MISSING_ANSWER);
+    const auto fault = [&](EntryFault why, Kind found) {
+        verdict.fault = why;
+        verdict.found = found;
+        return verdict;
+    };
+    if (e.kind != Kind::Object) return fault(EntryFault::NotObject, e.kind);
+    if (verdict.missing) return fault(EntryFault::Missing, Kind::Null);
+    if (e.text_kind != Kind::String) return fault(EntryFault::TextNotString, e.text_kind);
     // "options" is read as the library walks any value: null gives nothing, a string gives itself, an object gives
     // its member values. Only a number or a boolean cannot hold options.
     if (e.options_kind == Kind::Number || e.options_kind == Kind::Boolean)
-        return "\"options\" must be an array of strings.";
+        return fault(EntryFault::OptionsNotList, e.options_kind);
     if (e.bad_option) {
-        return "option " + std::to_string(e.bad_option) + " of \"options\" must be a string, not " +
-               TypeNameWithArticle(e.bad_option_kind) + ".";
+        verdict.option = e.bad_option - 1;
+        return fault(EntryFault::OptionNotString, e.bad_option_kind);
     }
-    if (e.answer_kind != Kind::Number && e.answer_kind != Kind::Boolean) {
-        return std::string("\"correctAnswer\" must be a number, true or false, not ") +
-               TypeNameWithArticle(e.answer_kind) + ".";
-    }
-    if (!e.answer_fits) {
-        return "\"correctAnswer\" is out of range: write a whole number from -9223372036854775808 to "
-               "18446744073709551615 (its low 32 bits are kept), or a number with a fraction or exponent whose whole "
-               "part is from -2147483648 to 2147483647.";
-    }
-    return std::string();
+    if (e.answer_kind != Kind::Number && e.answer_kind != Kind::Boolean)
+        return fault(EntryFault::AnswerNotNumber, e.answer_kind);
+    if (!e.answer_fits) return fault(EntryFault::AnswerOutOfRange, e.answer_kind);
+    return verdict;
 }
 
 // A value as the rules read it, where it starts: its kind, a string's text, and what it makes of "correctAnswer"
@@ -138,19 +122,18 @@ struct BankWalk {
     EntryParts entry;
     Field field = Field::Other;  // which key of the entry the value at depth 2 is for
     std::string option_key;      // the "options" object's key of the option being read
-    std::string error_what;      // the library's message for a refused text
-    size_t error_byte = 0;       // where it stopped, from 1 (0 when it does not say)
+    bool refused = false;        // the JSON reader refused the text
 
     explicit BankWalk(const EntrySink& entry_sink) : sink(entry_sink) {}
 
     // The top level: its value, the keys of a top-level object, and its end, where an object's entries are handed
     // over in its keys' order.
-    void Hand(Question& question, const std::string& problem, unsigned nul_texts) {
-        if (building) building = sink(handed++, question, problem, nul_texts);
+    void Hand(Question& question, const EntryVerdict& verdict, unsigned nul_texts) {
+        if (building) building = sink(handed++, question, verdict, nul_texts);
     }
     void TopEnd() {
         if (top != Kind::Object) return;
-        for (auto& member : members) Hand(member.second.question, member.second.problem, member.second.nul_texts);
+        for (auto& member : members) Hand(member.second.question, member.second.verdict, member.second.nul_texts);
         members.clear();
     }
 
@@ -199,11 +182,11 @@ struct BankWalk {
     void EntryEnd() {
         // Once the sink wants no more, the rest of an array is only read for its syntax.
         if (top == Kind::Array && !building) return;
-        const std::string problem = EntryProblem(entry);
+        const EntryVerdict verdict = VerdictOn(entry);
         if (top == Kind::Array)
-            Hand(entry.question, problem, entry.nul_texts);
+            Hand(entry.question, verdict, entry.nul_texts);
         else
-            members[member_key] = MemberEntry{std::move(entry.question), problem, entry.nul_texts};
+            members[member_key] = MemberEntry{std::move(entry.question), verdict, entry.nul_texts};
     }
 
     // Its options: each value of an "options" array in turn, an "options" object's values once its keys are all
@@ -301,11 +284,9 @@ struct BankWalk {
             option_key.assign(key);
         return true;
     }
-    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception& error) {
-        error_what = error.what();
-        // out_of_range, for a number no double can hold (1e999), does not say where.
-        const auto* parse_error = dynamic_cast<const json::parse_error*>(&error);
-        error_byte = parse_error ? parse_error->byte : 0;
+    // Where and why is read again from the whole text (ReadUntilRefused), and only for a text refused.
+    bool parse_error(size_t, const std::string&, const nlohmann::detail::exception&) {
+        refused = true;
         return false;
     }
 };
@@ -361,10 +342,13 @@ bool WalkBank(const PieceSource& next_piece, const EntrySink& sink) {
     return Walk(next_piece, walk);
 }
 
-bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const EntrySink& sink, std::string& err_msg) {
+TextVerdict WalkBankText(const std::string& bank_text, uint64_t size_limit, const EntrySink& sink) {
+    TextVerdict verdict;
     if (bank_text.size() > size_limit) {
-        err_msg = TooLargeMessage(bank_text.size(), size_limit);
-        return false;
+        verdict.fault = TextFault::TooLarge;
+        verdict.size = bank_text.size();
+        verdict.limit = size_limit;
+        return verdict;
     }
     bool given = false;
     const PieceSource whole = [&](std::string_view& piece) {
@@ -372,14 +356,34 @@ bool WalkBankText(const std::string& bank_text, uint64_t size_limit, const Entry
         return !std::exchange(given, true);
     };
     BankWalk walk(sink);
-    if (Walk(whole, walk)) return true;
-    if (const char* encoding = WideEncoding(bank_text)) {
-        err_msg = FORMAT_ERROR_PREFIX + NotUtf8Message(encoding);
-    } else if (!walk.error_what.empty()) {
-        err_msg = FORMAT_ERROR_PREFIX + ReadableLibraryMessage(walk.error_what, bank_text, walk.error_byte);
+    if (Walk(whole, walk)) return verdict;
+    if ((verdict.encoding = WideEncoding(bank_text))) {
+        verdict.fault = TextFault::NotUtf8;
+    } else if (walk.refused) {
+        verdict.fault = TextFault::Syntax;
+        verdict.reader = ReadUntilRefused(bank_text);
     } else {
-        err_msg = FORMAT_ERROR_PREFIX + (std::string("The file must hold an array of questions, not ") +
-                                         TypeNameWithArticle(walk.top) + ".");
+        verdict.fault = TextFault::NotAList;
+        verdict.top = walk.top;
     }
-    return false;
+    return verdict;
+}
+
+// JSON text starts with an ASCII character, so UTF-16 and UTF-32 show their zero bytes within the first four,
+// with a byte-order mark or without one.
+const char* WideEncoding(const std::string& text) {
+    if (text.size() < 2) return nullptr;
+    unsigned char b[4] = {};
+    for (size_t i = 0; i < 4 && i < text.size(); ++i) b[i] = static_cast<unsigned char>(text[i]);
+    const bool four = text.size() >= 4;
+    if (four && b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0) return "UTF-32 little-endian";
+    if (four && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) return "UTF-32 big-endian";
+    if (b[0] == 0xFF && b[1] == 0xFE) return "UTF-16 little-endian";
+    if (b[0] == 0xFE && b[1] == 0xFF) return "UTF-16 big-endian";
+    if (!four) return nullptr;
+    if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] != 0) return "UTF-32 big-endian";
+    if (b[0] != 0 && b[1] == 0 && b[2] == 0 && b[3] == 0) return "UTF-32 little-endian";
+    if (b[0] == 0 && b[1] != 0 && b[2] == 0 && b[3] != 0) return "UTF-16 big-endian";
+    if (b[0] != 0 && b[1] == 0 && b[2] != 0 && b[3] == 0) return "UTF-16 little-endian";
+    return nullptr;
 }

@@ -9,121 +9,18 @@
 #include <cctype>
 #include <cstdio>
 
-#include <nlohmann/json.hpp>
-
+#include "bank_messages.h"
 #include "character_names.h"
+#include "meant_keys.h"
+#include "text_places.h"
 #include "utf8_decoding.h"
 
 namespace {
-
-// Where an excerpt is cut: the longest line shown whole, in columns, and how much of it goes before the mark.
-constexpr size_t EXCERPT_COLUMNS = 100, EXCERPT_BEFORE = 40;
-constexpr size_t TAB_STOP = 4;
-const char ELLIPSIS[] = "\xE2\x80\xA6";
-
-// The character at byte `at`, as strict as the JSON reader: an overlong form, a surrogate or a cut sequence is not
-// UTF-8. `length` is its bytes, 1 for a byte that is not UTF-8.
-char32_t DecodeAt(const std::string& text, size_t at, size_t& length) {
-    const char32_t code = Utf8CodePointAt(text, at, length);
-    if (code == NOT_UTF8) length = 1;
-    return code;
-}
-
-// Columns a character takes in a terminal or an editor's fixed-width font: East Asian wide and full-width forms two,
-// combining marks and invisible joiners none.
-size_t ColumnsOf(char32_t code) {
-    if ((code >= 0x300 && code <= 0x36F) || (code >= 0x200B && code <= 0x200F) || (code >= 0xFE00 && code <= 0xFE0F) ||
-        code == 0xFEFF)
-        return 0;
-    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF && code != 0x303F) ||
-                      (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
-                      (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
-                      (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x1F300 && code <= 0x1F64F) ||
-                      (code >= 0x1F900 && code <= 0x1F9FF) || (code >= 0x20000 && code <= 0x3FFFD);
-    return wide ? 2 : 1;
-}
-
-std::string Utf8Of(char32_t code) {
-    std::wstring wide;
-    if (code < 0x10000) {
-        wide += static_cast<wchar_t>(code);
-    } else {
-        wide += static_cast<wchar_t>(0xD7C0 + (code >> 10));
-        wide += static_cast<wchar_t>(0xDC00 | (code & 0x3FF));
-    }
-    return Utf8FromWide(wide);
-}
-
-// "“ (U+201C LEFT DOUBLE QUOTATION MARK)"; an invisible or control character by its code point alone.
-std::string Named(char32_t code) {
-    const bool visible = code > 0x20 && code != 0x7F && !(code >= 0x80 && code < 0xA0) && ColumnsOf(code) > 0 &&
-                         code != 0x3000 && code != 0xA0 && !(code >= 0x2000 && code <= 0x200A);
-    return visible ? Utf8Of(code) + " (" + CodePointText(code) + ")" : CodePointText(code);
-}
-
-std::string ByteList(const std::string& text, size_t at, size_t count) {
-    std::string list;
-    for (size_t k = at; k < at + count && k < text.size(); ++k) {
-        char byte[8];
-        std::snprintf(byte, sizeof byte, "%s0x%02X", list.empty() ? "" : " ", static_cast<unsigned char>(text[k]));
-        list += byte;
-    }
-    return list;
-}
-
-size_t LineStart(const std::string& text, size_t offset) {
-    const size_t newline = offset == 0 ? std::string::npos : text.rfind('\n', offset - 1);
-    return newline == std::string::npos ? 0 : newline + 1;
-}
-
-size_t LineEnd(const std::string& text, size_t offset) {
-    const size_t newline = text.find('\n', offset);
-    return newline == std::string::npos ? text.size() : newline;
-}
-
-size_t LineNumber(const std::string& text, size_t offset) {
-    return 1 + static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
-}
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool IsStructural(char c) { return std::string_view("[]{},:\"").find(c) != std::string_view::npos; }
 // A byte of a literal, a number or anything else the reader takes as one token.
 bool IsWordByte(char c) { return !IsSpace(c) && !IsStructural(c) && c != '\0'; }
-
-// Where the reader stood, read again from the start up to a byte: sound JSON up to there.
-struct Context {
-    bool in_string = false;
-    size_t string_start = 0;    // the opening quote of the string it is in, or of the last string closed
-    std::vector<size_t> open;   // the "[" and "{" not yet closed
-    size_t last = std::string::npos;  // the last byte of the last token
-};
-
-Context ReadUpTo(const std::string& text, size_t end) {
-    Context c;
-    for (size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < end && i < text.size(); ++i) {
-        const char byte = text[i];
-        if (c.in_string) {
-            if (byte == '\\') {
-                ++i;
-            } else if (byte == '"') {
-                c.in_string = false;
-                c.last = i;
-            }
-            continue;
-        }
-        if (IsSpace(byte)) continue;
-        if (byte == '"') {
-            c.in_string = true;
-            c.string_start = i;
-        } else if (byte == '[' || byte == '{') {
-            c.open.push_back(i);
-        } else if ((byte == ']' || byte == '}') && !c.open.empty()) {
-            c.open.pop_back();
-        }
-        c.last = i;
-    }
-    return c;
-}
 
 // "line L, column C" of a byte, the column in characters.
 std::string PlaceText(const std::string& text, size_t offset) {
@@ -146,7 +43,7 @@ std::string EncodingNote(const std::string& text, size_t bad) {
     // (a file in another encoding makes a sequence of UTF-8 only by chance).
     size_t utf8 = 0, not_utf8 = 0;
     for (size_t at = 0, length = 1; at < text.size(); at += length) {
-        const char32_t code = DecodeAt(text, at, length);
+        const char32_t code = CharacterAt(text, at, length);
         if (code == NOT_UTF8) ++not_utf8;
         if (code != NOT_UTF8 && code >= 0x80) ++utf8;
     }
@@ -194,7 +91,7 @@ std::string EncodingNote(const std::string& text, size_t bad) {
 // The first byte that is not UTF-8 in [from, to], or npos.
 size_t FirstNotUtf8(const std::string& text, size_t from, size_t to) {
     for (size_t at = from, length = 1; at <= to && at < text.size(); at += length)
-        if (DecodeAt(text, at, length) == NOT_UTF8) return at;
+        if (CharacterAt(text, at, length) == NOT_UTF8) return at;
     return std::string::npos;
 }
 
@@ -286,19 +183,47 @@ size_t TypographicQuote(const std::string& text, size_t from, size_t to) {
     return std::string::npos;
 }
 
+// The \u escape at `at` for half of a character (a surrogate), by its four hex digits: 1 for a first half, 2 for a
+// second, 0 for anything else.
+int SurrogateHalf(const std::string& text, size_t at) {
+    if (text.compare(at, 2, "\\u") != 0 || at + 6 > text.size()) return 0;
+    const std::string digits = text.substr(at + 2, 4);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        return 0;
+    const unsigned long code = std::stoul(digits, nullptr, 16);
+    return code >= 0xD800 && code <= 0xDBFF ? 1 : code >= 0xDC00 && code <= 0xDFFF ? 2 : 0;
+}
+
+// Where the escape starts that the reader stopped inside, in the text that opens at `opened`; npos when it stopped
+// outside any. A first half of a character takes the escape of its second half with it.
+size_t EscapeAt(const std::string& text, size_t opened, size_t stop) {
+    for (size_t at = opened + 1; at < stop && at < text.size(); ++at) {
+        if (text[at] != '\\') continue;
+        const size_t length = text.compare(at, 2, "\\u") != 0 ? 2 : SurrogateHalf(text, at) == 1 ? 12 : 6;
+        if (stop < at + length) return at;
+        at += length - 1;
+    }
+    return std::string::npos;
+}
+
+// Whether the reader stopped at the escape at `escape` for a half of a character: a second half alone, or a first
+// half not followed by a second (but by a \u escape whose four hex digits it read whole).
+bool HalfCharacter(const std::string& text, size_t escape, size_t stop) {
+    const int half = SurrogateHalf(text, escape);
+    return half == 2 || (half == 1 && (stop <= escape + 7 ||
+                                      (stop == escape + 11 && std::isxdigit(static_cast<unsigned char>(text[stop])))));
+}
+
 // The slip where the reader stopped inside a text that opens at `opened`: bytes that are not UTF-8, an escape it
 // does not know, a line break or another control character. Sets `mark` to the byte to point at.
-std::string InTextNote(const std::string& text, const std::string& message, size_t stop, size_t opened,
-                       size_t& mark) {
+std::string InTextNote(const std::string& text, size_t stop, size_t opened, size_t& mark) {
     if (const size_t bad = FirstNotUtf8(text, opened, stop); bad != std::string::npos) {
         mark = bad;
         return EncodingNote(text, bad);
     }
-    const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
-    if (message.find("after backslash") != std::string::npos || message.find("'\\u'") != std::string::npos ||
-        message.find("surrogate") != std::string::npos) {
+    if (const size_t escape = EscapeAt(text, opened, stop); escape != std::string::npos) {
         mark = std::min(text.rfind('\\', stop), stop);
-        if (message.find("surrogate") != std::string::npos) {
+        if (HalfCharacter(text, escape, stop)) {
             return "found a \\u escape for half of a character (emoji and rare kanji take two). Write the "
                    "character itself instead: the file is UTF-8.";
         }
@@ -309,6 +234,7 @@ std::string InTextNote(const std::string& text, const std::string& message, size
         return "found " + found + ": a backslash in a text starts an escape (\\n, \\t, \\\", \\\\, \\u followed by four hex "
                "digits). For a backslash itself write \\\\ (C:\\\\Users).";
     }
+    const unsigned char byte = stop < text.size() ? static_cast<unsigned char>(text[stop]) : 0;
     if (stop >= text.size()) {
         return "the text that starts at " + PlaceText(text, opened) + " is never closed: end it with \".";
     }
@@ -316,7 +242,7 @@ std::string InTextNote(const std::string& text, const std::string& message, size
         if (const size_t quote = TypographicQuote(text, opened, stop); quote != std::string::npos) {
             size_t length = 1;
             mark = quote;
-            return CharacterNote(DecodeAt(text, quote, length));
+            return CharacterNote(CharacterAt(text, quote, length));
         }
         return "the text that starts at " + PlaceText(text, opened) + " runs to the end of the line: a line break "
                "inside a text is written \\n. Join the lines and write \\n where the break should be, or, if the "
@@ -328,16 +254,16 @@ std::string InTextNote(const std::string& text, const std::string& message, size
 }
 
 // The slip at the place the reader stopped, in a text sound before it. Sets `mark` to the byte to point at.
-std::string Diagnose(const std::string& text, const std::string& message, const std::string& name, size_t stop,
+std::string Diagnose(const std::string& text, const ReaderStop& reader, const std::string& name, size_t stop,
                      size_t& mark) {
     mark = stop;
-    const Context here = ReadUpTo(text, stop);
     if (LooksLikeTable(text)) {
         mark = text.find_first_not_of(" \t\r\n", text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
         return "the file looks like a table (CSV or TSV), not a JSON bank. Turn it into one with tessavon-import: "
                "tessavon-import -o questions.json \"" + name + "\".";
     }
-    if (message.find("invalid BOM") != std::string::npos) {
+    // The reader refuses any text that starts as a byte-order mark and is not one.
+    if (!text.empty() && static_cast<unsigned char>(text[0]) == 0xEF && text.compare(0, 3, "\xEF\xBB\xBF") != 0) {
         mark = 0;
         return "the file starts with the bytes " + ByteList(text, 0, 3) + ", a damaged UTF-8 byte-order mark (it is "
                "0xEF 0xBB 0xBF). Save the file again as UTF-8 in your editor.";
@@ -347,19 +273,20 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     }
 
     // A string token is read to its closing quote, where the reader then stops.
-    const bool string_token = here.in_string && stop < text.size() && text[stop] == '"' &&
-                              message.find("invalid string") == std::string::npos;
-    if (here.in_string && !string_token) return InTextNote(text, message, stop, here.string_start, mark);
+    const bool string_token = reader.found == Token::String;
+    if (reader.found == Token::Refused && reader.token_start < text.size() && text[reader.token_start] == '"')
+        return InTextNote(text, stop, reader.token_start, mark);
 
     // The token the reader stopped in, and what came before it.
-    size_t start = string_token ? here.string_start : std::min(stop, text.size());
+    size_t start = string_token ? reader.token_start : std::min(stop, text.size());
     while (!string_token && start > 0 && IsWordByte(text[start - 1])) --start;
-    const Context before = ReadUpTo(text, start);
+    // Read again only when the slip starts before the token the reader stopped on.
+    const TextBefore before = start == reader.token_start ? reader.before : ReadUpTo(text, start);
     const char previous = before.last == std::string::npos ? '\0' : text[before.last];
     const char token = start < text.size() ? text[start] : '\0';
     mark = start;
 
-    if (start >= text.size() || message.find("unexpected end of input") != std::string::npos) {
+    if (start >= text.size() || reader.found == Token::End) {
         if (stop < text.size() && text[stop] == '\0') {
             mark = stop;
             return "found a NUL byte (0x00): the exam reads nothing after it. Delete it.";
@@ -374,9 +301,9 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         return "the file ends in the middle of a value: finish it.";
     }
     size_t length = 1;
-    const char32_t code = DecodeAt(text, start, length);
+    const char32_t code = CharacterAt(text, start, length);
     if (code == NOT_UTF8) return EncodingNote(text, start);
-    if (message.find("expected end of input") != std::string::npos) {
+    if (reader.expected == Token::End) {
         const std::string end = before.last == std::string::npos ? std::string()
                                 : previous == ']' || previous == '}'
                                     ? std::string(", the ") + previous + " on " + PlaceText(text, before.last)
@@ -389,7 +316,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     if (previous == '"' && before.last > before.string_start && !StartsValue(token)) {
         if (const size_t quote = TypographicQuote(text, before.string_start, before.last); quote != std::string::npos) {
             mark = quote;
-            return CharacterNote(DecodeAt(text, quote, length));
+            return CharacterNote(CharacterAt(text, quote, length));
         }
     }
     // A quote inside a text, not written \": the text ended at it, and the rest of the text is not JSON.
@@ -400,6 +327,14 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         return "found a \" inside the text that starts at " + PlaceText(text, before.string_start) +
                ": it ends the text there, and what follows is not JSON. Write \\\" for a quote inside a text (or "
                "use “ ” or 「 」).";
+    }
+    // An answer written as its option's letter, without quotes.
+    if (previous == ':' && text.compare(before.string_start, 15, "\"correctAnswer\"") == 0) {
+        const std::string letter = WordAt(text, start);
+        if (const int k = LetterPosition(letter); k >= 0) {
+            return "found " + letter + " as the answer: \"correctAnswer\" is the position of the right option as a "
+                   "number, counted from 0. Write " + std::to_string(k) + ".";
+        }
     }
     if (code >= 0x80) return CharacterNote(code);
     if (token == '/' || token == '#') {
@@ -426,7 +361,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
     }
     const bool after_value = EndsValue(previous);
     if (after_value && StartsValue(token) &&
-        (message.find("expected ']'") != std::string::npos || message.find("expected '}'") != std::string::npos)) {
+        (reader.expected == Token::EndArray || reader.expected == Token::EndObject)) {
         mark = before.last + 1;
         const bool in_list = !before.open.empty() && text[before.open.back()] == '[';
         const std::string between = in_list && before.open.size() == 1 ? "two questions"
@@ -435,7 +370,7 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         return "a comma is missing between " + between + ": the one that ends here and the one that starts at " +
                PlaceText(text, start) + ". Write a comma here.";
     }
-    if (message.find("expected ':'") != std::string::npos) {
+    if (reader.expected == Token::Colon) {
         mark = before.last + 1;
         return "a colon is missing after the key: JSON writes \"key\": value. Write a colon here.";
     }
@@ -462,114 +397,26 @@ std::string Diagnose(const std::string& text, const std::string& message, const 
         return "found " + word + " outside double quotes: JSON puts every " + (key ? "key" : "text") +
                " between \". Write \"" + word + (key ? "\"" : "...\"") + ".";
     }
-    const std::size_t expected = message.rfind("; expected ");
     return "found " + Named(code) + " where JSON expects " +
-           (expected == std::string::npos ? std::string("something else") : message.substr(expected + 11)) +
+           (reader.expected == Token::None ? "something else" : TokenName(reader.expected)) +
            ". Check the JSON just before the mark.";
 }
 
 }  // namespace
 
-size_t CharacterColumn(const std::string& text, size_t line_start, size_t offset) {
-    size_t column = 1, at = line_start == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : line_start;
-    for (size_t length = 1; at < offset && at < text.size(); at += length, ++column) DecodeAt(text, at, length);
-    return column;
-}
-
-size_t CharacterColumnAt(const std::string& text, size_t line, size_t byte_column) {
-    size_t line_start = 0;
-    for (size_t k = 1; k < line; ++k) {
-        line_start = text.find('\n', line_start);
-        if (line_start == std::string::npos) return byte_column;
-        ++line_start;
-    }
-    return byte_column == 0 ? 0 : CharacterColumn(text, line_start, line_start + byte_column - 1);
-}
-
-std::string MarkedLine(const std::string& text, size_t offset, size_t line) {
-    const size_t line_start = LineStart(text, offset), line_end = LineEnd(text, offset);
-    // Each character as shown, with the columns it takes and the byte it starts at.
-    struct Cell {
-        std::string shown;
-        size_t columns;
-        size_t byte;
-    };
-    std::vector<Cell> cells;
-    size_t total = 0;
-    for (size_t at = line_start == 0 && text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : line_start, length = 1;
-         at < line_end; at += length) {
-        const char32_t code = DecodeAt(text, at, length);
-        Cell cell{std::string(), 1, at};
-        if (code == '\t') {
-            cell.columns = TAB_STOP - total % TAB_STOP;
-            cell.shown.assign(cell.columns, ' ');
-        } else if (code == NOT_UTF8) {
-            cell.shown = "\xEF\xBF\xBD";
-        } else if (code < 0x20 || code == 0x7F) {
-            cell.shown = Utf8Of(code == 0x7F ? 0x2421 : 0x2400 + code);  // the control pictures, ␀ to ␟ and ␡
-        } else {
-            cell.shown = text.substr(at, length);
-            cell.columns = ColumnsOf(code);
-        }
-        total += cell.columns;
-        cells.push_back(std::move(cell));
-    }
-    // The columns before the mark, and the window of the line shown around it.
-    size_t mark_column = 0;
-    for (const Cell& cell : cells) mark_column += cell.byte < offset ? cell.columns : 0;
-    const size_t from = total <= EXCERPT_COLUMNS || mark_column < EXCERPT_BEFORE ? 0 : mark_column - EXCERPT_BEFORE;
-    std::string shown = from > 0 ? ELLIPSIS : "";
-    size_t caret = from > 0 ? 1 : 0, column = 0;
-    for (const Cell& cell : cells) {
-        if (column >= from && column + cell.columns <= from + EXCERPT_COLUMNS) {
-            shown += cell.shown;
-            if (cell.byte < offset) caret += cell.columns;
-        } else if (column >= from + EXCERPT_COLUMNS) {
-            shown += ELLIPSIS;
-            break;
-        }
-        column += cell.columns;
-    }
-    char number[16];
-    std::snprintf(number, sizeof number, "%5zu | ", line);
-    return number + shown + "\n      | " + std::string(caret, ' ') + "^";
-}
-
-Slip FindSlip(const std::string& text, const std::string& message, const std::string& name) {
+Slip FindSlip(const std::string& text, const ReaderStop& stop, const std::string& name) {
     Slip slip;
-    size_t stop = std::string::npos;
-    const size_t at = message.find(" at line ");
-    size_t line = 0, column = 0;
-    if (at != std::string::npos && std::sscanf(message.c_str() + at, " at line %zu, column %zu", &line, &column) == 2) {
-        // The reader counts lines by line feeds and columns in bytes, the byte it stopped at included.
-        size_t line_start = 0;
-        for (size_t k = 1; k < line && line_start != std::string::npos; ++k) {
-            line_start = text.find('\n', line_start);
-            if (line_start != std::string::npos) ++line_start;
-        }
-        if (line_start == std::string::npos) return slip;
-        stop = std::min(text.size(), line_start + (column > 0 ? column - 1 : 0));
-    } else if (const size_t number = message.find("number overflow parsing '"); number != std::string::npos) {
-        const size_t begin = number + 25, end = message.find('\'', begin);
-        const std::string digits = message.substr(begin, end - begin);
-        // The number as a token: not inside a text, where it would not have been read as one.
-        for (size_t found = text.find(digits); found != std::string::npos; found = text.find(digits, found + 1)) {
-            const Context c = ReadUpTo(text, found);
-            if (!c.in_string && (found == 0 || !IsWordByte(text[found - 1]))) {
-                slip.found = true;
-                slip.offset = found;
-                slip.note = "found the number " + digits + ", larger than any number a computer holds. Write the "
-                            "position of the right option, 0 to 3.";
-                break;
-            }
-        }
-    }
-    if (stop != std::string::npos) {
-        slip.found = true;
-        slip.note = Diagnose(text, message, name, stop, slip.offset);
+    if (!stop.refused) return slip;
+    slip.found = true;
+    if (stop.overflow) {
+        slip.offset = stop.token_start;
+        slip.note = "found the number " + QuotedToken(text, stop.token_start, stop.read) +
+                    ", larger than any number a computer holds. Write the position of the right option, 0 to 3.";
+    } else {
+        // The reader counts the byte it stopped at among those read.
+        slip.note = Diagnose(text, stop, name, std::min(stop.read - 1, text.size()), slip.offset);
         slip.offset = std::min(slip.offset, text.size());
     }
-    if (!slip.found) return slip;
     const size_t line_start = LineStart(text, slip.offset);
     slip.line = LineNumber(text, slip.offset);
     slip.column = CharacterColumn(text, line_start, slip.offset);
@@ -577,117 +424,4 @@ Slip FindSlip(const std::string& text, const std::string& message, const std::st
     return slip;
 }
 
-std::vector<WrittenKey> EntryKeys(const std::string& text, size_t entry_offset) {
-    std::vector<WrittenKey> keys;
-    if (entry_offset >= text.size() || text[entry_offset] != '{') return keys;
-    int depth = 0;
-    bool expect_key = false;
-    for (size_t i = entry_offset; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '"') {
-            size_t end = i + 1;
-            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
-            if (depth == 1 && expect_key && end < text.size()) {
-                // A key may be written with escapes; the reader reads it back as the exam does.
-                WrittenKey key{nlohmann::json::parse(text.begin() + static_cast<std::ptrdiff_t>(i),
-                                                     text.begin() + static_cast<std::ptrdiff_t>(end) + 1)
-                                   .get<std::string>(),
-                               i, '\0', text.size()};
-                const size_t value = text.find_first_not_of(" \t\r\n:", end + 1);
-                if (value != std::string::npos) {
-                    key.value_start = text[value];
-                    key.value_offset = value;
-                }
-                keys.push_back(std::move(key));
-                expect_key = false;
-            }
-            i = end;
-        } else if (c == '{' || c == '[') {
-            if (++depth == 1) expect_key = true;
-        } else if (c == '}' || c == ']') {
-            if (--depth == 0) break;
-        } else if (c == ',' && depth == 1) {
-            expect_key = true;
-        }
-    }
-    return keys;
-}
 
-const char* MeantKey(const std::string& written, char value_start) {
-    std::string key;
-    for (const char c : written)
-        if (c != '_' && c != '-' && c != ' ') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    // Other names authors and other quiz formats use for each.
-    static const char* const TEXT_NAMES[] = {"question", "questiontext", "text", "prompt", "stem", "questionbody",
-                                             "q", "body", "title", "mondai", "shitsumon"};
-    static const char* const OPTION_NAMES[] = {"options", "choices", "choice", "option", "alternatives", "opts",
-                                               "selections", "answeroptions", "sentakushi"};
-    static const char* const ANSWER_NAMES[] = {"answer", "correctanswer", "correct", "correctoption", "correctindex",
-                                               "answerindex", "correctchoice", "solution", "rightanswer", "correctans",
-                                               "seikai", "kotae"};
-    const auto among = [&](const auto& names) { return std::find(std::begin(names), std::end(names), key) != std::end(names); };
-    if (among(TEXT_NAMES)) return "questionText";
-    if (among(OPTION_NAMES)) return "options";
-    if (among(ANSWER_NAMES)) return "correctAnswer";
-    // "answers" is a list of options, or the right answer's number.
-    if (key == "answers") return value_start == '[' ? "options" : "correctAnswer";
-    // A slip of the keyboard: up to one letter wrong in five.
-    const auto distance = [](const std::string& a, const std::string& b) {
-        std::vector<size_t> row(b.size() + 1);
-        for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-        for (size_t i = 1; i <= a.size(); ++i) {
-            size_t diagonal = row[0];
-            row[0] = i;
-            for (size_t j = 1; j <= b.size(); ++j) {
-                const size_t above = row[j];
-                row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-                diagonal = above;
-            }
-        }
-        return row[b.size()];
-    };
-    for (const auto& [normal, meant] : {std::pair<std::string, const char*>{"questiontext", "questionText"},
-                                        {"options", "options"}, {"correctanswer", "correctAnswer"}}) {
-        if (distance(key, normal) <= normal.size() / 5) return meant;
-    }
-    return nullptr;
-}
-
-std::vector<MissingKey> MissingKeys(const std::vector<WrittenKey>& keys) {
-    std::vector<MissingKey> missing;
-    for (const char* key : {"questionText", "options", "correctAnswer"}) {
-        const auto given = [&](const WrittenKey& written) { return written.key == key; };
-        if (std::any_of(keys.begin(), keys.end(), given)) continue;
-        const auto meant = std::find_if(keys.begin(), keys.end(), [&](const WrittenKey& written) {
-            const char* meant_key = MeantKey(written.key, written.value_start);
-            return meant_key && std::string(meant_key) == key;
-        });
-        missing.push_back({key, meant == keys.end() ? nullptr : &*meant});
-    }
-    return missing;
-}
-
-size_t ElementOffset(const std::string& text, size_t list_offset, size_t index) {
-    if (list_offset >= text.size() || text[list_offset] != '[') return std::string::npos;
-    int depth = 0;
-    size_t element = 0;
-    bool expect_element = false;
-    for (size_t i = list_offset; i < text.size(); ++i) {
-        const char c = text[i];
-        if (IsSpace(c)) continue;
-        if (depth == 1 && expect_element && c != ']') {
-            if (element++ == index) return i;
-            expect_element = false;
-        }
-        if (c == '"') {
-            while (++i < text.size() && text[i] != '"') i += text[i] == '\\' ? 1 : 0;
-        } else if (c == '[' || c == '{') {
-            if (++depth == 1) expect_element = true;
-        } else if (c == ']' || c == '}') {
-            if (--depth == 0) break;
-        } else if (c == ',' && depth == 1) {
-            expect_element = true;
-        }
-    }
-    return std::string::npos;
-}

@@ -7,15 +7,17 @@
 #include <cstdio>
 #include <iterator>
 
+#include "utf8_decoding.h"
+
 namespace {
 
-struct Named {
+struct NameOf {
     char32_t code;
     const char* name;
 };
 
 // Sorted by code point; letters, digits and the full-width forms of ASCII are named by rule below.
-constexpr Named NAMES[] = {
+constexpr NameOf NAMES[] = {
     {0x0020, "SPACE"}, {0x0021, "EXCLAMATION MARK"}, {0x0022, "QUOTATION MARK"}, {0x0023, "NUMBER SIGN"},
     {0x0024, "DOLLAR SIGN"}, {0x0025, "PERCENT SIGN"}, {0x0026, "AMPERSAND"}, {0x0027, "APOSTROPHE"},
     {0x0028, "LEFT PARENTHESIS"}, {0x0029, "RIGHT PARENTHESIS"}, {0x002A, "ASTERISK"}, {0x002B, "PLUS SIGN"},
@@ -164,7 +166,7 @@ std::string CharacterName(char32_t code) {
         return name;
     }
     const auto found = std::lower_bound(std::begin(NAMES), std::end(NAMES), code,
-                                        [](const Named& named, char32_t wanted) { return named.code < wanted; });
+                                        [](const NameOf& named, char32_t wanted) { return named.code < wanted; });
     return found != std::end(NAMES) && found->code == code ? found->name : "";
 }
 
@@ -173,4 +175,43 @@ std::string CodePointText(char32_t code) {
     std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code));
     const std::string name = CharacterName(code);
     return name.empty() ? text : text + (" " + name);
+}
+
+size_t ColumnsOf(char32_t code) {
+    if ((code >= 0x300 && code <= 0x36F) || (code >= 0x200B && code <= 0x200F) || (code >= 0xFE00 && code <= 0xFE0F) ||
+        code == 0xFEFF)
+        return 0;
+    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF && code != 0x303F) ||
+                      (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                      (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                      (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x1F300 && code <= 0x1F64F) ||
+                      (code >= 0x1F900 && code <= 0x1F9FF) || (code >= 0x20000 && code <= 0x3FFFD);
+    return wide ? 2 : 1;
+}
+
+std::string Utf8Of(char32_t code) {
+    std::wstring wide;
+    if (code < 0x10000) {
+        wide += static_cast<wchar_t>(code);
+    } else {
+        wide += static_cast<wchar_t>(0xD7C0 + (code >> 10));
+        wide += static_cast<wchar_t>(0xDC00 | (code & 0x3FF));
+    }
+    return Utf8FromWide(wide);
+}
+
+std::string Named(char32_t code) {
+    const bool visible = code > 0x20 && code != 0x7F && !(code >= 0x80 && code < 0xA0) && ColumnsOf(code) > 0 &&
+                         code != 0x3000 && code != 0xA0 && !(code >= 0x2000 && code <= 0x200A);
+    return visible ? Utf8Of(code) + " (" + CodePointText(code) + ")" : CodePointText(code);
+}
+
+std::string ByteList(const std::string& text, size_t at, size_t count) {
+    std::string list;
+    for (size_t k = at; k < at + count && k < text.size(); ++k) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "%s0x%02X", list.empty() ? "" : " ", static_cast<unsigned char>(text[k]));
+        list += byte;
+    }
+    return list;
 }

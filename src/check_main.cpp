@@ -40,15 +40,12 @@ const char HELP[] =
 // Checks one file, measuring in `dc`, prints what was found, and returns the exit status it calls for.
 int CheckFile(HDC dc, const std::wstring& path) {
     const std::string name = Utf8FromWide(path);
-    std::string bank_text;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
     std::vector<std::string> lines;
     size_t questions = 0, errors = 1, warnings = 0;
     int status = STATUS_ERRORS;
-    const BankFileResult read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT, bank_text, file_size, system_error);
-    if (read == BankFileResult::Read) {
-        const BankReport report = CheckBank(dc, name, std::move(bank_text));
+    BankFile read = ReadBankFile(path.c_str(), BANK_SIZE_LIMIT);
+    if (read.result == BankFileResult::Read) {
+        const BankReport report = CheckBank(dc, name, std::move(read.text));
         for (const BankProblem& problem : report.problems) {
             lines.push_back(ProblemLine(name, problem));
             for (std::string& note : NoteLines(name, problem)) lines.push_back(std::move(note));
@@ -59,9 +56,8 @@ int CheckFile(HDC dc, const std::wstring& path) {
         status = !report.checked ? STATUS_UNREADABLE : errors ? STATUS_ERRORS : STATUS_CLEAN;
     } else {
         // A bank over the size limit is the bank's fault, which the exam refuses; the rest keep it from being read.
-        if (read != BankFileResult::TooLarge) status = STATUS_UNREADABLE;
-        lines.push_back(name + ": error: " +
-                        Utf8FromWide(FileProblem(read, file_size, system_error, name, CHECK_AGAIN)));
+        if (read.result != BankFileResult::TooLarge) status = STATUS_UNREADABLE;
+        lines.push_back(name + ": error: " + Utf8FromWide(FileProblem(read, name, CHECK_AGAIN)));
     }
     std::string text;
     for (const std::string& line : lines) text += line + "\n";

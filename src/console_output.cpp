@@ -20,10 +20,6 @@ void Print(DWORD which, const std::string& utf8) {
     }
 }
 
-std::string Counted(size_t count, const char* thing) {
-    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
-}
-
 bool OwnsConsole() {
     DWORD processes[2] = {};
     return GetConsoleProcessList(processes, 2) == 1;

@@ -10,9 +10,6 @@
 // shows it whatever its code page; the UTF-8 bytes to a file or a pipe, which is what editors and CI jobs read.
 void Print(DWORD which, const std::string& utf8);
 
-// "1 error", "2 warnings": a count in a summary line.
-std::string Counted(size_t count, const char* thing);
-
 // Whether the console is this process's alone: Windows made it for the tool, started from Explorer (a file dropped
 // on it, say), and closes it as soon as the tool ends. False in a command prompt or with no console at all.
 bool OwnsConsole();

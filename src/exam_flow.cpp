@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control_ids.h"
@@ -12,9 +13,11 @@
 
 int currentQuestionIndex = 0;
 int timeLeft = EXAM_DURATION_SECONDS;
-bool previewingBank = false;
 
 namespace {
+
+// Whether the window shows a bank to its author (StartPreview) instead of running an exam.
+bool previewing = false;
 
 // The row of q's right option, or 0 (no row) when the answer points at none of the four.
 int RightOptionRow(const Question& q) {
@@ -34,7 +37,24 @@ void ShowQuestion(HWND window) {
     SetDlgItemTextW(window, IDC_QUESTION_NUMBER, q_num_text.c_str());
     // Only the first four options are shown; a question with fewer leaves the remaining rows empty.
     ShowQuestionPage(window, q.questionText, q.options);
-    CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, previewingBank ? RightOptionRow(q) : 0);
+    CheckRadioButton(window, IDC_OPTION1, IDC_OPTION4, previewing ? RightOptionRow(q) : 0);
+}
+
+void StartExam(HWND window) {
+    previewing = false;
+    currentQuestionIndex = 0;
+    timeLeft = EXAM_DURATION_SECONDS;
+    ShowQuestion(window);
+    UpdateTimerDisplay(window);
+    SetTimer(window, ID_EXAM_TIMER, 1000, nullptr);
+}
+
+void StartPreview(HWND window, std::vector<Question>& questions, int first) {
+    previewing = true;
+    // Taken, not copied: a large bank is not held twice.
+    examQuestions = std::move(questions);
+    currentQuestionIndex = first;
+    ShowQuestion(window);
 }
 
 void NavigateExam(HWND window, int command_id) {
@@ -56,7 +76,7 @@ void UpdateTimerDisplay(HWND window) {
 
 void ExamTick(HWND window, UINT_PTR timer_id) {
     // Once the time is up the exam is over: a tick still queued, or one any program posts, changes nothing.
-    if (timer_id != ID_EXAM_TIMER || timeLeft <= 0 || previewingBank) return;
+    if (timer_id != ID_EXAM_TIMER || timeLeft <= 0 || previewing) return;
     --timeLeft;
     UpdateTimerDisplay(window);
     if (timeLeft <= 0) {

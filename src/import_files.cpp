@@ -3,8 +3,10 @@
 #include "import_files.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "bank_file.h"
+#include "bank_messages.h"
 #include "question.h"
 #include "utf8_decoding.h"
 
@@ -15,17 +17,6 @@ const char AGAIN[] = "then run the import again";
 
 std::string Megabytes(uint64_t bytes) {
     return std::to_string((bytes + (1u << 19)) >> 20) + " MB";
-}
-
-// Windows's words for `error`, without the full stop.
-std::string SystemWords(DWORD error) {
-    wchar_t* system_text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   error, 0, reinterpret_cast<wchar_t*>(&system_text), 0, nullptr);
-    std::wstring words = system_text ? system_text : L"";
-    LocalFree(system_text);
-    words.erase(words.find_last_not_of(L" \r\n.") + 1);
-    return words.empty() ? "Windows error " + std::to_string(error) : Utf8FromWide(words);
 }
 
 bool IsFolder(const std::wstring& path) {
@@ -75,11 +66,11 @@ std::wstring FullPath(const std::wstring& path) {
 
 TableBytes ReadTableFile(const std::wstring& path, const std::string& name) {
     TableBytes table;
-    uint64_t size = 0;
-    DWORD error = ERROR_SUCCESS;
-    const BankFileResult read = ReadFileBytes(path.c_str(), BANK_SIZE_LIMIT, table.bytes, size, error);
+    BankFile read = ReadFileBytes(path.c_str(), BANK_SIZE_LIMIT);
+    table.bytes = std::move(read.text);
+    const uint64_t size = read.size;
     const std::string cannot = "the table " + name + " cannot be read: ";
-    switch (read) {
+    switch (read.result) {
         case BankFileResult::Read:
             break;
         case BankFileResult::Missing:
@@ -108,7 +99,7 @@ TableBytes ReadTableFile(const std::wstring& path, const std::string& name) {
                             "Close other programs, " + AGAIN + ", or split the table in several.";
             break;
         default:
-            table.problem = cannot + SystemWords(error) + ".";
+            table.problem = cannot + SystemWords(read.system_error) + ".";
             break;
     }
     if (!table.problem.empty()) std::string().swap(table.bytes);

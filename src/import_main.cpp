@@ -7,6 +7,7 @@
 
 #include "bank_check.h"
 #include "bank_import.h"
+#include "bank_messages.h"
 #include "console_output.h"
 #include "import_files.h"
 #include "table_reading.h"
@@ -70,13 +71,9 @@ std::string MessageLine(const std::string& name, const TableImport& imported, co
     const char* kind = message.kind == MessageKind::Error     ? "error"
                        : message.kind == MessageKind::Warning ? "warning"
                                                               : "note";
-    std::string line = name;
-    if (problem.row) line += ":" + std::to_string(problem.row);
-    if (problem.row && problem.column) line += ":" + std::to_string(problem.column);
-    line += std::string(": ") + kind + ": ";
     const std::string place = PlaceInTable(imported, problem);
-    if (!place.empty()) line += place + ": ";
-    return line + problem.text + "\n";
+    return DiagnosticLine(name, problem.row, problem.column, kind, (place.empty() ? "" : place + ": ") + problem.text) +
+           "\n";
 }
 
 // The first line: how the table was read, so that a wrong encoding or separator shows before anything else.

@@ -9,6 +9,7 @@
 
 #include "control_ids.h"
 #include "exam_flow.h"
+#include "option_tip.h"
 #include "question_page.h"
 #include "page_layout.h"
 #include "question_bank.h"
@@ -51,14 +52,6 @@ const int BOLD_FONT_CONTROLS[] = {IDC_QUESTION_NUMBER, IDC_TIMER_LABEL};
 const int NORMAL_FONT_CONTROLS[] = {IDC_QUESTION_TEXT, IDC_OPTION1, IDC_OPTION2, IDC_OPTION3,
                                     IDC_OPTION4,       IDC_PREV,    IDC_NEXT};
 
-// The checker's preview instead of an exam: the bank whole, in file order, from the question asked for.
-void StartPreview(PreviewStart& start) {
-    previewingBank = true;
-    // Taken, not copied: a large bank is not held twice.
-    examQuestions = std::move(start.questions);
-    currentQuestionIndex = start.first;
-}
-
 // Builds the whole exam: fonts, bank, draw, controls, first question, full time, running timer; for a preview (the
 // creation parameter), the same fonts, controls and page on its questions, with no time shown or counted.
 // Returning FALSE refuses the window after a load failure the loader has already reported.
@@ -68,14 +61,12 @@ BOOL OnCreate(HWND window, LPCREATESTRUCT create) {
     // Texts that fit are shown in this very font; only other sizes are made by the page layout.
     UseNormalFont(hFontNormal);
 
-    if (create->lpCreateParams) {
-        StartPreview(*static_cast<PreviewStart*>(create->lpCreateParams));
-    } else if (!LoadQuestions(window)) {
+    PreviewStart* preview = static_cast<PreviewStart*>(create->lpCreateParams);
+    if (!preview && !LoadQuestions(window)) {
         PostQuitMessage(1);
         return FALSE;
-    } else {
-        PrepareExam();
     }
+    if (!preview) PrepareExam();
 
     for (const ControlLayout& c : CONTROLS) {
         CreateWindowExW(0, c.window_class, c.text, c.style, c.x, c.y, c.width, c.height, window,
@@ -86,10 +77,11 @@ BOOL OnCreate(HWND window, LPCREATESTRUCT create) {
     for (int id : NORMAL_FONT_CONTROLS)
         SendMessageW(GetDlgItem(window, id), WM_SETFONT, reinterpret_cast<WPARAM>(hFontNormal), TRUE);
 
-    ShowQuestion(window);
-    if (previewingBank) return TRUE;
-    UpdateTimerDisplay(window);
-    SetTimer(window, ID_EXAM_TIMER, 1000, nullptr);
+    // The preview is the exam flow's other mode, the bank's questions in file order.
+    if (preview)
+        StartPreview(window, preview->questions, preview->first);
+    else
+        StartExam(window);
     return TRUE;
 }
 

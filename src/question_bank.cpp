@@ -37,12 +37,12 @@ void AppendQuestions(std::vector<Question>& loaded, std::vector<Question>& quest
 }
 
 // Collects every entry's Question, and stops at the first bad entry, remembering which it is and why.
-EntrySink Collect(std::vector<Question>& loaded, size_t& bad_position, std::string& problem) {
-    return [questions = &loaded, bad = &bad_position, why = &problem](size_t position, Question& question,
-                                                                        const std::string& entry_problem, unsigned) {
-        if (!entry_problem.empty()) {
-            *bad = position;
-            *why = entry_problem;
+EntrySink Collect(std::vector<Question>& loaded, size_t& bad_position, EntryVerdict& bad) {
+    return [questions = &loaded, at = &bad_position, why = &bad](size_t position, Question& question,
+                                                                 const EntryVerdict& verdict, unsigned) {
+        if (verdict.fault != EntryFault::None) {
+            *at = position;
+            *why = verdict;
             return false;
         }
         questions->push_back(std::move(question));
@@ -50,49 +50,69 @@ EntrySink Collect(std::vector<Question>& loaded, size_t& bad_position, std::stri
     };
 }
 
-bool WalkAndConvert(const std::string& bank_text, uint64_t size_limit, std::vector<Question>& questions,
-                    std::string& err_msg) {
+// Why a bank is refused, as its box shows it.
+struct Refusal {
+    bool refused = false;
+    bool format = false;  // about what the bank holds: a parse error to its author
+    std::string message;
+};
+
+Refusal WalkAndConvert(const std::string& bank_text, uint64_t size_limit, std::vector<Question>& questions) {
     std::vector<Question> loaded;
     size_t bad_position = 0;
-    std::string problem;
-    if (!WalkBankText(bank_text, size_limit, Collect(loaded, bad_position, problem), err_msg)) return false;
-    if (!problem.empty()) {
+    EntryVerdict bad;
+    const TextVerdict verdict = WalkBankText(bank_text, size_limit, Collect(loaded, bad_position, bad));
+    if (verdict.fault != TextFault::None) {
+        return {true, IsFormatFault(verdict),
+                (IsFormatFault(verdict) ? FORMAT_ERROR_PREFIX : "") + TextFaultWords(verdict, bank_text)};
+    }
+    if (bad.fault != EntryFault::None) {
         // The text is still here to say where the bad entry starts.
-        err_msg = FORMAT_ERROR_PREFIX + ("Question " + std::to_string(bad_position + 1) + " (" +
-                                         EntryLocation(bank_text, bad_position) + "): " + problem);
-        return false;
+        return {true, true,
+                FORMAT_ERROR_PREFIX + ("Question " + std::to_string(bad_position + 1) + " (" +
+                                       EntryLocation(bank_text, bad_position) + "): " + EntryFaultWords(bad))};
     }
     AppendQuestions(loaded, questions);
-    return true;
+    return Refusal();
+}
+
+// Out of memory: what the attempt took has been given back by now.
+Refusal OutOfMemory(uint64_t size) { return {true, false, OutOfMemoryMessage(size)}; }
+
+// Reads a bank in memory, and says why when it is refused; no exception leaves. The text is taken by value so a
+// caller that moves it in lets its memory go as soon as it is no longer needed.
+Refusal ParseBank(std::string bank_text, std::vector<Question>& questions, uint64_t size_limit) {
+    const uint64_t size = bank_text.size();
+    try {
+        return WalkAndConvert(bank_text, size_limit, questions);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    std::string().swap(bank_text);
+    return OutOfMemory(size);
 }
 
 // Shows a refused bank's message in its box: what is wrong inside the bank is a parse error to the author; its size
 // is not.
-void ShowRefusal(HWND window, const std::string& err_msg) {
-    const bool format = err_msg.rfind(FORMAT_ERROR_PREFIX, 0) == 0;
-    MessageBoxW(window, Utf8ToWide(err_msg).c_str(), format ? L"JSON Parse Error" : L"Error", MB_ICONERROR | MB_OK);
+void ShowRefusal(HWND window, const Refusal& refusal) {
+    MessageBoxW(window, Utf8ToWide(refusal.message).c_str(), refusal.format ? L"JSON Parse Error" : L"Error",
+                MB_ICONERROR | MB_OK);
 }
 
 // Shows why the bank's file could not be read; false, for the load that fails.
-bool ShowFileProblem(HWND window, BankFileResult result, uint64_t file_size, DWORD system_error) {
-    MessageBoxW(window, FileProblem(result, file_size, system_error).c_str(), L"Error", MB_ICONERROR | MB_OK);
+bool ShowFileProblem(HWND window, const BankFile& read) {
+    MessageBoxW(window, FileProblem(read).c_str(), L"Error", MB_ICONERROR | MB_OK);
     return false;
 }
 
 // The bank read whole and walked in memory: the way to say why a bank is refused, since only the whole text can
 // say where.
 bool ReadWholeAndReport(HWND window) {
-    std::string bank_text;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
-    const BankFileResult read = ReadBankFile(BANK_PATH, BANK_SIZE_LIMIT, bank_text, file_size, system_error);
-    if (read != BankFileResult::Read) return ShowFileProblem(window, read, file_size, system_error);
-    std::string err_msg;
-    if (!ParseQuestionBank(std::move(bank_text), allQuestions, err_msg)) {
-        ShowRefusal(window, err_msg);
-        return false;
-    }
-    return true;
+    BankFile read = ReadBankFile(BANK_PATH, BANK_SIZE_LIMIT);
+    if (read.result != BankFileResult::Read) return ShowFileProblem(window, read);
+    const Refusal refusal = ParseBank(std::move(read.text), allQuestions, BANK_SIZE_LIMIT);
+    if (refusal.refused) ShowRefusal(window, refusal);
+    return !refusal.refused;
 }
 
 // A good bank becomes questions as its pieces are read, so the loader holds one piece and the questions, never the
@@ -100,10 +120,9 @@ bool ReadWholeAndReport(HWND window) {
 // same words as ever; running out of memory is said at once.
 bool ReadAndReport(HWND window) {
     BankPieces pieces;
-    uint64_t file_size = 0;
-    DWORD system_error = ERROR_SUCCESS;
-    const BankFileResult opened = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, file_size, system_error);
-    if (opened != BankFileResult::Read) return ShowFileProblem(window, opened, file_size, system_error);
+    BankFile opened;
+    opened.result = OpenBankPieces(BANK_PATH, BANK_SIZE_LIMIT, pieces, opened.size, opened.system_error);
+    if (opened.result != BankFileResult::Read) return ShowFileProblem(window, opened);
     const PieceSource next_piece = [&pieces](std::string_view& piece) {
         if (!ReadBankPiece(pieces)) return false;
         piece = std::string_view(pieces.buffer.data(), pieces.length);
@@ -111,10 +130,11 @@ bool ReadAndReport(HWND window) {
     };
     std::vector<Question> loaded;
     size_t bad_position = 0;
-    std::string problem;
+    EntryVerdict bad;
     bool good = false, out_of_memory = false;
     try {
-        good = WalkBank(next_piece, Collect(loaded, bad_position, problem)) && problem.empty() && !pieces.failed;
+        good = WalkBank(next_piece, Collect(loaded, bad_position, bad)) && bad.fault == EntryFault::None &&
+               !pieces.failed;
         if (good) AppendQuestions(loaded, allQuestions);
     } catch (const std::bad_alloc&) {
         out_of_memory = true;
@@ -128,7 +148,7 @@ bool ReadAndReport(HWND window) {
         while (ReadBankPiece(pieces)) {
         }
         CloseBankPieces(pieces);
-        ShowRefusal(window, OutOfMemoryMessage(pieces.delivered));
+        ShowRefusal(window, OutOfMemory(pieces.delivered));
         return false;
     }
     CloseBankPieces(pieces);
@@ -139,16 +159,9 @@ bool ReadAndReport(HWND window) {
 
 bool ParseQuestionBank(std::string bank_text, std::vector<Question>& questions, std::string& err_msg,
                        uint64_t size_limit) {
-    const uint64_t size = bank_text.size();
-    try {
-        return WalkAndConvert(bank_text, size_limit, questions, err_msg);
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    // Out of memory: what the attempt took has been given back by now, and the text goes too.
-    std::string().swap(bank_text);
-    err_msg = OutOfMemoryMessage(size);
-    return false;
+    Refusal refusal = ParseBank(std::move(bank_text), questions, size_limit);
+    if (refusal.refused) err_msg = std::move(refusal.message);
+    return !refusal.refused;
 }
 
 bool LoadQuestions(HWND window) {

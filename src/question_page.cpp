@@ -1,10 +1,8 @@
 // The page of the question on show: applies its layout to the window's controls; see question_page.h.
 // page_layout.cpp decides where everything goes and at which size; this file moves the controls, draws the
-// question's lines, scrolls them, and shows the tips of shortened options. All it keeps between messages is the one
-// record of the page on show.
+// question's lines and scrolls them; option_tip.cpp shows the tips of shortened options. All it keeps between
+// messages is the one record of the page on show.
 #include "question_page.h"
-
-#include <commctrl.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -12,6 +10,7 @@
 #include <utility>
 
 #include "control_ids.h"
+#include "option_tip.h"
 #include "page_layout.h"
 #include "text_fitting.h"
 
@@ -19,10 +18,13 @@ namespace {
 
 // The question as its label draws it when the page breaks its lines: the text, its size, the first character of the
 // line at the top and the first of the last page. Lines are found where they are needed, never all at once, so a
-// visit costs the same for a text of any length. The text is the page's own copy, tabs expanded when it is short
-// enough to be measured; a longer one shows each tab as a space.
+// visit costs the same for a text of any length. The text is the exam's question, read in place (it lives until
+// the program ends); the page copies only a text it changes: one with tabs, short enough to be measured, with its
+// tabs expanded. A longer one shows each tab as a space.
+const std::wstring NO_QUESTION;
 struct DrawnQuestion {
-    std::wstring text;
+    const std::wstring* text = &NO_QUESTION;
+    std::wstring expanded;  // the question with its tabs expanded, when `text` points here
     int height = QUESTION_FLOOR_HEIGHT;
     int line_height = 1;
     size_t top = 0;
@@ -36,8 +38,6 @@ struct PageOnShow {
     DrawnQuestion question;
     // Only while the question scrolls: its scroll bar, beside the label.
     HWND scroll_bar = nullptr;
-    // Made with the first shortened option; owned by the main window and destroyed with it.
-    HWND option_tooltip = nullptr;
     // On a shared page, each option's text is drawn by a label over its row, beside the radio mark: a button draws
     // no more than the first 512 characters of its text under Wine, and an option's lines may hold more. The labels
     // let clicks through to the rows beneath (a static control without SS_NOTIFY is transparent to the mouse), and
@@ -52,19 +52,6 @@ PageOnShow pageOnShow;
 
 // Between the question label's right edge and its scroll bar.
 constexpr int SCROLL_BAR_GAP = 3;
-// The tip of a shortened option holds its text up to TOOLTIP_TEXT_LIMIT characters of its own (never half of one),
-// in lines the tip breaks itself so that a long word wraps too. A tooltip shows no more than 1,023 characters, the
-// breaks included. It is wrapped to TOOLTIP_WIDTH and half the work area's height when that holds it, as tips always
-// were; a longer text first makes it wider, up to the work area, then taller, up to the work area.
-constexpr int TOOLTIP_WIDTH = 600;
-constexpr size_t TOOLTIP_TEXT_LIMIT = 1000;
-constexpr size_t TOOLTIP_CAPACITY = 1023;
-constexpr int TOOLTIP_WIDER_STEPS = 4;
-// The tip may be this much wider than its lines, so it never wraps a line again; its border and margins take about
-// TOOLTIP_FRAME pixels of the work area each way.
-constexpr int TOOLTIP_WRAP_MARGIN = 2;
-constexpr int TOOLTIP_FRAME = 8;
-
 // Buttons would take "&" as a mnemonic marker, turning "R&D" into "RD" with an underlined D; doubling it shows
 // the text as the bank author wrote it.
 std::wstring EscapeMnemonics(const std::wstring& text) {
@@ -130,9 +117,9 @@ void DestroyScrollBar() {
 size_t LinesFromTop(HWND label, int lines) {
     return MeasureInLabel(label, [&](HDC dc, int width) {
         const DrawnQuestion& drawn = pageOnShow.question;
-        if (lines < 0) return LineStartAbove(dc, drawn.text, drawn.top, static_cast<size_t>(-lines), width);
+        if (lines < 0) return LineStartAbove(dc, *drawn.text, drawn.top, static_cast<size_t>(-lines), width);
         size_t top = drawn.top;
-        for (int k = 0; k < lines && top < drawn.last_top; ++k) top = NextLine(dc, drawn.text, top, width).second;
+        for (int k = 0; k < lines && top < drawn.last_top; ++k) top = NextLine(dc, *drawn.text, top, width).second;
         return std::min(top, drawn.last_top);
     });
 }
@@ -149,15 +136,18 @@ void ScrollQuestionTo(size_t top) {
 // The label draws `text` itself at `height`, from its first line; when the text is longer than the label, a scroll
 // bar beside it moves through it. Its positions are characters of the text.
 void StartDrawing(HWND window, HWND label, const std::wstring& text, int height, bool scrolls) {
-    DrawnQuestion drawn;
+    DrawnQuestion& drawn = pageOnShow.question;
+    drawn = DrawnQuestion{};
     const HDC dc = GetDC(label);
-    drawn.text = text.size() <= PAGE_MEASURE_LIMIT ? WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); })
-                                                   : text;
+    drawn.text = &text;
+    if (text.size() <= PAGE_MEASURE_LIMIT && text.find(L'\t') != std::wstring::npos) {
+        drawn.expanded = WithFont(dc, height, [&] { return ExpandTabs(dc, text, text.size()); });
+        drawn.text = &drawn.expanded;
+    }
     drawn.height = height;
     drawn.line_height = LineHeight(dc, height);
     ReleaseDC(label, dc);
-    pageOnShow.question = std::move(drawn);
-    const std::wstring& shown = pageOnShow.question.text;
+    const std::wstring& shown = *drawn.text;
     if (!scrolls || shown.empty()) {
         DestroyScrollBar();
         return;
@@ -191,133 +181,6 @@ void StartDrawing(HWND window, HWND label, const std::wstring& text, int height,
 void StopDrawing() {
     DestroyScrollBar();
     pageOnShow.question = DrawnQuestion{};
-}
-
-// The classic common controls, loaded with the first tip: most banks never need one, and every DLL the program
-// imports costs time at every start. Kept for the life of the process, as the tooltip's window class lives in it.
-bool LoadTooltipClass() {
-    static const bool loaded = [] {
-        const HMODULE library = LoadLibraryW(L"comctl32.dll");
-        const auto init = reinterpret_cast<decltype(&InitCommonControlsEx)>(
-            reinterpret_cast<void (*)()>(library ? GetProcAddress(library, "InitCommonControlsEx") : nullptr));
-        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
-        return init && init(&classes);
-    }();
-    return loaded;
-}
-
-// The work area of the monitor that shows `window`.
-RECT WorkAreaOf(HWND window) {
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
-    return monitor.rcWork;
-}
-
-// How far a tip may bend a text to hold it, least first: as written (tabs expanded), without its empty lines, and
-// as one paragraph, every run of white space one space. Each keeps every character that leaves a mark.
-enum class TipForm { AsWritten, WithoutEmptyLines, OneParagraph };
-
-// `text` in at most `max_lines` lines of `width` pixels with the font selected in `dc`, joined by line breaks,
-// with "…" after it when `cut`; empty when it takes more lines or more than a tooltip holds.
-std::wstring TipLines(HDC dc, const std::wstring& text, int width, size_t max_lines, bool skip_empty, bool cut) {
-    std::wstring tip;
-    size_t lines = 0;
-    for (size_t begin = 0; begin < text.size();) {
-        const auto [end, next] = NextLine(dc, text, begin, width);
-        if (end > begin || !skip_empty) {
-            if (++lines > max_lines) return {};
-            if (lines > 1) tip += L'\n';
-            tip.append(text, begin, end - begin);
-        }
-        begin = next;
-    }
-    if (cut) {
-        // "…" goes on a line of its own when the last line has no room for it.
-        SIZE extent = {};
-        const size_t last = tip.rfind(L'\n') + 1;
-        GetTextExtentPoint32W(dc, (tip.substr(last) + ELLIPSIS).c_str(), static_cast<int>(tip.size() - last + 1),
-                              &extent);
-        if (extent.cx > width) {
-            if (++lines > max_lines) return {};
-            tip += L'\n';
-        }
-        tip += ELLIPSIS;
-    }
-    return tip.size() <= TOOLTIP_CAPACITY ? tip : std::wstring();
-}
-
-// The widest a tip's lines may be on the monitor that shows `row`.
-int WidestTip(HWND row) {
-    const RECT work_area = WorkAreaOf(row);
-    return std::max(TOOLTIP_WIDTH,
-                    static_cast<int>(work_area.right - work_area.left) - TOOLTIP_FRAME - TOOLTIP_WRAP_MARGIN);
-}
-
-// The text of a shortened option as its tip shows it: see TOOLTIP_TEXT_LIMIT.
-std::wstring TipText(HWND row, const std::wstring& text) {
-    size_t kept = std::min(text.size(), TOOLTIP_TEXT_LIMIT);
-    if (kept < text.size() && IS_LOW_SURROGATE(text[kept]) && IS_HIGH_SURROGATE(text[kept - 1])) --kept;
-    const RECT work_area = WorkAreaOf(row);
-    const int widest = WidestTip(row);
-    const int tallest = static_cast<int>(work_area.bottom - work_area.top) - TOOLTIP_FRAME;
-    const HDC dc = GetDC(row);
-    std::wstring tip = WithFont(dc, NORMAL_TEXT_HEIGHT, [&] {
-        TEXTMETRICW metrics = {};
-        GetTextMetricsW(dc, &metrics);
-        const int line_height = std::max(1, static_cast<int>(metrics.tmHeight + metrics.tmExternalLeading));
-        const size_t half_lines = static_cast<size_t>(std::max(1, tallest / 2 / line_height));
-        const size_t all_lines = static_cast<size_t>(std::max(1, tallest / line_height));
-        const std::wstring written = ExpandTabs(dc, text, kept);
-        std::wstring paragraph;
-        for (size_t k = 0; k < kept; ++k) {
-            if (!std::iswspace(text[k]))
-                paragraph += text[k];
-            else if (!paragraph.empty() && paragraph.back() != L' ')
-                paragraph += L' ';
-        }
-        for (const TipForm form : {TipForm::AsWritten, TipForm::WithoutEmptyLines, TipForm::OneParagraph}) {
-            const std::wstring& body = form == TipForm::OneParagraph ? paragraph : written;
-            for (int step = 0; step <= TOOLTIP_WIDER_STEPS + 1; ++step) {
-                const int width = TOOLTIP_WIDTH + (widest - TOOLTIP_WIDTH) * std::min(step, TOOLTIP_WIDER_STEPS) /
-                                            TOOLTIP_WIDER_STEPS;
-                std::wstring lines = TipLines(dc, body, width, step <= TOOLTIP_WIDER_STEPS ? half_lines : all_lines,
-                                              form != TipForm::AsWritten, kept < text.size());
-                if (!lines.empty()) return lines;
-            }
-        }
-        // Only characters far wider than the font's own come here: the tip holds what it can, and wraps it itself.
-        size_t cut = std::min(paragraph.size(), TOOLTIP_CAPACITY - 1);
-        if (cut < paragraph.size() && IS_LOW_SURROGATE(paragraph[cut])) --cut;
-        return paragraph.substr(0, cut) + (cut < paragraph.size() || kept < text.size() ? ELLIPSIS : L"");
-    });
-    ReleaseDC(row, dc);
-    return tip;
-}
-
-// Shows the full text of a shortened option when the mouse rests on its row; an empty text removes the tip.
-void SetOptionTip(HWND window, HWND row, const std::wstring& full_text) {
-    TTTOOLINFOW tool = {};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by the classic common controls too
-    // A tip as tall as the screen may lie under the mouse: the mouse then still reaches the row beneath.
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS | TTF_TRANSPARENT;
-    tool.hwnd = window;
-    tool.uId = reinterpret_cast<UINT_PTR>(row);
-    if (pageOnShow.option_tooltip) SendMessageW(pageOnShow.option_tooltip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    if (full_text.empty()) return;
-
-    if (!pageOnShow.option_tooltip) {
-        if (!LoadTooltipClass()) return;
-        pageOnShow.option_tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, nullptr, nullptr);
-        SendMessageW(pageOnShow.option_tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(FittedFont(NORMAL_TEXT_HEIGHT)), FALSE);
-    }
-    // The tip's own line breaks decide its lines; it is as wide as the longest, up to the widest a tip may be.
-    SendMessageW(pageOnShow.option_tooltip, TTM_SETMAXTIPWIDTH, 0, WidestTip(row) + TOOLTIP_WRAP_MARGIN);
-    std::wstring tip = TipText(row, full_text);
-    tool.lpszText = tip.data();
-    SendMessageW(pageOnShow.option_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // Shows `lines` in option row `k`'s label over the text area of the row's `box` at font size `height`; a null `box`
@@ -399,22 +262,6 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
     }
 }
 
-bool PlaceOptionTip(const NMHDR* notice) {
-    if (!pageOnShow.option_tooltip || notice->hwndFrom != pageOnShow.option_tooltip || notice->code != TTN_SHOW) return false;
-    // The tip's real size, whatever the font drew; moved (and, should it be larger, cut) to lie within the work area.
-    RECT tip = {};
-    GetWindowRect(pageOnShow.option_tooltip, &tip);
-    const RECT work_area = WorkAreaOf(reinterpret_cast<HWND>(notice->idFrom));
-    const int width = std::min(tip.right - tip.left, work_area.right - work_area.left);
-    const int height = std::min(tip.bottom - tip.top, work_area.bottom - work_area.top);
-    SetWindowPos(pageOnShow.option_tooltip, nullptr, std::clamp(static_cast<int>(tip.left), static_cast<int>(work_area.left),
-                                                    static_cast<int>(work_area.right) - width),
-                 std::clamp(static_cast<int>(tip.top), static_cast<int>(work_area.top),
-                            static_cast<int>(work_area.bottom) - height),
-                 width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
-}
-
 void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
     const HDC dc = item->hDC;
     const RECT& box = item->rcItem;
@@ -423,10 +270,10 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
     const DrawnQuestion& drawn = pageOnShow.question;
     WithFont(dc, drawn.height, [&] {
         size_t begin = drawn.top;
-        for (int y = box.top; y < box.bottom && begin < drawn.text.size(); y += drawn.line_height) {
-            const auto [end, next] = NextLine(dc, drawn.text, begin, box.right - box.left);
+        for (int y = box.top; y < box.bottom && begin < drawn.text->size(); y += drawn.line_height) {
+            const auto [end, next] = NextLine(dc, *drawn.text, begin, box.right - box.left);
             // A text too long to have its tabs expanded shows each as a space.
-            std::wstring line = drawn.text.substr(begin, end - begin);
+            std::wstring line = drawn.text->substr(begin, end - begin);
             std::replace(line.begin(), line.end(), L'\t', L' ');
             ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, line.data(), static_cast<UINT>(line.size()), nullptr);
             begin = next;
@@ -468,7 +315,7 @@ void ScrollQuestion(UINT action) {
             GetScrollInfo(pageOnShow.scroll_bar, SB_CTL, &info);
             const size_t at = static_cast<size_t>(std::max(0, info.nTrackPos));
             return ScrollQuestionTo(MeasureInLabel(
-                label, [&](HDC dc, int width) { return LineStartAt(dc, pageOnShow.question.text, at, width); }));
+                label, [&](HDC dc, int width) { return LineStartAt(dc, *pageOnShow.question.text, at, width); }));
         }
         default: return;
     }
@@ -496,4 +343,5 @@ void ReleaseQuestionPage() {
     DeleteFittedFonts();
     // The windows it names are destroyed with the main window.
     pageOnShow = PageOnShow{};
+    ForgetOptionTip();
 }

@@ -3,7 +3,7 @@
 // own lines, in the label's place and size); otherwise the question and its options share the page at one size
 // (page_layout.h): the question label draws its wrapped lines itself, scrolling when even the smallest size leaves
 // it too little room, and labels over the option rows draw their wrapped lines, an option too long even then ending
-// in "…" with its full text (up to 1,000 characters) in a tip that lies on screen. The question label and the option
+// in "…" with its full text (up to 1,000 characters) in a tip that lies on screen (option_tip.h). The question label and the option
 // rows hold their texts as the bank wrote them, for anything that reads them; the option labels hold none.
 #pragma once
 
@@ -17,12 +17,10 @@
 constexpr size_t LABEL_TEXT_LIMIT = 1000000;
 
 // Shows `question` and the first four `options` (as written in the bank) in the question label and the option rows.
-// The page keeps its own copy of what it draws.
+// The page reads `question` in place while it is on show, so it must live as long (the exam's questions live until
+// the program ends); it copies only what it changes.
 void ShowQuestionPage(HWND window, const std::wstring& question, const std::vector<std::wstring>& options);
 
-// Before a shortened option's tip shows: keeps it wholly inside the work area at the size it really has. Whether
-// `notice` was that, so the tip is where it must be.
-bool PlaceOptionTip(const NMHDR* notice);
 
 // Draws the lines in view of a question laid out on a shared page; the label is owner-drawn only then.
 void DrawQuestionLines(const DRAWITEMSTRUCT* item);

@@ -13,6 +13,9 @@ std::wstring Utf8ToWide(const std::string& text);
 // `held_nul`, when given, says whether there was one.
 std::wstring WideFromCheckedUtf8(std::string_view text, bool* held_nul = nullptr);
 
+// "…", in UTF-8, where a text is shortened.
+inline constexpr char ELLIPSIS_UTF8[] = "\xE2\x80\xA6";
+
 // What Utf8CodePointAt gives for bytes that are not UTF-8.
 constexpr char32_t NOT_UTF8 = 0xFFFFFFFF;
 // The character at byte `at` of `text` (at < size), as strict as the JSON reader: an overlong form, a surrogate or a

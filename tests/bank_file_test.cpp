@@ -21,8 +21,11 @@ const char BANK[] = R"([{"questionText":"Q","options":["a"],"correctAnswer":0}])
 class BankFileTest : public BankFolderTest {
 protected:
     BankFileResult Read(const wchar_t* path, uint64_t size_limit = BANK_SIZE_LIMIT) {
-        text_ = "left over";
-        return ReadBankFile(path, size_limit, text_, size_, error_);
+        BankFile read = ReadBankFile(path, size_limit);
+        text_ = std::move(read.text);
+        size_ = read.size;
+        error_ = read.system_error;
+        return read.result;
     }
 
     // Loads questions.json and expects it refused with this one "Error" box.

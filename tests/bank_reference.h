@@ -60,18 +60,18 @@ std::string CheckPiecesAgainstWhole(const std::string& file_bytes);
 // with every message box read and dismissed, then PrepareExam.
 std::string CheckLoadAgainstReference(HWND owner, const std::string& file_bytes, const ReferenceBank& expected);
 
-// The one error line the bank checker must print, for a file named q.json, for a bank the exam refuses with
-// `message` (its box text after the first line): a bad entry's place moves to the front, a syntax error is placed
-// where it says, anything else has no place.
-// `text`, when given, is the bank's text: the column is then given in characters, as the checker gives it.
-std::string AsCheckerError(const std::string& message, const std::string& text = std::string());
+// The line the bank checker must print for a file named q.json holding `text`, for a bank the exam refuses with
+// `message` (its box text after the first line): a bad entry's or a syntax error's words in a note under the first
+// error, "the exam says: ...", at the exam's place with the column in characters and without the library's place;
+// a number too large, the note's words alone (from ": note: "); anything else is the error itself.
+std::string AsCheckerError(const std::string& message, const std::string& text);
 
 // The bank checker's report on `text` (what a text-mode read delivers) of a file named `name`, measured in one device
 // context kept for the whole run, as the checker keeps one for all its files; `lines` gets the lines it prints.
 BankReport CheckedBank(const std::string& text, std::vector<std::string>& lines, const std::string& name = "q.json");
 
 // Runs the bank checker on `text`, what a text-mode read delivers: no error for a bank the exam loads (`refusal`
-// empty); for one it refuses, the first error is the exam's `refusal` word for word. Returns an empty string when
+// empty); for one it refuses, the first error carries the exam's `refusal` word for word (AsCheckerError). Returns an empty string when
 // they agree.
 std::string CheckCheckerAgainstExam(const std::string& text, const std::string& refusal);
 

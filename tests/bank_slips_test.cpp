@@ -8,6 +8,7 @@
 #include "bank_messages.h"
 #include "bank_reference.h"
 #include "bank_slips.h"
+#include "meant_keys.h"
 #include "question_bank.h"
 
 namespace {
@@ -15,13 +16,11 @@ namespace {
 const std::string TAIL = R"(, "options": ["a", "b", "c", "d"], "correctAnswer": 0})";
 const std::string GOOD = R"({"questionText": "q")" + TAIL;
 
-// The exam's refusal of `bank`, without its first line.
-std::string ExamMessage(const std::string& bank) {
-    std::vector<Question> questions;
-    std::string err_msg;
-    EXPECT_FALSE(ParseQuestionBank(TextModeBytes(bank), questions, err_msg));
-    EXPECT_EQ(err_msg.rfind(FORMAT_ERROR_PREFIX, 0), 0u) << err_msg;
-    return err_msg.substr(sizeof FORMAT_ERROR_PREFIX - 1);
+// Where the JSON reader stops in `bank`, which it refuses.
+ReaderStop ReaderStopIn(const std::string& bank) {
+    const ReaderStop stop = ReadUntilRefused(bank);
+    EXPECT_TRUE(stop.refused);
+    return stop;
 }
 
 TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
@@ -120,6 +119,8 @@ TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
          "byte-order mark", 1, 1, ""},
         {"a number too large", "[{\"questionText\": \"1e999\", \"options\": [], \"correctAnswer\": 1e999}]",
          "found the number 1e999, larger than any number a computer holds", 1, 60, ""},
+        {"a number too large for the exam to quote whole", "[{\"correctAnswer\": 1" + std::string(60, '0') + "e999}]",
+         "larger than any number a computer holds", 1, 20, ""},
         {"a second list after the bank", "[" + GOOD + "]\n[" + GOOD + "]",
          "found [ (U+005B LEFT SQUARE BRACKET) after the end of the bank, the ] on line 1, column 76", 2, 1, ""},
         {"a long line, shortened around the mark", long_line, "found ' (U+0027 APOSTROPHE)", 1, 253,
@@ -127,7 +128,7 @@ TEST(BankSlips, EachSlipIsNamedAndMarkedWhereItIsFixed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const Slip slip = FindSlip(TextModeBytes(c.bank), ExamMessage(c.bank), "q.json");
+        const Slip slip = FindSlip(TextModeBytes(c.bank), ReaderStopIn(TextModeBytes(c.bank)), "q.json");
         ASSERT_TRUE(slip.found);
         EXPECT_NE(slip.note.find(c.words), std::string::npos) << slip.note;
         EXPECT_EQ(slip.line, c.line);

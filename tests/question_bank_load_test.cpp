@@ -124,11 +124,12 @@ TEST_F(CheckerTest, PrintsEveryProblemAndASummaryPerFileAndExitsWithTheWorstStat
     const std::string japanese_problems =
         japanese_name + ":2:3: warning: Question 1: has 1 option, so the exam shows 3 empty rows. Give it four "
                         "options.\n" +
-        japanese_name + ":3:3: error: Question 2: \"options\" is missing.\n" + japanese_name +
-        ":3:3: error: Question 2: \"correctAnswer\" is missing.\n    3 |   {\"questionText\": \"Q\", \"answer\": 1}\n"
-        "      | " + std::string(24, ' ') + "^\n" + japanese_name +
-        ":3:25: note: \"answer\" is not a key the exam reads: did you mean \"correctAnswer\"?\n" + japanese_name +
-        ": 2 questions, 2 errors, 1 warning\n";
+        japanese_name + ":3:3: error: Question 2: \"options\" is missing: add the options, \"options\": [\"...\", "
+                        "\"...\", \"...\", \"...\"].\n    3 |   {\"questionText\": \"Q\", \"answer\": 1}\n      |   ^\n" +
+        japanese_name + ":3:3: note: the exam says: Question 2: \"options\" is missing.\n" + japanese_name +
+        ":3:25: error: Question 2: \"correctAnswer\" is missing, and \"answer\" is not a key the exam reads: did you "
+        "mean \"correctAnswer\"?\n    3 |   {\"questionText\": \"Q\", \"answer\": 1}\n      | " + std::string(24, ' ') +
+        "^\n" + japanese_name + ": 2 questions, 2 errors, 1 warning\n";
     const std::string usage =
         "Usage: tessavon-check FILE...\n       tessavon-check --show N FILE\nTry tessavon-check --help.\n";
     const struct {

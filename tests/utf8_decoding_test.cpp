@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include <nlohmann/json.hpp>
+
 #include "test_support.h"
 #include "utf8_decoding.h"
 
@@ -118,6 +120,21 @@ TEST(WideFromCheckedUtf8, AgreesWithTheSystemOnEveryCodePoint) {
         ASSERT_EQ(wide.size(), system.size());
         const auto difference = std::mismatch(wide.begin(), wide.end(), system.begin()).first;
         EXPECT_TRUE(difference == wide.end()) << "first difference at unit " << difference - wide.begin();
+    }
+}
+
+// Reading one character where the checker names it agrees with the JSON parser's own acceptance of it in a text:
+// what the parser refuses is not UTF-8, and what it accepts is one character of exactly its bytes.
+TEST(Utf8CodePointAt, ReadsACharacterAsTheParserAcceptsIt) {
+    const char* const cases[] = {"A", "\xC3\xA9", "\xEF\xBC\x9A", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF",
+                                 "\xC0\xAF", "\xC1\xBF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xED\xBF\xBF",
+                                 "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE3\x81", "\x80", "\xFF",
+                                 "\xF8\x88\x80\x80\x80", "\xF0\x8F\xBF\xBF"};
+    for (const std::string bytes : cases) {
+        SCOPED_TRACE(Printable(bytes));
+        size_t length = 0;
+        const bool one_character = Utf8CodePointAt(bytes, 0, length) != NOT_UTF8 && length == bytes.size();
+        EXPECT_EQ(one_character, nlohmann::json::accept("[\"" + bytes + "\"]"));
     }
 }
 
