@@ -1,8 +1,8 @@
 // Where a line of text may break, with no drawing and no device context: at spaces and line breaks, between the
 // characters of Japanese and similar scripts where strict Japanese line breaking allows it (the system's analysis,
 // loaded on first need, or a table of Japanese punctuation when the system cannot tell), and, where a line must
-// break with no such place, only between characters as a reader sees them. text_fitting.h measures and wraps with
-// these rules.
+// break with no such place, only between characters as a reader sees them (Unicode's extended grapheme clusters).
+// text_fitting.h measures and wraps with these rules.
 #pragma once
 
 #include <cstddef>
@@ -28,9 +28,11 @@ bool IsWhiteSpace(wchar_t c);
 // whole, and a run of Latin letters and digits (a word, a number, a URL) is not broken inside.
 size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t limit);
 
-// Where the character as a reader sees it that holds text[at] starts, no further back than `begin`: a base with
-// its combining marks, a Thai vowel sign, emoji joined by ZWJ or with a modifier, a flag's pair of letters and a
-// surrogate pair are each one character.
+// Where the character as a reader sees it that holds text[at] starts, no further back than `begin`, which starts one:
+// an extended grapheme cluster as Unicode defines it (a base with its combining marks, a Thai vowel sign, an Indic
+// conjunct, a Hangul syllable of jamo, a kanji with its variation selector, emoji joined by ZWJ or with a modifier,
+// a flag's pair of letters). The system's ICU finds them where it knows Unicode 15.1 or later, tables generated from
+// Unicode's data elsewhere (grapheme_clusters.h).
 size_t CharacterStart(const std::wstring& text, size_t begin, size_t at);
 // Where the character that starts at text[at] ends, no further than `limit`.
 size_t CharacterEnd(const std::wstring& text, size_t at, size_t limit);

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "control_ids.h"
+#include "line_breaking.h"
 #include "page_layout.h"
 #include "text_fitting.h"
 
@@ -257,7 +258,11 @@ int WidestTip(HWND row) {
 // The text of a shortened option as its tip shows it: see TOOLTIP_TEXT_LIMIT.
 std::wstring TipText(HWND row, const std::wstring& text) {
     size_t kept = std::min(text.size(), TOOLTIP_TEXT_LIMIT);
-    if (kept < text.size() && IS_LOW_SURROGATE(text[kept]) && IS_HIGH_SURROGATE(text[kept - 1])) --kept;
+    if (kept < text.size()) {
+        // Never half of a character as a reader sees it, unless the first alone is longer than a tip holds.
+        const size_t start = CharacterStart(text, 0, kept);
+        kept = start > 0 ? start : kept - (IS_LOW_SURROGATE(text[kept]) ? 1 : 0);
+    }
     const RECT work_area = WorkAreaOf(row);
     const int widest = WidestTip(row);
     const int tallest = static_cast<int>(work_area.bottom - work_area.top) - TOOLTIP_FRAME;
@@ -288,7 +293,10 @@ std::wstring TipText(HWND row, const std::wstring& text) {
         }
         // Only characters far wider than the font's own come here: the tip holds what it can, and wraps it itself.
         size_t cut = std::min(paragraph.size(), TOOLTIP_CAPACITY - 1);
-        if (cut < paragraph.size() && IS_LOW_SURROGATE(paragraph[cut])) --cut;
+        if (cut < paragraph.size()) {
+            const size_t start = CharacterStart(paragraph, 0, cut);
+            cut = start > 0 ? start : cut - (IS_LOW_SURROGATE(paragraph[cut]) ? 1 : 0);
+        }
         return paragraph.substr(0, cut) + (cut < paragraph.size() || kept < text.size() ? ELLIPSIS : L"");
     });
     ReleaseDC(row, dc);
