@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "grapheme_clusters.h"
+#include "unicode_tables.h"
 
 namespace {
 
@@ -23,18 +24,35 @@ bool IsSmallKanaOrProlonged(wchar_t c) {
     return std::find(std::begin(SMALL), std::end(SMALL) - 1, c) != std::end(SMALL) - 1 || (c >= 0x31F0 && c <= 0x31FF);
 }
 
-// Closing marks, "?", "!", ";" and ":", half-width and full-width, which Unicode's line breaking keeps with what
-// precedes them even across spaces: "bonne réponse ?" never puts "?" at the start of a line.
+// What no line of Japanese starts with, by the rules any line breaking of Unicode's knows: closing marks, "?", "!",
+// iteration marks, "…" and "‥".
+constexpr wchar_t NO_LINE_START[] = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ゝゞヽヾ々…‥〜";
+
+// What stays with what precedes it even across spaces: closing marks, "?", "!", ";" and ":", half-width and
+// full-width, as Unicode's line breaking keeps them ("bonne réponse ?" never puts "?" at the start of a line), and
+// whatever no line of Japanese starts with, spaces or not (a small kana, "ー", "…").
 bool StaysAfterSpaces(wchar_t c) {
     static constexpr wchar_t MARKS[] = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！";
-    return c != L'\0' && std::wcschr(MARKS, c);
+    return c != L'\0' &&
+           (std::wcschr(MARKS, c) || IsSmallKanaOrProlonged(c) || (c >= 0x80 && std::wcschr(NO_LINE_START, c)));
 }
+
+// Whether no line may break before or after `c`: no-break spaces and joiners (line breaking classes GL and WJ).
+bool GluesNeighbours(wchar_t c) {
+    const auto after = std::upper_bound(std::begin(NO_BREAK_RANGES), std::end(NO_BREAK_RANGES), char32_t{c},
+                                        [](char32_t code, const auto& range) { return code < range.first; });
+    return after != std::begin(NO_BREAK_RANGES) && std::prev(after)->last >= c;
+}
+
+// A space a line may break at: any white space but the no-break ones (U+00A0, U+2007, U+202F).
+bool IsBreakingSpace(wchar_t c) { return std::iswspace(c) && !GluesNeighbours(c); }
 
 // Whether a line may end just before position `at` (0 < at < size) by the page's own rules: at a space (as always),
 // or next to a character of Japanese and similar scripts but never before a small kana or the long-vowel mark, so
 // a run of Latin letters and digits (a word, a number with its decimal point, a URL) stays whole.
 bool IsWordBoundary(const std::wstring& text, size_t at) {
-    if (std::iswspace(text[at])) return true;
+    if (GluesNeighbours(text[at]) || GluesNeighbours(text[at - 1])) return false;
+    if (IsBreakingSpace(text[at])) return true;
     if (IS_LOW_SURROGATE(text[at]) || IsSmallKanaOrProlonged(text[at])) return false;
     return BreaksAnywhere(text[at - 1]) || BreaksAnywhere(text[at]);
 }
@@ -62,10 +80,9 @@ ScriptBreakFunction SystemLineBreaking() {
 // marks, "?", "!", iteration marks and "…" never start a line, opening brackets never end one, "――" stays whole):
 // asked only when the system cannot tell.
 bool ForbiddenByTable(const std::wstring& text, size_t at) {
-    static constexpr wchar_t NO_START[] = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ゝゞヽヾ々…‥〜";
     static constexpr wchar_t NO_END[] = L"「『（【〔｛〈《［｢([{";
     const wchar_t before = text[at - 1], after = text[at];
-    return std::wcschr(NO_START, after) || std::wcschr(NO_END, before) ||
+    return std::wcschr(NO_LINE_START, after) || std::wcschr(NO_END, before) ||
            (before == after && (after == L'―' || after == L'—'));
 }
 
@@ -155,10 +172,10 @@ size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t lim
     std::vector<SCRIPT_LOGATTR> system;
     bool asked = false;
     for (size_t cut = from; cut > begin; --cut) {
-        if (!IsWordBoundary(text, cut) || (StaysAfterSpaces(text[cut]) && std::iswspace(text[cut - 1]))) continue;
-        if (std::iswspace(text[cut])) {
+        if (!IsWordBoundary(text, cut) || (StaysAfterSpaces(text[cut]) && IsBreakingSpace(text[cut - 1]))) continue;
+        if (IsBreakingSpace(text[cut])) {
             size_t after = cut;
-            while (after < limit && std::iswspace(text[after]) && !IsLineBreak(text[after])) ++after;
+            while (after < limit && IsBreakingSpace(text[after]) && !IsLineBreak(text[after])) ++after;
             if (after < limit && StaysAfterSpaces(text[after])) continue;
             return cut;
         }

@@ -21,11 +21,13 @@ bool IsPlainLetter(wchar_t c);
 bool IsWhiteSpace(wchar_t c);
 
 // The last position in (begin, from] before which a line of text[begin, limit) may end, or `begin` when there is
-// none. A line may end before a space unless the spaces are followed by a closing mark, "?", "!", ";" or ":" (French
-// "bonne réponse ?", Japanese typed with spaces), which stays with what precedes it; and next to a character of
-// Japanese and similar scripts where Japanese allows it: no line starts with closing punctuation, "?", "!", an
-// iteration mark, the long-vowel mark or a small kana, none ends with an opening bracket, "……" and "――" stay
-// whole, and a run of Latin letters and digits (a word, a number, a URL) is not broken inside.
+// none. A line may end before a space (but a no-break one: U+00A0, U+2007, U+202F) unless the spaces are followed by
+// a closing mark, "?", "!", ";" or ":" (French "bonne réponse ?", Japanese typed with spaces), or by what no line of
+// Japanese starts with, which stays with what precedes it; and next to a character of Japanese and similar scripts
+// where Japanese allows it: no line starts with closing punctuation, "?", "!", an iteration mark, the long-vowel
+// mark, a small kana, "…" or "‥", none ends with an opening bracket, "……" and "――" stay whole, and a run of Latin
+// letters and digits (a word, a number, a URL) is not broken inside. Never next to a no-break space or a word joiner
+// (line breaking classes GL and WJ), nor inside a character as a reader sees it.
 size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t limit);
 
 // Where the character as a reader sees it that holds text[at] starts, no further back than `begin`, which starts one:

@@ -220,12 +220,15 @@ RECT WorkAreaOf(HWND window) {
 enum class TipForm { AsWritten, WithoutEmptyLines, OneParagraph };
 
 // `text` in at most `max_lines` lines of `width` pixels with the font selected in `dc`, joined by line breaks,
-// with "…" after it when `cut`; empty when it takes more lines or more than a tooltip holds.
+// with "…" after it when `cut`; empty when it takes more lines or more than a tooltip holds, or when a character
+// as a reader sees it is wider than `width`.
 std::wstring TipLines(HDC dc, const std::wstring& text, int width, size_t max_lines, bool skip_empty, bool cut) {
     std::wstring tip;
     size_t lines = 0;
     for (size_t begin = 0; begin < text.size();) {
         const auto [end, next] = NextLine(dc, text, begin, width);
+        // A character as a reader sees it wider than these lines asks for wider ones: the tip shows it whole.
+        if (LeavesOutCharacter(text, end, next)) return {};
         if (end > begin || !skip_empty) {
             if (++lines > max_lines) return {};
             if (lines > 1) tip += L'\n';
@@ -291,7 +294,8 @@ std::wstring TipText(HWND row, const std::wstring& text) {
                 if (!lines.empty()) return lines;
             }
         }
-        // Only characters far wider than the font's own come here: the tip holds what it can, and wraps it itself.
+        // Only characters far wider than the font's own, or one as a reader sees it wider than the screen, come here:
+        // the tip holds what it can, and wraps it itself.
         size_t cut = std::min(paragraph.size(), TOOLTIP_CAPACITY - 1);
         if (cut < paragraph.size()) {
             const size_t start = CharacterStart(paragraph, 0, cut);
@@ -403,7 +407,7 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
         const std::wstring written = k < options.size() ? options[k].substr(0, LABEL_TEXT_LIMIT) : std::wstring();
         SetWindowTextW(row, EscapeMnemonics(written).c_str());
         ShowOptionTextLabel(window, k, as_always ? nullptr : &layout.boxes[k + 1], height, layout.shown[k]);
-        SetOptionTip(window, row, layout.shortened[k] ? options[k] : std::wstring());
+        SetOptionTip(window, row, layout.shortened[k] || layout.leave_out[k] ? options[k] : std::wstring());
     }
 }
 
@@ -436,6 +440,7 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
             // A text too long to have its tabs expanded shows each as a space.
             std::wstring line = drawn.text.substr(begin, end - begin);
             std::replace(line.begin(), line.end(), L'\t', L' ');
+            if (LeavesOutCharacter(drawn.text, end, next)) line += ELLIPSIS;
             ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, line.data(), static_cast<UINT>(line.size()), nullptr);
             begin = next;
         }

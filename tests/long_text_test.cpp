@@ -322,11 +322,24 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
     std::wstring eight = L"1";
     for (wchar_t line = L'2'; line <= L'8'; ++line) eight += std::wstring(L"\n") + line;
     const std::wstring emoji = Text(L"\U0001F600", 400, false), rare_kanji = Text(L"\U0002000B", 400, false);
+    // Emoji joined by ZWJ into one character as a reader sees it, wider than an option's line but not than the
+    // screen, where its tip shows it whole.
+    std::wstring wide = L"\U0001F600";
+    const HDC screen = GetDC(nullptr);
+    const HFONT normal = CreateExamFont(NORMAL_TEXT_HEIGHT, FW_NORMAL);
+    const HGDIOBJ previous = SelectObject(screen, normal);
+    for (RECT box = {}; box.right < 800; DrawTextW(screen, wide.c_str(), -1, &box, DT_CALCRECT | DT_SINGLELINE))
+        wide += L"\u200D\U0001F600";
+    SelectObject(screen, previous);
+    DeleteObject(normal);
+    ReleaseDC(nullptr, screen);
     const struct {
         Question question;
         int at_least, at_most;
         bool scrolls;
         int shortened;
+        // What the first option shows when it is not its text: "…" in place of a character wider than its line.
+        std::wstring first_shown = {};
     } cases[] = {
         {MakeQuestion(Text(ENGLISH, 650)), 20, 20, false, 0},  // shrank in its label before; now the page holds it at 20
         {MakeQuestion(L"Which is right?", {code, code + L"\n", L"x = 1", L"\tindented"}), 15, 20, false, 0},
@@ -351,6 +364,9 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
         {MakeQuestion(L"Emoji?", {emoji, rare_kanji, L"c", L"d"}), 15, 20, false, 0},
         {MakeQuestion(L"Blank?", {std::wstring(9000, L' '), L" \t\r\n\u3000", L"c", Text(L"\U0001F600", 3000, false)}),
          15, 15, false, 1},
+        // A character wider than the line shows as "…", what follows it on the next line, and all of it in the tip.
+        {MakeQuestion(L"Marks?", {L"before " + wide + L" after", L"b", L"c", L"d"}), 20, 20, false, 1,
+         L"before … after"},
         // White space other than ASCII's is as blank, however long.
         {MakeQuestion(L"Blank too?", {std::wstring(3000, L'\u2003'), std::wstring(9000, L'\u3000'),
                                       std::wstring(3000, L'\u2028'), std::wstring(3000, L'\u2029')}),
@@ -391,6 +407,10 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
             const std::wstring tip = TipOf(exam.window(), row);
             if (!seen.empty() && seen.back() == ELLIPSIS[0]) {
                 EXPECT_EQ(written.compare(0, seen.size() - 1, seen, 0, seen.size() - 1), 0) << "row " << k + 1;
+                ExpectTipHoldsTheOption(exam.window(), tip, cases[q].question.options[k]);
+                ++shortened;
+            } else if (k == 0 && !cases[q].first_shown.empty()) {
+                EXPECT_EQ(seen, Visible(cases[q].first_shown));
                 ExpectTipHoldsTheOption(exam.window(), tip, cases[q].question.options[k]);
                 ++shortened;
             } else {
@@ -477,8 +497,12 @@ std::wstring Kinsoku() {
     return text;
 }
 
-// Marks that stay with what precedes them even across spaces.
-const std::wstring NO_START_AFTER_SPACE = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！";
+// Marks that stay with what precedes them even across spaces, and what no line of Japanese starts with, spaces or
+// not.
+const std::wstring NO_START_AFTER_SPACE = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！ー…‥"
+                                          L"ぁぃぅぇぉっゃゅょゎゕゖァィゥェォッャュョヮヵヶｧｨｩｪｫｬｭｮｯ";
+// No-break spaces and the word joiner, beside which no line breaks.
+const std::wstring GLUE = L"\u00A0\u2007\u202F\u2060";
 
 // Latin letters, digits and signs, half-width or full-width.
 bool IsLatin(wchar_t c) { return (c > L' ' && c < 0x7F) || (c >= 0xFF10 && c <= 0xFF5A && std::iswalnum(c)); }
@@ -543,6 +567,7 @@ Question ClusteredQuestion(size_t first) {
 // characters on either side, independently of how the page finds its breaks.
 bool BreakAllowed(const std::wstring& text, size_t at) {
     const wchar_t last = text[at - 1], first = text[at];
+    if (GLUE.find(last) != std::wstring::npos || GLUE.find(first) != std::wstring::npos) return false;
     if (first == L' ') {
         size_t after = at;
         while (after < text.size() && text[after] == L' ') ++after;
@@ -600,6 +625,9 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     const HGDIOBJ previous = GetCurrentObject(dc, OBJ_FONT);
     const std::wstring latin = L"設定はhttps://example.com/setup-guide.htmlにある。IPアドレス192.168.10.25、"
                                L"料金は3.14ドル、成功率は99.95%、版は2.0.1で、全角の１２３４５とＡＢＣも一語。";
+    // Emoji joined by ZWJ into one character as a reader sees it, wider than a line.
+    std::wstring joined = L"\U0001F600";
+    for (int k = 0; k < 20; ++k) joined += L"\u200D\U0001F600";
     struct Row {
         std::wstring text;
         int narrowest, widest;
@@ -607,6 +635,8 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         bool breaks = false;
         // Where the text's characters as a reader sees them start; empty when each unit is one.
         std::vector<bool> starts = {};
+        // What the lines show, when it is not the text: "…" in place of a character wider than a line.
+        std::wstring shown = {};
     };
     std::vector<Row> rows = {
         {Text(ENGLISH, 3000), 700, 700},
@@ -620,6 +650,10 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         {latin, 150, 400, true},
         {Text(L"Quelle est la bonne réponse ? Vraiment ! Oui : non ; « ceci » (cela) 質問です ？ 本当 」 そう 。", 600),
          100, 400, true},
+        {L"before " + joined + L" after", 100, 130, false, {}, L"before … after"},
+        {Text(L"距離は42\u00A0kmで、1\u2007234\u202F567円。語\u2060語 and 42\u00A0km or 1\u2007234\u202F567", 300), 100, 400,
+         true},
+        {Text(L"字 ー字 ァ字 …字 ‥字 っ字 ゃ", 200), 100, 400, true},
     };
     for (size_t k = 0; k < CLUSTERS.size(); ++k) {
         auto [text, starts] = Clustered(CLUSTERS[k], k == 0 ? 300 : 90);
@@ -654,6 +688,9 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
                     EXPECT_EQ(NO_START_AFTER_SPACE.find(text[begin]), std::wstring::npos) << "line " << line;
                 }
                 kept += text.substr(begin, end - begin);
+                // What lies between this line and the next, but white space, is left out, "…" in its place.
+                const size_t next = line + 1 < lines.size() ? lines[line + 1].first : text.size();
+                if (!Visible(text.substr(end, next - end)).empty()) kept += ELLIPSIS;
                 EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, width), begin) << "line " << line;
                 if (line > 0) {
                     EXPECT_EQ(LineStartAbove(dc, text, begin, 1, width), lines[line - 1].first);
@@ -673,7 +710,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
                 EXPECT_EQ(NO_LINE_END.find(last), std::wstring::npos) << "line " << line << " ends badly";
                 EXPECT_FALSE(last == first && (last == L'…' || last == L'―')) << "line " << line;
             }
-            EXPECT_EQ(Visible(kept), Visible(text));
+            EXPECT_EQ(Visible(kept), Visible(row.shown.empty() ? text : row.shown));
             EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF, U+2028, U+2029 and an empty line";
         }
     // A text judged from its characters' widths to fit the label's lines fits them as the label draws it.
