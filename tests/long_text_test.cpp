@@ -651,13 +651,13 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         {Text(L"Quelle est la bonne réponse ? Vraiment ! Oui : non ; « ceci » (cela) 質問です ？ 本当 」 そう 。", 600),
          100, 400, true},
         {L"before " + joined + L" after", 100, 130, false, {}, L"before … after"},
-        {Text(L"距離は42\u00A0kmで、1\u2007234\u202F567円。語\u2060語 and 42\u00A0km or 1\u2007234\u202F567", 300), 100, 400,
+        {Text(L"距離は42\u00A0kmで、1\u2007234\u202F567円。語\u2060語 and 42\u00A0km or 1\u2007234\u202F567", 120), 100, 400,
          true},
-        {Text(L"字 ー字 ァ字 …字 ‥字 っ字 ゃ", 200), 100, 400, true},
+        {Text(L"字 ー字 ァ字 …字 ‥字 っ字 ゃ", 80), 100, 400, true},
     };
     for (size_t k = 0; k < CLUSTERS.size(); ++k) {
-        auto [text, starts] = Clustered(CLUSTERS[k], k == 0 ? 300 : 90);
-        rows.push_back({text, k == 0 ? 700 : 250, k == 0 ? 700 : 280, false, starts});
+        auto [text, starts] = Clustered(CLUSTERS[k], k == 0 ? 300 : 40);
+        rows.push_back({text, k == 0 ? 700 : 250, k == 0 ? 700 : 256, false, starts});
     }
     for (const auto& row : rows) {
         for (size_t at = 1; row.breaks && at < row.text.size(); ++at) {
