@@ -3,7 +3,7 @@
 # Usage: install-deps.sh [extra packages...]
 set -eu
 packages="cmake make ninja-build g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth nlohmann-json3-dev googletest
-fonts-ipafont-gothic python3-jsonschema libz-mingw-w64-dev $*"
+fonts-ipafont-gothic python3-jsonschema libz-mingw-w64-dev unicode-data $*"
 
 missing=
 for p in $packages; do

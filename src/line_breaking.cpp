@@ -6,14 +6,16 @@
 #include <usp10.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <cwctype>
 #include <iterator>
 #include <vector>
 
-namespace {
+#include "grapheme_clusters.h"
+#include "unicode_tables.h"
 
-constexpr wchar_t ZERO_WIDTH_JOINER = 0x200D;
+namespace {
 
 // Small kana and the long-vowel marks, which no line starts with in strict Japanese line breaking. Unicode leaves
 // them to the implementation (class CJ): Wine's analysis keeps them from a line's start, Windows documents nothing.
@@ -22,18 +24,35 @@ bool IsSmallKanaOrProlonged(wchar_t c) {
     return std::find(std::begin(SMALL), std::end(SMALL) - 1, c) != std::end(SMALL) - 1 || (c >= 0x31F0 && c <= 0x31FF);
 }
 
-// Closing marks, "?", "!", ";" and ":", half-width and full-width, which Unicode's line breaking keeps with what
-// precedes them even across spaces: "bonne réponse ?" never puts "?" at the start of a line.
+// What no line of Japanese starts with, by the rules any line breaking of Unicode's knows: closing marks, "?", "!",
+// iteration marks, "…" and "‥".
+constexpr wchar_t NO_LINE_START[] = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ゝゞヽヾ々…‥〜";
+
+// What stays with what precedes it even across spaces: closing marks, "?", "!", ";" and ":", half-width and
+// full-width, as Unicode's line breaking keeps them ("bonne réponse ?" never puts "?" at the start of a line), and
+// whatever no line of Japanese starts with, spaces or not (a small kana, "ー", "…").
 bool StaysAfterSpaces(wchar_t c) {
     static constexpr wchar_t MARKS[] = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！";
-    return c != L'\0' && std::wcschr(MARKS, c);
+    return c != L'\0' &&
+           (std::wcschr(MARKS, c) || IsSmallKanaOrProlonged(c) || (c >= 0x80 && std::wcschr(NO_LINE_START, c)));
 }
+
+// Whether no line may break before or after `c`: no-break spaces and joiners (line breaking classes GL and WJ).
+bool GluesNeighbours(wchar_t c) {
+    const auto after = std::upper_bound(std::begin(NO_BREAK_RANGES), std::end(NO_BREAK_RANGES), char32_t{c},
+                                        [](char32_t code, const auto& range) { return code < range.first; });
+    return after != std::begin(NO_BREAK_RANGES) && std::prev(after)->last >= c;
+}
+
+// A space a line may break at: any white space but the no-break ones (U+00A0, U+2007, U+202F).
+bool IsBreakingSpace(wchar_t c) { return std::iswspace(c) && !GluesNeighbours(c); }
 
 // Whether a line may end just before position `at` (0 < at < size) by the page's own rules: at a space (as always),
 // or next to a character of Japanese and similar scripts but never before a small kana or the long-vowel mark, so
 // a run of Latin letters and digits (a word, a number with its decimal point, a URL) stays whole.
 bool IsWordBoundary(const std::wstring& text, size_t at) {
-    if (std::iswspace(text[at])) return true;
+    if (GluesNeighbours(text[at]) || GluesNeighbours(text[at - 1])) return false;
+    if (IsBreakingSpace(text[at])) return true;
     if (IS_LOW_SURROGATE(text[at]) || IsSmallKanaOrProlonged(text[at])) return false;
     return BreaksAnywhere(text[at - 1]) || BreaksAnywhere(text[at]);
 }
@@ -61,10 +80,9 @@ ScriptBreakFunction SystemLineBreaking() {
 // marks, "?", "!", iteration marks and "…" never start a line, opening brackets never end one, "――" stays whole):
 // asked only when the system cannot tell.
 bool ForbiddenByTable(const std::wstring& text, size_t at) {
-    static constexpr wchar_t NO_START[] = L"、。，．）」』】〕｝〉》］｡､｣),.:;?!]}・：；？！ゝゞヽヾ々…‥〜";
     static constexpr wchar_t NO_END[] = L"「『（【〔｛〈《［｢([{";
     const wchar_t before = text[at - 1], after = text[at];
-    return std::wcschr(NO_START, after) || std::wcschr(NO_END, before) ||
+    return std::wcschr(NO_LINE_START, after) || std::wcschr(NO_END, before) ||
            (before == after && (after == L'―' || after == L'—'));
 }
 
@@ -81,36 +99,51 @@ std::vector<SCRIPT_LOGATTR> SystemBreaks(const std::wstring& text, size_t begin,
     return attributes;
 }
 
-// The code point of the surrogate pair at text[at], or 0 when there is none.
-char32_t PairAt(const std::wstring& text, size_t at) {
-    if (at + 1 >= text.size() || !IS_HIGH_SURROGATE(text[at]) || !IS_LOW_SURROGATE(text[at + 1])) return 0;
-    return 0x10000 + ((static_cast<char32_t>(text[at]) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+// ICU's character boundaries, as Windows 10 and 11 ship it (icu.dll), loaded on first need like ScriptBreak. Used
+// only when it knows Unicode 15.1 or later, whose clusters keep Indic conjuncts whole (GB9c); an older one (Windows
+// 10's) splits them where the generated tables do not, and Wine has none, so those use the tables. The library is
+// looked for in the system folder only, never in the bank's.
+struct CharacterBoundaries {
+    using Open = void*(__cdecl*)(int type, const char* locale, const wchar_t* text, int32_t length, int* status);
+    using Move = int32_t(__cdecl*)(void* iterator, int32_t offset);
+    using Close = void(__cdecl*)(void* iterator);
+    Open open = nullptr;
+    Move following = nullptr;
+    Move preceding = nullptr;
+    Close close = nullptr;
+};
+const CharacterBoundaries* SystemCharacterBoundaries() {
+    static const CharacterBoundaries boundaries = [] {
+        CharacterBoundaries found;
+        const HMODULE library = LoadLibraryExW(L"icu.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (!library) return found;
+        const auto get = [&](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(library, name)); };
+        using Version = void(__cdecl*)(uint8_t version[4]);
+        const auto unicode_version = reinterpret_cast<Version>(get("u_getUnicodeVersion"));
+        uint8_t version[4] = {};
+        if (unicode_version) unicode_version(version);
+        if (version[0] < 15 || (version[0] == 15 && version[1] < 1)) return found;
+        found.open = reinterpret_cast<CharacterBoundaries::Open>(get("ubrk_open"));
+        found.following = reinterpret_cast<CharacterBoundaries::Move>(get("ubrk_following"));
+        found.preceding = reinterpret_cast<CharacterBoundaries::Move>(get("ubrk_preceding"));
+        found.close = reinterpret_cast<CharacterBoundaries::Close>(get("ubrk_close"));
+        return found;
+    }();
+    return boundaries.open && boundaries.following && boundaries.preceding && boundaries.close ? &boundaries
+                                                                                                : nullptr;
 }
 
-bool IsRegionalIndicator(char32_t code) { return code >= 0x1F1E6 && code <= 0x1F1FF; }
-
-// Whether text[at] belongs to the character before it as a reader sees it: the second half of a surrogate pair, a
-// combining mark or vowel sign, a joiner or what it joins, a variation selector, a skin-tone modifier, an emoji
-// tag, or the second letter of a flag. The system's own character types tell marks from letters.
-bool ContinuesCharacter(const std::wstring& text, size_t at) {
-    if (at == 0 || at >= text.size()) return false;
-    const wchar_t c = text[at], before = text[at - 1];
-    if (IS_LOW_SURROGATE(c)) return IS_HIGH_SURROGATE(before);
-    if (before == ZERO_WIDTH_JOINER || c == ZERO_WIDTH_JOINER || (c >= 0xFE00 && c <= 0xFE0F)) return true;
-    if (const char32_t code = PairAt(text, at)) {
-        if ((code >= 0x1F3FB && code <= 0x1F3FF) || (code >= 0xE0020 && code <= 0xE007F) ||
-            (code >= 0xE0100 && code <= 0xE01EF))
-            return true;
-        if (!IsRegionalIndicator(code)) return false;
-        // Letters of flags pair off from the first of their run.
-        size_t before_run = 0;
-        for (size_t k = at; k >= 2 && IsRegionalIndicator(PairAt(text, k - 2)); k -= 2) ++before_run;
-        return before_run % 2 == 1;
-    }
-    WORD marks = 0, kind = 0;
-    GetStringTypeW(CT_CTYPE3, &c, 1, &marks);
-    GetStringTypeW(CT_CTYPE1, &c, 1, &kind);
-    return (marks & (C3_NONSPACING | C3_VOWELMARK)) != 0 && (kind & C1_ALPHA) == 0;
+// ICU's boundary before or after `offset` in text[begin, end), measured from `begin`; -1 when ICU cannot tell.
+int32_t SystemBoundary(const std::wstring& text, size_t begin, size_t end, int32_t offset, bool after) {
+    const CharacterBoundaries* icu = SystemCharacterBoundaries();
+    if (!icu) return -1;
+    constexpr int CHARACTER_ITERATOR = 0;  // UBRK_CHARACTER
+    int status = 0;
+    void* iterator = icu->open(CHARACTER_ITERATOR, "", text.data() + begin, static_cast<int32_t>(end - begin), &status);
+    if (!iterator || status > 0) return -1;
+    const int32_t boundary = (after ? icu->following : icu->preceding)(iterator, offset);
+    icu->close(iterator);
+    return boundary;
 }
 
 }  // namespace
@@ -139,10 +172,10 @@ size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t lim
     std::vector<SCRIPT_LOGATTR> system;
     bool asked = false;
     for (size_t cut = from; cut > begin; --cut) {
-        if (!IsWordBoundary(text, cut) || (StaysAfterSpaces(text[cut]) && std::iswspace(text[cut - 1]))) continue;
-        if (std::iswspace(text[cut])) {
+        if (!IsWordBoundary(text, cut) || (StaysAfterSpaces(text[cut]) && IsBreakingSpace(text[cut - 1]))) continue;
+        if (IsBreakingSpace(text[cut])) {
             size_t after = cut;
-            while (after < limit && std::iswspace(text[after]) && !IsLineBreak(text[after])) ++after;
+            while (after < limit && IsBreakingSpace(text[after]) && !IsLineBreak(text[after])) ++after;
             if (after < limit && StaysAfterSpaces(text[after])) continue;
             return cut;
         }
@@ -150,18 +183,30 @@ size_t LastBreak(const std::wstring& text, size_t begin, size_t from, size_t lim
             system = SystemBreaks(text, begin, std::min(limit, from + 2));
             asked = true;
         }
-        if (system.empty() ? !ForbiddenByTable(text, cut) : system[cut - begin].fSoftBreak) return cut;
+        // Neither knows a kanji's variation selector or a kana's combining voiced mark as part of it.
+        if ((system.empty() ? !ForbiddenByTable(text, cut) : system[cut - begin].fSoftBreak) &&
+            CharacterStart(text, begin, cut) == cut)
+            return cut;
     }
     return begin;
 }
 
 size_t CharacterStart(const std::wstring& text, size_t begin, size_t at) {
-    while (at > begin && ContinuesCharacter(text, at)) --at;
-    return at;
+    if (at >= text.size() || at <= begin) return std::min(at, text.size());
+    // A boundary depends only on what comes before it and the character after it, so the text after the character
+    // at `at` (a surrogate pair, perhaps) is not needed.
+    const size_t limit = std::min(text.size(), at + 2);
+    const int32_t system = SystemBoundary(text, begin, limit, static_cast<int32_t>(at - begin + 1), false);
+    if (system >= 0) return begin + static_cast<size_t>(system);
+    for (size_t start = begin;;) {
+        const size_t end = GraphemeClusterEnd(text, start, limit);
+        if (end > at) return start;
+        start = end;
+    }
 }
 
 size_t CharacterEnd(const std::wstring& text, size_t at, size_t limit) {
-    if (at < limit) ++at;
-    while (at < limit && ContinuesCharacter(text, at)) ++at;
-    return at;
+    if (at >= limit) return limit;
+    const int32_t system = SystemBoundary(text, at, limit, 0, true);
+    return system > 0 ? at + static_cast<size_t>(system) : GraphemeClusterEnd(text, at, limit);
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "line_breaking.h"
 #include "page_layout.h"
 #include "text_fitting.h"
 
@@ -53,12 +54,15 @@ RECT WorkAreaOf(HWND window) {
 enum class TipForm { AsWritten, WithoutEmptyLines, OneParagraph };
 
 // `text` in at most `max_lines` lines of `width` pixels with the font selected in `dc`, joined by line breaks,
-// with "…" after it when `cut`; empty when it takes more lines or more than a tooltip holds.
+// with "…" after it when `cut`; empty when it takes more lines or more than a tooltip holds, or when a character
+// as a reader sees it is wider than `width`.
 std::wstring TipLines(HDC dc, const std::wstring& text, int width, size_t max_lines, bool skip_empty, bool cut) {
     std::wstring tip;
     size_t lines = 0;
     for (size_t begin = 0; begin < text.size();) {
         const auto [end, next] = NextLine(dc, text, begin, width);
+        // A character as a reader sees it wider than these lines asks for wider ones: the tip shows it whole.
+        if (LeavesOutCharacter(text, end, next)) return {};
         if (end > begin || !skip_empty) {
             if (++lines > max_lines) return {};
             if (lines > 1) tip += L'\n';
@@ -91,7 +95,11 @@ int WidestTip(HWND row) {
 // The text of a shortened option as its tip shows it: see TOOLTIP_TEXT_LIMIT.
 std::wstring TipText(HWND row, const std::wstring& text) {
     size_t kept = std::min(text.size(), TOOLTIP_TEXT_LIMIT);
-    if (kept < text.size() && IS_LOW_SURROGATE(text[kept]) && IS_HIGH_SURROGATE(text[kept - 1])) --kept;
+    if (kept < text.size()) {
+        // Never half of a character as a reader sees it, unless the first alone is longer than a tip holds.
+        const size_t start = CharacterStart(text, 0, kept);
+        kept = start > 0 ? start : kept - (IS_LOW_SURROGATE(text[kept]) ? 1 : 0);
+    }
     const RECT work_area = WorkAreaOf(row);
     const int widest = WidestTip(row);
     const int tallest = static_cast<int>(work_area.bottom - work_area.top) - TOOLTIP_FRAME;
@@ -120,9 +128,13 @@ std::wstring TipText(HWND row, const std::wstring& text) {
                 if (!lines.empty()) return lines;
             }
         }
-        // Only characters far wider than the font's own come here: the tip holds what it can, and wraps it itself.
+        // Only characters far wider than the font's own, or one as a reader sees it wider than the screen, come here:
+        // the tip holds what it can, and wraps it itself.
         size_t cut = std::min(paragraph.size(), TOOLTIP_CAPACITY - 1);
-        if (cut < paragraph.size() && IS_LOW_SURROGATE(paragraph[cut])) --cut;
+        if (cut < paragraph.size()) {
+            const size_t start = CharacterStart(paragraph, 0, cut);
+            cut = start > 0 ? start : cut - (IS_LOW_SURROGATE(paragraph[cut]) ? 1 : 0);
+        }
         return paragraph.substr(0, cut) + (cut < paragraph.size() || kept < text.size() ? ELLIPSIS : L"");
     });
     ReleaseDC(row, dc);

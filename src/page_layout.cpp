@@ -68,19 +68,21 @@ namespace {
 size_t QuestionLines(HDC dc, const std::wstring& question, int height, size_t room) {
     if (question.size() > PAGE_MEASURE_LIMIT) return room + 1;
     size_t lines = 0;
-    bool shortened = false;
-    WrappedText(dc, question, height, QUESTION_WIDTH, room + 1, lines, shortened);
+    bool shortened = false, leaves_out = false;
+    WrappedText(dc, question, height, QUESTION_WIDTH, room + 1, lines, shortened, leaves_out);
     return shortened ? room + 1 : lines;
 }
 
 // The option rows at `height`, each at most `caps[k]` lines: their texts as shown, whether shortened, and lines.
 void WrapOptions(HDC dc, const std::vector<std::wstring>& texts, int height, const std::vector<size_t>& caps,
-                 std::vector<std::wstring>& shown, std::vector<bool>& shortened, std::vector<size_t>& lines) {
+                 std::vector<std::wstring>& shown, std::vector<bool>& shortened, std::vector<bool>& leave_out,
+                 std::vector<size_t>& lines) {
     const int width = OptionTextWidth(dc, OPTION_WIDTH, height) - ROW_WRAP_MARGIN;
     for (size_t k = 0; k < texts.size(); ++k) {
-        bool cut = false;
-        shown[k] = WrappedText(dc, texts[k], height, width, caps[k], lines[k], cut);
+        bool cut = false, left_out = false;
+        shown[k] = WrappedText(dc, texts[k], height, width, caps[k], lines[k], cut, left_out);
         shortened[k] = cut;
+        leave_out[k] = left_out;
     }
 }
 
@@ -110,19 +112,29 @@ bool IsBlank(const std::wstring& text) {
 }
 
 std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
-                         size_t& line_count, bool& shortened) {
+                         size_t& line_count, bool& shortened, bool& leaves_out) {
     return WithFont(dc, height, [&] {
         const std::wstring expanded = ExpandTabs(dc, text, PAGE_MEASURE_LIMIT);
         // One line more than is shown tells whether the text goes on.
         auto lines = WrapLines(dc, expanded, height, width, max_lines + 1);
         shortened = text.size() > PAGE_MEASURE_LIMIT || lines.size() > max_lines;
+        leaves_out = false;
+        // Where the line after each starts; the text's end after the last of a text wrapped to its end.
+        std::vector<size_t> next_starts;
+        for (size_t k = 1; k < lines.size(); ++k) next_starts.push_back(lines[k].first);
+        next_starts.push_back(expanded.size());
         if (lines.size() > max_lines) lines.resize(max_lines);
         std::wstring shown;
         for (size_t k = 0; k < lines.size(); ++k) {
             auto [begin, end] = lines[k];
-            if (shortened && k + 1 == lines.size()) end = CutForEllipsis(dc, expanded, begin, end, width);
+            const bool last_cut = shortened && k + 1 == lines.size();
+            if (last_cut) end = CutForEllipsis(dc, expanded, begin, end, width);
             if (k > 0) shown += L"\r\n";
             shown.append(expanded, begin, end - begin);
+            if (!last_cut && LeavesOutCharacter(expanded, end, next_starts[k])) {
+                shown += ELLIPSIS;
+                leaves_out = true;
+            }
         }
         if (shortened) shown += ELLIPSIS;
         line_count = std::max<size_t>(lines.size(), 1);
@@ -149,6 +161,7 @@ PageLayout LayOutPage(HDC dc, const std::wstring& question, const std::vector<st
     }
     shown = texts;
     shortened.assign(4, false);
+    page.leave_out.assign(4, false);
     if (!not_as_always && FitsAsAlways(dc, question, options)) {
         // The label's own wrapping of Japanese differs from system to system; the page's lines are the same on all.
         // A tab is left to the label, whose tab stops the page's expanded tabs only come near.
@@ -169,7 +182,7 @@ PageLayout LayOutPage(HDC dc, const std::wstring& question, const std::vector<st
     for (height = NORMAL_TEXT_HEIGHT; height >= QUESTION_FLOOR_HEIGHT; --height) {
         const int line_height = LineHeight(dc, height);
         const size_t page_lines = static_cast<size_t>(PAGE_HEIGHT / line_height);
-        WrapOptions(dc, texts, height, std::vector<size_t>(4, page_lines), shown, shortened, lines);
+        WrapOptions(dc, texts, height, std::vector<size_t>(4, page_lines), shown, shortened, page.leave_out, lines);
         if (std::find(shortened.begin(), shortened.end(), true) != shortened.end()) continue;
         for (const int gap : {PAGE_GAP, TIGHT_PAGE_GAP}) {
             if (gap == TIGHT_PAGE_GAP && height != QUESTION_FLOOR_HEIGHT) continue;
@@ -202,7 +215,8 @@ PageLayout LayOutPage(HDC dc, const std::wstring& question, const std::vector<st
         while (option_lines > 1 && PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP) < question_room)
             --option_lines;
     }
-    if (lines != whole_lines) WrapOptions(dc, texts, height, std::vector<size_t>(lines), shown, shortened, lines);
+    if (lines != whole_lines)
+        WrapOptions(dc, texts, height, std::vector<size_t>(lines), shown, shortened, page.leave_out, lines);
     const size_t room_lines = static_cast<size_t>(
         std::max(1, (PAGE_HEIGHT - RowsHeight(lines, line_height, TIGHT_PAGE_GAP)) / line_height));
     const size_t question_lines = QuestionLines(dc, question, height, room_lines);

@@ -42,8 +42,9 @@ bool IsBlank(const std::wstring& text);
 
 // `text` at font size `height` wrapped to `width` (tabs expanded) in at most `max_lines` lines joined by CR LF; a
 // text that takes more ends its last line in "…" and sets `shortened`. `line_count` is the lines shown, at least one.
+// A character as a reader sees it wider than a whole line shows as "…" in its place, and sets `leaves_out`.
 std::wstring WrappedText(HDC dc, const std::wstring& text, int height, int width, size_t max_lines,
-                         size_t& line_count, bool& shortened);
+                         size_t& line_count, bool& shortened, bool& leaves_out);
 
 // Whether `question` and its first four options fit the fixed controls at the normal size, so the page is shown as
 // always. Most short texts are judged from their characters' widths, without measuring.
@@ -51,13 +52,16 @@ bool FitsAsAlways(HDC dc, const std::wstring& question, const std::vector<std::w
 
 // A question's page as it is shown: how it fits, the size all its texts are shown at, `boxes` the places of the
 // question label and the four option rows, `shown` the option texts as the labels over their rows draw them (in a
-// shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened), `shortened` which were.
+// shared page, the wrapped lines joined by CR LF, tabs expanded, with "…" where shortened), `shortened` which were,
+// `leave_out` which show "…" in place of a character as a reader sees it wider than their line. Either has its whole
+// text in a tip.
 struct PageLayout {
     PageFit fit = PageFit::AsAlways;
     int height = NORMAL_TEXT_HEIGHT;
     std::vector<RECT> boxes;
     std::vector<std::wstring> shown;
     std::vector<bool> shortened;
+    std::vector<bool> leave_out;
 };
 
 // Lays out `question` and its options (the first four are shown; missing ones count as empty) measured in `dc`,

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "control_ids.h"
+#include "line_breaking.h"
 #include "option_tip.h"
 #include "page_layout.h"
 #include "text_fitting.h"
@@ -258,7 +259,7 @@ void ShowQuestionPage(HWND window, const std::wstring& question, const std::vect
         const std::wstring written = k < options.size() ? options[k].substr(0, LABEL_TEXT_LIMIT) : std::wstring();
         SetWindowTextW(row, EscapeMnemonics(written).c_str());
         ShowOptionTextLabel(window, k, as_always ? nullptr : &layout.boxes[k + 1], height, layout.shown[k]);
-        SetOptionTip(window, row, layout.shortened[k] ? options[k] : std::wstring());
+        SetOptionTip(window, row, layout.shortened[k] || layout.leave_out[k] ? options[k] : std::wstring());
     }
 }
 
@@ -275,6 +276,7 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
             // A text too long to have its tabs expanded shows each as a space.
             std::wstring line = drawn.text->substr(begin, end - begin);
             std::replace(line.begin(), line.end(), L'\t', L' ');
+            if (LeavesOutCharacter(drawn.text, end, next)) line += ELLIPSIS;
             ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, line.data(), static_cast<UINT>(line.size()), nullptr);
             begin = next;
         }

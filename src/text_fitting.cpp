@@ -331,15 +331,26 @@ std::pair<size_t, size_t> NextLine(HDC dc, const std::wstring& text, size_t begi
         // the line's width is broken where it must.
         size_t cut = LastBreak(text, begin, end, piece_end);
         if (cut == begin) {
-            // Never inside a character as a reader sees it: a line holds at least one whole one.
+            // Never inside a character as a reader sees it. One wider than the whole line is left out of it, for
+            // "…" in its place, and the text goes on after it on the next line.
             cut = CharacterStart(text, begin, std::max(end, begin + 1));
-            if (cut == begin) cut = CharacterEnd(text, begin, piece_end);
+            if (cut == begin) {
+                next = CharacterEnd(text, begin, piece_end);
+                while (next < piece_end && text[next] == L' ') ++next;
+                return {begin, next};
+            }
         }
         end = next = cut;
         while (next < piece_end && text[next] == L' ') ++next;
     }
     while (end > begin && std::iswspace(text[end - 1])) --end;
     return {end, next};
+}
+
+bool LeavesOutCharacter(const std::wstring& text, size_t end, size_t next) {
+    return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(end),
+                       text.begin() + static_cast<std::ptrdiff_t>(std::min(next, text.size())),
+                       [](wchar_t c) { return !std::iswspace(c); });
 }
 
 size_t LineStartAt(HDC dc, const std::wstring& text, size_t at, int width) {

@@ -67,8 +67,13 @@ std::wstring ExpandTabs(HDC dc, const std::wstring& text, size_t limit);
 // The line of `text` that starts at `begin`, wrapped to `width` pixels with the font selected in `dc`: the end of
 // its visible text and where the next line starts. Lines break at line breaks and where line_breaking.h's
 // LastBreak allows, the characters after the last such place going to the next line; a text with none in a line's
-// width is broken where it must, between two characters as a reader sees them.
+// width is broken where it must, between two characters as a reader sees them. A character as a reader sees it that
+// is wider than the whole line (a letter under hundreds of marks) is left out: the line is empty and the next one
+// starts after it (see LeavesOutCharacter).
 std::pair<size_t, size_t> NextLine(HDC dc, const std::wstring& text, size_t begin, int width);
+// Whether a line of NextLine that ends at `end`, the next starting at `next`, left out such a character: the line
+// then shows ELLIPSIS in its place, and the whole text is to be had elsewhere (an option's tip).
+bool LeavesOutCharacter(const std::wstring& text, size_t end, size_t next);
 // Where the line holding position `at` starts, with the font selected in `dc`. The text is wrapped from the start of
 // the paragraph, or from a bounded distance back in a paragraph longer than that, so the cost does not grow with
 // the text.

@@ -9,13 +9,15 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <map>
 #include <cwctype>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "control_ids.h"
 #include "exam_flow.h"
+#include "grapheme_clusters.h"
 #include "line_breaking.h"
 #include "main_window.h"
 #include "page_layout.h"
@@ -320,11 +322,24 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
     std::wstring eight = L"1";
     for (wchar_t line = L'2'; line <= L'8'; ++line) eight += std::wstring(L"\n") + line;
     const std::wstring emoji = Text(L"\U0001F600", 400, false), rare_kanji = Text(L"\U0002000B", 400, false);
+    // Emoji joined by ZWJ into one character as a reader sees it, wider than an option's line but not than the
+    // screen, where its tip shows it whole.
+    std::wstring wide = L"\U0001F600";
+    const HDC screen = GetDC(nullptr);
+    const HFONT normal = CreateExamFont(NORMAL_TEXT_HEIGHT, FW_NORMAL);
+    const HGDIOBJ previous = SelectObject(screen, normal);
+    for (RECT box = {}; box.right < 800; DrawTextW(screen, wide.c_str(), -1, &box, DT_CALCRECT | DT_SINGLELINE))
+        wide += L"\u200D\U0001F600";
+    SelectObject(screen, previous);
+    DeleteObject(normal);
+    ReleaseDC(nullptr, screen);
     const struct {
         Question question;
         int at_least, at_most;
         bool scrolls;
         int shortened;
+        // What the first option shows when it is not its text: "…" in place of a character wider than its line.
+        std::wstring first_shown = {};
     } cases[] = {
         {MakeQuestion(Text(ENGLISH, 650)), 20, 20, false, 0},  // shrank in its label before; now the page holds it at 20
         {MakeQuestion(L"Which is right?", {code, code + L"\n", L"x = 1", L"\tindented"}), 15, 20, false, 0},
@@ -349,6 +364,9 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
         {MakeQuestion(L"Emoji?", {emoji, rare_kanji, L"c", L"d"}), 15, 20, false, 0},
         {MakeQuestion(L"Blank?", {std::wstring(9000, L' '), L" \t\r\n\u3000", L"c", Text(L"\U0001F600", 3000, false)}),
          15, 15, false, 1},
+        // A character wider than the line shows as "…", what follows it on the next line, and all of it in the tip.
+        {MakeQuestion(L"Marks?", {L"before " + wide + L" after", L"b", L"c", L"d"}), 20, 20, false, 1,
+         L"before … after"},
         // White space other than ASCII's is as blank, however long.
         {MakeQuestion(L"Blank too?", {std::wstring(3000, L'\u2003'), std::wstring(9000, L'\u3000'),
                                       std::wstring(3000, L'\u2028'), std::wstring(3000, L'\u2029')}),
@@ -389,6 +407,10 @@ TEST(LongTexts, AQuestionAndItsOptionsShareThePageAtOneSize) {
             const std::wstring tip = TipOf(exam.window(), row);
             if (!seen.empty() && seen.back() == ELLIPSIS[0]) {
                 EXPECT_EQ(written.compare(0, seen.size() - 1, seen, 0, seen.size() - 1), 0) << "row " << k + 1;
+                ExpectTipHoldsTheOption(exam.window(), tip, cases[q].question.options[k]);
+                ++shortened;
+            } else if (k == 0 && !cases[q].first_shown.empty()) {
+                EXPECT_EQ(seen, Visible(cases[q].first_shown));
                 ExpectTipHoldsTheOption(exam.window(), tip, cases[q].question.options[k]);
                 ++shortened;
             } else {
@@ -475,21 +497,23 @@ std::wstring Kinsoku() {
     return text;
 }
 
-// Marks that stay with what precedes them even across spaces.
-const std::wstring NO_START_AFTER_SPACE = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！";
+// Marks that stay with what precedes them even across spaces, and what no line of Japanese starts with, spaces or
+// not.
+const std::wstring NO_START_AFTER_SPACE = L")]}?!;:、。，．）」』】〕｝〉》］｡､｣：；？！ー…‥"
+                                          L"ぁぃぅぇぉっゃゅょゎゕゖァィゥェォッャュョヮヵヶｧｨｩｪｫｬｭｮｯ";
+// No-break spaces and the word joiner, beside which no line breaks.
+const std::wstring GLUE = L"\u00A0\u2007\u202F\u2060";
 
 // Latin letters, digits and signs, half-width or full-width.
 bool IsLatin(wchar_t c) { return (c > L' ' && c < 0x7F) || (c >= 0xFF10 && c <= 0xFF5A && std::iswalnum(c)); }
 
-// Characters as a reader sees them, each several UTF-16 units with no place to break a line between them, repeated
-// to `count`: the text, and which of its positions start a character.
-std::pair<std::wstring, std::vector<bool>> Characters(size_t count) {
-    const std::wstring characters[] = {L"e\u0301\u0323", L"\u0E01\u0E34", L"\U0001F468\u200D\U0001F469\u200D\U0001F467",
-                                       L"\U0001F1EF\U0001F1F5", L"\U0001F44D\U0001F3FD", L"\u2764\uFE0F"};
+// `clusters`, characters as a reader sees them written one by one, repeated to `count` of them: the text, and which
+// of its positions start a character.
+std::pair<std::wstring, std::vector<bool>> Clustered(const std::vector<std::wstring>& clusters, size_t count) {
     std::wstring text;
     std::vector<bool> starts;
     for (size_t k = 0; k < count; ++k) {
-        const std::wstring& character = characters[k % std::size(characters)];
+        const std::wstring& character = clusters[k % clusters.size()];
         starts.push_back(true);
         starts.resize(starts.size() + character.size() - 1, false);
         text += character;
@@ -498,10 +522,52 @@ std::pair<std::wstring, std::vector<bool>> Characters(size_t count) {
     return {text, starts};
 }
 
+// Whether `lines`, the start of `text` in lines (joined by LF or CR LF) up to "…", breaks them only where `starts`
+// says a character as a reader sees it starts.
+void ExpectBrokenBetweenCharacters(const std::wstring& lines, const std::wstring& text,
+                                   const std::vector<bool>& starts) {
+    size_t at = 0;
+    for (const wchar_t c : lines) {
+        if (c == L'\r') continue;
+        if (c == L'\n' || c == ELLIPSIS[0]) {
+            EXPECT_TRUE(starts[at]) << "a line broken inside a character, at " << at;
+            if (c == ELLIPSIS[0]) return;
+            continue;
+        }
+        ASSERT_EQ(c, text[at]) << "not the text, at " << at;
+        ++at;
+    }
+}
+
+// Characters as a reader sees them, each several UTF-16 units with no place to break a line between them, one row
+// each: combining marks, a Thai vowel sign, emoji joined by ZWJ, a flag, a skin tone, a variation selector; Thai's
+// SARA AM; Devanagari conjuncts (broken nowhere after a virama); kanji with ideographic variation selectors; Hangul
+// syllables written as jamo; Persian joined by ZWNJ; kana with a combining voiced mark; letters joined by ZWJ.
+const std::vector<std::vector<std::wstring>> CLUSTERS = {
+    {L"e\u0301\u0323", L"\u0E01\u0E34", L"\U0001F468\u200D\U0001F469\u200D\U0001F467", L"\U0001F1EF\U0001F1F5",
+     L"\U0001F44D\U0001F3FD", L"\u2764\uFE0F"},
+    {L"ม", L"า", L"ก", L"สำ", L"ห", L"รั", L"บ"},
+    {L"क्ष्म्य", L"क", L"स्त्री", L"क", L"मा"},
+    {L"葛\U000E0100", L"辻\U000E0101", L"邉\U000E0102"},
+    {L"\u1112\u1161\u11AB", L"\u1100\u116E\u11A8", L"\u110B\u1165"},
+    {L"م", L"ی\u200C", L"خ", L"و", L"ا", L"ه", L"م"},
+    {L"か\u3099", L"き\u3099", L"く\u3099", L"ウ\u3099"},
+    {L"a\u200D", L"b\u200D", L"c\u200D"},
+};
+
+// A question whose four options are the rows of CLUSTERS from `first` on, 2,000 characters each: too long for the
+// page.
+Question ClusteredQuestion(size_t first) {
+    std::vector<std::wstring> options;
+    for (size_t k = first; k < first + 4; ++k) options.push_back(Clustered(CLUSTERS[k % CLUSTERS.size()], 2000).first);
+    return MakeQuestion(L"Which script?", options);
+}
+
 // Whether a line may break before text[at] by strict Japanese line breaking and Unicode's: checked against the
 // characters on either side, independently of how the page finds its breaks.
 bool BreakAllowed(const std::wstring& text, size_t at) {
     const wchar_t last = text[at - 1], first = text[at];
+    if (GLUE.find(last) != std::wstring::npos || GLUE.find(first) != std::wstring::npos) return false;
     if (first == L' ') {
         size_t after = at;
         while (after < text.size() && text[after] == L' ') ++after;
@@ -510,6 +576,41 @@ bool BreakAllowed(const std::wstring& text, size_t at) {
     if (last == L' ') return NO_START_AFTER_SPACE.find(first) == std::wstring::npos;
     return NO_LINE_START.find(first) == std::wstring::npos && NO_LINE_END.find(last) == std::wstring::npos &&
            !(IsLatin(last) && IsLatin(first)) && !(last == first && (last == L'…' || last == L'―'));
+}
+
+// Where the system has no ICU that knows Indic conjuncts (Wine, a Windows whose ICU predates Unicode 15.1),
+// characters as a reader sees them are found with tables generated from Unicode's data: they agree with every line
+// of Unicode's own test of them, from the same data.
+TEST(LongTexts, CharactersAsAReaderSeesThemAreUnicodesGraphemeClusters) {
+    const std::string data = ReadWholeFile(HostPathForWindows(TESSAVON_GRAPHEME_BREAK_TEST));
+    ASSERT_EQ(data.rfind("# GraphemeBreakTest-", 0), 0u) << "Unicode's GraphemeBreakTest.txt not read";
+    EXPECT_EQ(data.substr(20, data.find(".txt") - 20), GraphemeTablesVersion()) << "tables of another Unicode";
+    std::istringstream lines(data);
+    size_t cases = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line.substr(0, line.find('#')));
+        std::wstring text;
+        std::vector<size_t> ends;  // where each cluster ends, in UTF-16 units
+        for (std::string field; fields >> field;) {
+            if (field == "\xC3\xB7") {  // ÷
+                if (!text.empty()) ends.push_back(text.size());
+            } else if (field != "\xC3\x97") {  // ×
+                const unsigned long code = std::stoul(field, nullptr, 16);
+                if (code >= 0x10000) {
+                    text += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+                    text += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
+                } else {
+                    text += static_cast<wchar_t>(code);
+                }
+            }
+        }
+        if (text.empty()) continue;
+        ++cases;
+        std::vector<size_t> found;
+        for (size_t at = 0; at < text.size();) found.push_back(at = GraphemeClusterEnd(text, at, text.size()));
+        EXPECT_EQ(found, ends) << line;
+    }
+    EXPECT_GT(cases, 500u) << "Unicode's test read only in part";
 }
 
 // The page's own line breaking keeps every character and lets no line run past the width, for words, Japanese, a
@@ -524,15 +625,20 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
     const HGDIOBJ previous = GetCurrentObject(dc, OBJ_FONT);
     const std::wstring latin = L"設定はhttps://example.com/setup-guide.htmlにある。IPアドレス192.168.10.25、"
                                L"料金は3.14ドル、成功率は99.95%、版は2.0.1で、全角の１２３４５とＡＢＣも一語。";
-    const auto [characters, character_starts] = Characters(300);
-    const struct {
+    // Emoji joined by ZWJ into one character as a reader sees it, wider than a line.
+    std::wstring joined = L"\U0001F600";
+    for (int k = 0; k < 20; ++k) joined += L"\u200D\U0001F600";
+    struct Row {
         std::wstring text;
         int narrowest, widest;
         // Rows of break rules: every place line breaking allows is checked, without drawing.
         bool breaks = false;
         // Where the text's characters as a reader sees them start; empty when each unit is one.
         std::vector<bool> starts = {};
-    } rows[] = {
+        // What the lines show, when it is not the text: "…" in place of a character wider than a line.
+        std::wstring shown = {};
+    };
+    std::vector<Row> rows = {
         {Text(ENGLISH, 3000), 700, 700},
         {Text(JAPANESE, 3000, false), 700, 700},
         {Text(L"𠀋", 800, false), 700, 700},
@@ -544,8 +650,15 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
         {latin, 150, 400, true},
         {Text(L"Quelle est la bonne réponse ? Vraiment ! Oui : non ; « ceci » (cela) 質問です ？ 本当 」 そう 。", 600),
          100, 400, true},
-        {characters, 700, 700, false, character_starts},
+        {L"before " + joined + L" after", 100, 130, false, {}, L"before … after"},
+        {Text(L"距離は42\u00A0kmで、1\u2007234\u202F567円。語\u2060語 and 42\u00A0km or 1\u2007234\u202F567", 120), 100, 400,
+         true},
+        {Text(L"字 ー字 ァ字 …字 ‥字 っ字 ゃ", 80), 100, 400, true},
     };
+    for (size_t k = 0; k < CLUSTERS.size(); ++k) {
+        auto [text, starts] = Clustered(CLUSTERS[k], k == 0 ? 300 : 40);
+        rows.push_back({text, k == 0 ? 700 : 250, k == 0 ? 700 : 256, false, starts});
+    }
     for (const auto& row : rows) {
         for (size_t at = 1; row.breaks && at < row.text.size(); ++at) {
             if (LastBreak(row.text, 0, at, row.text.size()) == at) {
@@ -575,6 +688,9 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
                     EXPECT_EQ(NO_START_AFTER_SPACE.find(text[begin]), std::wstring::npos) << "line " << line;
                 }
                 kept += text.substr(begin, end - begin);
+                // What lies between this line and the next, but white space, is left out, "…" in its place.
+                const size_t next = line + 1 < lines.size() ? lines[line + 1].first : text.size();
+                if (!Visible(text.substr(end, next - end)).empty()) kept += ELLIPSIS;
                 EXPECT_EQ(LineStartAt(dc, text, end == begin ? begin : end - 1, width), begin) << "line " << line;
                 if (line > 0) {
                     EXPECT_EQ(LineStartAbove(dc, text, begin, 1, width), lines[line - 1].first);
@@ -594,7 +710,7 @@ TEST(LongTexts, WrappedLinesKeepEveryCharacterWithinTheWidth) {
                 EXPECT_EQ(NO_LINE_END.find(last), std::wstring::npos) << "line " << line << " ends badly";
                 EXPECT_FALSE(last == first && (last == L'…' || last == L'―')) << "line " << line;
             }
-            EXPECT_EQ(Visible(kept), Visible(text));
+            EXPECT_EQ(Visible(kept), Visible(row.shown.empty() ? text : row.shown));
             EXPECT_TRUE(text.size() > 10 || lines.size() == 5u) << "CR LF, CR, LF, U+2028, U+2029 and an empty line";
         }
     // A text judged from its characters' widths to fit the label's lines fits them as the label draws it.
@@ -627,7 +743,7 @@ TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
     ExamWindow exam({MakeQuestion(L"Which one?", {L"Short", url, breaks, emoji}),
                      MakeQuestion(L"And which?", {Text(JAPANESE, 1580, false), code,
                                                   L"first" + std::wstring(500, L'\n') + L"last", Text(L"😀", 2400, false)}),
-                     MakeQuestion(L"Short options")});
+                     MakeQuestion(L"Short options"), ClusteredQuestion(1), ClusteredQuestion(5)});
     const HWND tooltip = TooltipOf(exam.window());
     ASSERT_NE(tooltip, nullptr) << "no tooltip";
     EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 3);
@@ -685,6 +801,24 @@ TEST(LongTexts, AnOptionTooLongForThePageIsShortenedWithATipThatFitsTheScreen) {
             Pump();
         }
     }
+
+    // Options of characters as a reader sees them, too long for the page: their lines, on the page and in the tip,
+    // break only between characters, and the page's "…" follows a whole one.
+    int tips = 0;
+    for (const int q : {3, 4}) {
+        exam.Show(q);
+        const std::vector<std::wstring> lines = DrawnOptionLines(exam.window(), exam.QuestionAt(q));
+        for (int k = 0; k < 4; ++k) {
+            SCOPED_TRACE("question " + std::to_string(q + 1) + ", row " + std::to_string(k + 1));
+            const auto [text, starts] = Clustered(CLUSTERS[((q == 3 ? 1 : 5) + k) % CLUSTERS.size()], 2000);
+            const std::wstring tip = TipOf(exam.window(), exam.Control(IDC_OPTION1 + k));
+            ExpectBrokenBetweenCharacters(lines[k], text, starts);
+            // The longest give up lines first: an option that stays whole has no tip.
+            if (!tip.empty()) ExpectBrokenBetweenCharacters(tip, text, starts);
+            tips += !tip.empty();
+        }
+    }
+    EXPECT_GE(tips, 4) << "too few options shortened to check their tips";
 
     // A click on an option's text, drawn over its row, checks the row.
     RECT text_place = {};
