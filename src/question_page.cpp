@@ -276,7 +276,7 @@ void DrawQuestionLines(const DRAWITEMSTRUCT* item) {
             // A text too long to have its tabs expanded shows each as a space.
             std::wstring line = drawn.text->substr(begin, end - begin);
             std::replace(line.begin(), line.end(), L'\t', L' ');
-            if (LeavesOutCharacter(drawn.text, end, next)) line += ELLIPSIS;
+            if (LeavesOutCharacter(*drawn.text, end, next)) line += ELLIPSIS;
             ExtTextOutW(dc, box.left, y, ETO_CLIPPED, &box, line.data(), static_cast<UINT>(line.size()), nullptr);
             begin = next;
         }
