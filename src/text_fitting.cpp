@@ -41,9 +41,11 @@ std::vector<bool> glyphsLacking;
 // and which of them the font lacks.
 __attribute__((noinline)) void TakeWidthBlock(HDC dc, wchar_t c) {
     if (charWidths.empty()) {
-        charWidths.assign(0x10000, 0);
+        // charWidths last: while it is empty the tables count as not made, so running out of memory on any of them
+        // leaves them to be made again rather than half made.
         widthBlocksTaken.assign(0x10000 / WIDTH_BLOCK, false);
         glyphsLacking.assign(0x10000, false);
+        charWidths.assign(0x10000, 0);
     }
     const size_t block = c / WIDTH_BLOCK;
     if (widthBlocksTaken[block]) return;
