@@ -99,18 +99,17 @@ std::vector<SCRIPT_LOGATTR> SystemBreaks(const std::wstring& text, size_t begin,
     return attributes;
 }
 
-// ICU's character boundaries, as Windows 10 and 11 ship it (icu.dll), loaded on first need like ScriptBreak. Used
-// only when it knows Unicode 15.1 or later, whose clusters keep Indic conjuncts whole (GB9c); an older one (Windows
-// 10's) splits them where the generated tables do not, and Wine has none, so those use the tables. The library is
-// looked for in the system folder only, never in the bank's.
+// ICU's character boundaries, as Windows 10 and 11 ship it (icu.dll), loaded on first need like ScriptBreak: one
+// iterator, made once and handed each text in turn. Used only when it knows Unicode 15.1 or later, whose clusters
+// keep Indic conjuncts whole (GB9c); an older one (Windows 10's) splits them where the generated tables do not, and
+// Wine has none, so those use the tables. The library is looked for in the system folder only, never in the bank's.
 struct CharacterBoundaries {
-    using Open = void*(__cdecl*)(int type, const char* locale, const wchar_t* text, int32_t length, int* status);
+    using SetText = void(__cdecl*)(void* iterator, const wchar_t* text, int32_t length, int* status);
     using Move = int32_t(__cdecl*)(void* iterator, int32_t offset);
-    using Close = void(__cdecl*)(void* iterator);
-    Open open = nullptr;
+    void* iterator = nullptr;
+    SetText set_text = nullptr;
     Move following = nullptr;
     Move preceding = nullptr;
-    Close close = nullptr;
 };
 const CharacterBoundaries* SystemCharacterBoundaries() {
     static const CharacterBoundaries boundaries = [] {
@@ -119,31 +118,33 @@ const CharacterBoundaries* SystemCharacterBoundaries() {
         if (!library) return found;
         const auto get = [&](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(library, name)); };
         using Version = void(__cdecl*)(uint8_t version[4]);
+        using Open = void*(__cdecl*)(int type, const char* locale, const wchar_t* text, int32_t length, int* status);
         const auto unicode_version = reinterpret_cast<Version>(get("u_getUnicodeVersion"));
+        const auto open = reinterpret_cast<Open>(get("ubrk_open"));
         uint8_t version[4] = {};
         if (unicode_version) unicode_version(version);
-        if (version[0] < 15 || (version[0] == 15 && version[1] < 1)) return found;
-        found.open = reinterpret_cast<CharacterBoundaries::Open>(get("ubrk_open"));
+        if (!open || version[0] < 15 || (version[0] == 15 && version[1] < 1)) return found;
+        constexpr int CHARACTER_ITERATOR = 0;  // UBRK_CHARACTER
+        int status = 0;
+        found.iterator = open(CHARACTER_ITERATOR, "", nullptr, 0, &status);
+        if (status > 0) found.iterator = nullptr;
+        found.set_text = reinterpret_cast<CharacterBoundaries::SetText>(get("ubrk_setText"));
         found.following = reinterpret_cast<CharacterBoundaries::Move>(get("ubrk_following"));
         found.preceding = reinterpret_cast<CharacterBoundaries::Move>(get("ubrk_preceding"));
-        found.close = reinterpret_cast<CharacterBoundaries::Close>(get("ubrk_close"));
         return found;
     }();
-    return boundaries.open && boundaries.following && boundaries.preceding && boundaries.close ? &boundaries
-                                                                                                : nullptr;
+    return boundaries.iterator && boundaries.set_text && boundaries.following && boundaries.preceding ? &boundaries
+                                                                                                      : nullptr;
 }
 
 // ICU's boundary before or after `offset` in text[begin, end), measured from `begin`; -1 when ICU cannot tell.
 int32_t SystemBoundary(const std::wstring& text, size_t begin, size_t end, int32_t offset, bool after) {
     const CharacterBoundaries* icu = SystemCharacterBoundaries();
     if (!icu) return -1;
-    constexpr int CHARACTER_ITERATOR = 0;  // UBRK_CHARACTER
     int status = 0;
-    void* iterator = icu->open(CHARACTER_ITERATOR, "", text.data() + begin, static_cast<int32_t>(end - begin), &status);
-    if (!iterator || status > 0) return -1;
-    const int32_t boundary = (after ? icu->following : icu->preceding)(iterator, offset);
-    icu->close(iterator);
-    return boundary;
+    icu->set_text(icu->iterator, text.data() + begin, static_cast<int32_t>(end - begin), &status);
+    if (status > 0) return -1;
+    return (after ? icu->following : icu->preceding)(icu->iterator, offset);
 }
 
 }  // namespace
