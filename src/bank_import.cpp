@@ -7,10 +7,9 @@
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <tuple>
 #include <utility>
-
-#include <nlohmann/json.hpp>
 
 #include "page_layout.h"
 #include "table_header.h"
@@ -39,6 +38,15 @@ std::string Quoted(const std::wstring& text) {
     std::string quoted(1, '"');
     quoted += Utf8FromWide(text.size() > limit ? text.substr(0, limit) + L"…" : text);
     return quoted + '"';
+}
+
+// A cell's text as the bank holds it. A cell is well-formed UTF-8 (the table's text was checked or decoded to it, a
+// workbook's made of XmlLite's UTF-16), so most are decoded directly; one holding a NUL, which the decoding would end
+// at, is left to CellText.
+std::wstring TextOfCell(const std::string& cell) {
+    bool nul = false;
+    std::wstring text = WideFromCheckedUtf8(cell, &nul);
+    return nul ? CellText(cell) : text;
 }
 
 // An answer that reads as one option by its letter, kana or number and as another by its text: which one is meant
@@ -85,7 +93,8 @@ bool AnswerShown(RowsRead& read, const QuestionCells& where, long answer, const 
 long ReadAnswer(RowsRead& read, const std::string& cell, const Question& question, const QuestionCells& where) {
     const size_t count = question.options.size();
     const std::wstring answer = Folded(cell);
-    const std::string forms = AnswerForms(count, read.answers.from_zero);
+    // Said only under an error: most rows' answers are read without it.
+    const auto forms = [&] { return AnswerForms(count, read.answers.from_zero); };
     const auto error = [&](std::string text) {
         const std::string invisible = InvisibleCharacters(cell);
         if (!invisible.empty())
@@ -93,7 +102,7 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
         read.imported.errors.push_back({where.row, where.answer_column, text});
         return -1L;
     };
-    if (answer.empty()) return error("the answer is empty: write the right option as " + forms + ".");
+    if (answer.empty()) return error("the answer is empty: write the right option as " + forms() + ".");
     long label = LabelPosition(answer);
     const long number = label < 0 ? SmallNumber(answer) : -1;
     if (number >= 0) label = read.answers.from_zero ? number : number - 1;
@@ -116,18 +125,18 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
     }
     if (values.size() > 1) {
         return error("the answer \"" + cell + "\" is the text of options " + OptionLetter(values[0]) + " and " +
-                     OptionLetter(values[1]) + ": write the right option as " + forms + ".");
+                     OptionLetter(values[1]) + ": write the right option as " + forms() + ".");
     }
     if (number == 0 && !read.answers.from_zero)
         return error("the answer is 0, but numbers count from 1 here (only a column named correctAnswer counts from "
-                     "0, as the bank does): write the right option as " + forms + ".");
+                     "0, as the bank does): write the right option as " + forms() + ".");
     if (label >= 0) {
         return error("the answer \"" + cell + "\" names option " + OptionLetter(static_cast<size_t>(label)) +
                      ", but this row has " + (count == 1 ? "1 option" : std::to_string(count) + " options") +
-                     ": write the right option as " + forms + ".");
+                     ": write the right option as " + forms() + ".");
     }
     return error("the answer \"" + cell + "\" is not an option's letter, kana, number or text: write the right option "
-                 "as " + forms + ".");
+                 "as " + forms() + ".");
 }
 
 // The candidate's view of the question's texts, known from the cells: said here, at the cell, rather than as the
@@ -142,14 +151,14 @@ void TextWarnings(const Question& question, QuestionCells& where, std::vector<Ta
     const size_t count = question.options.size();
     for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
         const std::wstring& option = question.options[k];
-        const std::string name = "option " + OptionLetter(k);
+        const auto name = [k] { return "option " + OptionLetter(k); };
         if (option.find(L'\0') != std::wstring::npos) {
             warnings.push_back({where.row, where.option_columns[k],
-                                name + " holds a NUL character (U+0000): the exam shows it only up to there. Remove "
+                                name() + " holds a NUL character (U+0000): the exam shows it only up to there. Remove "
                                 "it."});
         } else if (IsBlank(option)) {
             warnings.push_back({where.row, where.option_columns[k],
-                                name + " is blank: the exam shows an empty row for it. Write its text."});
+                                name() + " is blank: the exam shows an empty row for it. Write its text."});
         } else {
             continue;
         }
@@ -201,7 +210,10 @@ bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* 
 // One row as a question, from the cells `columns` names; a row the bank cannot take adds its errors instead.
 void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns) {
     ImportedTable& imported = read.imported;
-    const auto cell = [&](size_t column) { return column && column <= row.cells.size() ? row.cells[column - 1] : ""; };
+    static const std::string empty;
+    const auto cell = [&](size_t column) -> const std::string& {
+        return column && column <= row.cells.size() ? row.cells[column - 1] : empty;
+    };
     QuestionCells where;
     where.row = row.row;
     where.question_column = columns.question;
@@ -212,7 +224,7 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
         where.option_columns.pop_back();
     const size_t errors = imported.errors.size();
     Question question;
-    question.questionText = CellText(cell(columns.question));
+    question.questionText = TextOfCell(cell(columns.question));
     if (IsBlank(question.questionText) && question.questionText.find(L'\0') == std::wstring::npos)
         imported.errors.push_back({row.row, columns.question, "the question is empty: write it, or remove the row."});
     if (where.option_columns.empty()) {
@@ -230,7 +242,8 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
                  "Mend the formula (or write the text itself) and save the table again."});
         }
     }
-    for (const size_t column : where.option_columns) question.options.push_back(CellText(cell(column)));
+    question.options.reserve(where.option_columns.size());
+    for (const size_t column : where.option_columns) question.options.push_back(TextOfCell(cell(column)));
     if (imported.errors.size() != errors) return;
     const long answer = ReadAnswer(read, cell(columns.answer), question, where);
     if (answer == -1 || (answer >= 0 && !AnswerShown(read, where, answer, cell(columns.answer)))) return;
@@ -311,6 +324,91 @@ RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     return {first_column + SHOWN_OPTIONS + 1, "a question, four options and an answer take"};
 }
 
+// A text as a JSON string in UTF-8, handed to `put` a run at a time: escaped as the JSON library escapes it (", \\,
+// \b \f \n \r \t, other control characters as \u00xx), a lone surrogate as U+FFFD as Utf8FromWide gives it. Encoded
+// here rather than through Utf8FromWide and the library's dump, which made two strings of every text in the bank.
+template <class Put>
+void PutAscii(const std::wstring& text, size_t from, size_t to, Put& put) {
+    char run[256];
+    while (from < to) {
+        const size_t n = std::min(to - from, sizeof run);
+        std::copy(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(from + n),
+                  run);
+        put(run, n);
+        from += n;
+    }
+}
+
+template <class Put>
+void JsonString(const std::wstring& text, Put& put) {
+    put("\"", 1);
+    const size_t size = text.size();
+    size_t plain = 0;  // the start of the run of ASCII that needs no escape, handed over whole
+    char bytes[8];
+    for (size_t k = 0; k < size; ++k) {
+        const unsigned c = text[k];
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') continue;
+        if (plain < k) PutAscii(text, plain, k, put);
+        plain = k + 1;
+        size_t n = 0;
+        if (c < 0x80) {
+            const char* escape = c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\b' ? "\\b" : c == '\f' ? "\\f"
+                               : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+            if (escape) {
+                put(escape, 2);
+                continue;
+            }
+            const char hex[] = "0123456789abcdef";
+            const char unicode[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+            put(unicode, 6);
+            continue;
+        }
+        unsigned code = c;
+        if (c >= 0xD800 && c < 0xDC00 && k + 1 < size && text[k + 1] >= 0xDC00 && text[k + 1] < 0xE000) {
+            code = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned>(text[k + 1]) - 0xDC00);
+            plain = ++k + 1;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            code = 0xFFFD;
+        }
+        if (code < 0x800) {
+            bytes[n++] = static_cast<char>(0xC0 | code >> 6);
+        } else if (code < 0x10000) {
+            bytes[n++] = static_cast<char>(0xE0 | code >> 12);
+            bytes[n++] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        } else {
+            bytes[n++] = static_cast<char>(0xF0 | code >> 18);
+            bytes[n++] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        }
+        bytes[n++] = static_cast<char>(0x80 | (code & 0x3F));
+        put(bytes, n);
+    }
+    if (plain < size) PutAscii(text, plain, size, put);
+    put("\"", 1);
+}
+
+// The bank laid out as the sample bank is, handed to `put` a run at a time.
+template <class Put>
+void LayOutBank(const std::vector<Question>& questions, Put& put) {
+    const auto text = [&](const char* literal) { put(literal, std::char_traits<char>::length(literal)); };
+    text("[");
+    for (size_t k = 0; k < questions.size(); ++k) {
+        const Question& question = questions[k];
+        text(k ? ",\n  {\n    \"questionText\": " : "\n  {\n    \"questionText\": ");
+        JsonString(question.questionText, put);
+        text(",\n    \"options\": [");
+        for (size_t n = 0; n < question.options.size(); ++n) {
+            text(n ? ",\n      " : "\n      ");
+            JsonString(question.options[n], put);
+        }
+        text(question.options.empty() ? "],\n" : "\n    ],\n");
+        text("    \"correctAnswer\": ");
+        const std::string answer = std::to_string(question.correctAnswer);
+        put(answer.data(), answer.size());
+        text("\n  }");
+    }
+    text(questions.empty() ? "]\n" : "\n]\n");
+}
 }  // namespace
 
 ImportedTable ImportTable(Table& table) {
@@ -359,25 +457,16 @@ ImportedTable ImportTable(Table& table) {
 }
 
 std::string BankJson(const std::vector<Question>& questions) {
-    // Laid out here, each text quoted by the JSON library: a document of the whole bank would hold every text twice
-    // over, and the library's objects are not safe to unwind when an allocation inside them fails. A string value
-    // made empty and then assigned is, so memory running out ends in std::bad_alloc.
-    const auto quoted = [](const std::wstring& text) {
-        nlohmann::json value(nlohmann::json::value_t::string);
-        value.get_ref<std::string&>() = Utf8FromWide(text);
-        return value.dump();
-    };
-    std::string bank = "[";
-    for (size_t k = 0; k < questions.size(); ++k) {
-        const Question& question = questions[k];
-        bank += k ? ",\n  {\n" : "\n  {\n";
-        bank += "    \"questionText\": " + quoted(question.questionText) + ",\n    \"options\": [";
-        for (size_t n = 0; n < question.options.size(); ++n)
-            bank += (n ? ",\n      " : "\n      ") + quoted(question.options[n]);
-        bank += question.options.empty() ? "],\n" : "\n    ],\n";
-        bank += "    \"correctAnswer\": " + std::to_string(question.correctAnswer) + "\n  }";
-    }
-    return bank + (questions.empty() ? "]\n" : "\n]\n");
+    // Two passes over the texts, the first only counting, so the bank's text is one allocation of its exact size: a
+    // string grown by doubling would hold up to twice the bank, and copy it at every step.
+    size_t length = 0;
+    const auto count = [&](const char*, size_t n) { length += n; };
+    LayOutBank(questions, count);
+    std::string bank;
+    bank.reserve(length);
+    const auto append = [&](const char* bytes, size_t n) { bank.append(bytes, n); };
+    LayOutBank(questions, append);
+    return bank;
 }
 
 std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const BankReport& report) {
@@ -440,12 +529,16 @@ std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const 
     return findings;
 }
 
-TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
-                             const ImportOptions& options) {
+namespace {
+
+// ImportTableBytes, giving back `owned` (the bytes themselves, when the caller gave them) once they are cut into cells.
+TableImport ImportBytes(HDC dc, const std::string& bytes, std::string* owned, const std::string& bank_name,
+                        const ImportOptions& options) {
     TableImport result;
     try {
         Table table =
             LooksLikeWorkbook(bytes) ? ReadWorkbook(bytes, options.sheet) : ReadTable(bytes, options.encoding);
+        if (owned) std::string().swap(*owned);
         result.encoding = table.encoding;
         result.separator = table.separator;
         result.workbook = table.workbook;
@@ -489,6 +582,17 @@ TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string
         // A text longer than a string can be is the same want of memory, as the checker takes it.
     }
     return TooLargeForMemory(result);
+}
+
+}  // namespace
+
+TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
+                             const ImportOptions& options) {
+    return ImportBytes(dc, bytes, nullptr, bank_name, options);
+}
+
+TableImport ImportTableBytes(HDC dc, std::string&& bytes, const std::string& bank_name, const ImportOptions& options) {
+    return ImportBytes(dc, bytes, &bytes, bank_name, options);
 }
 
 std::string PlaceInTable(const TableImport& imported, const TableProblem& problem) {
