@@ -4,6 +4,7 @@
 #include "bank_import.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <new>
 #include <stdexcept>
@@ -324,43 +325,45 @@ RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     return {first_column + SHOWN_OPTIONS + 1, "a question, four options and an answer take"};
 }
 
-// A text as a JSON string in UTF-8, handed to `put` a run at a time: escaped as the JSON library escapes it (", \\,
-// \b \f \n \r \t, other control characters as \u00xx), a lone surrogate as U+FFFD as Utf8FromWide gives it. Encoded
-// here rather than through Utf8FromWide and the library's dump, which made two strings of every text in the bank.
-template <class Put>
-void PutAscii(const std::wstring& text, size_t from, size_t to, Put& put) {
-    char run[256];
-    while (from < to) {
-        const size_t n = std::min(to - from, sizeof run);
-        std::copy(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(from + n),
-                  run);
-        put(run, n);
-        from += n;
-    }
+// Where the bank's text goes: `out` null only counts its length, so the text is one allocation of its exact size (a
+// string grown by doubling would hold up to twice the bank, and copy it at every step).
+struct BankOutput {
+    char* out = nullptr;
+    size_t length = 0;
+};
+
+void Put(BankOutput& output, const char* bytes, size_t n) {
+    if (output.out) std::memcpy(output.out + output.length, bytes, n);
+    output.length += n;
 }
 
-template <class Put>
-void JsonString(const std::wstring& text, Put& put) {
-    put("\"", 1);
+void Put(BankOutput& output, const char* literal) { Put(output, literal, std::strlen(literal)); }
+
+// A text as a JSON string in UTF-8: escaped as the JSON library escapes it (", \, \b \f \n \r \t, other control
+// characters as \u00xx), a lone surrogate as U+FFFD as Utf8FromWide gives it. Encoded here rather than through
+// Utf8FromWide and the library's dump, which made two strings of every text in the bank.
+void PutJsonString(BankOutput& output, const std::wstring& text) {
+    Put(output, "\"", 1);
     const size_t size = text.size();
-    size_t plain = 0;  // the start of the run of ASCII that needs no escape, handed over whole
-    char bytes[8];
+    size_t plain = 0;  // the start of the run of ASCII that needs no escape, copied whole
+    const auto put_plain = [&](size_t end) {
+        if (output.out) {
+            char* to = output.out + output.length;
+            for (size_t k = plain; k < end; ++k) *to++ = static_cast<char>(text[k]);
+        }
+        output.length += end - plain;
+    };
     for (size_t k = 0; k < size; ++k) {
         const unsigned c = text[k];
         if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') continue;
-        if (plain < k) PutAscii(text, plain, k, put);
+        put_plain(k);
         plain = k + 1;
-        size_t n = 0;
         if (c < 0x80) {
             const char* escape = c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\b' ? "\\b" : c == '\f' ? "\\f"
                                : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
-            if (escape) {
-                put(escape, 2);
-                continue;
-            }
             const char hex[] = "0123456789abcdef";
             const char unicode[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            put(unicode, 6);
+            escape ? Put(output, escape, 2) : Put(output, unicode, 6);
             continue;
         }
         unsigned code = c;
@@ -370,6 +373,8 @@ void JsonString(const std::wstring& text, Put& put) {
         } else if (c >= 0xD800 && c < 0xE000) {
             code = 0xFFFD;
         }
+        char bytes[4];
+        size_t n = 0;
         if (code < 0x800) {
             bytes[n++] = static_cast<char>(0xC0 | code >> 6);
         } else if (code < 0x10000) {
@@ -381,34 +386,33 @@ void JsonString(const std::wstring& text, Put& put) {
             bytes[n++] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
         }
         bytes[n++] = static_cast<char>(0x80 | (code & 0x3F));
-        put(bytes, n);
+        Put(output, bytes, n);
     }
-    if (plain < size) PutAscii(text, plain, size, put);
-    put("\"", 1);
+    put_plain(size);
+    Put(output, "\"", 1);
 }
 
-// The bank laid out as the sample bank is, handed to `put` a run at a time.
-template <class Put>
-void LayOutBank(const std::vector<Question>& questions, Put& put) {
-    const auto text = [&](const char* literal) { put(literal, std::char_traits<char>::length(literal)); };
-    text("[");
+// The bank laid out as the sample bank is.
+void PutBank(BankOutput& output, const std::vector<Question>& questions) {
+    Put(output, "[");
     for (size_t k = 0; k < questions.size(); ++k) {
         const Question& question = questions[k];
-        text(k ? ",\n  {\n    \"questionText\": " : "\n  {\n    \"questionText\": ");
-        JsonString(question.questionText, put);
-        text(",\n    \"options\": [");
+        Put(output, k ? ",\n  {\n    \"questionText\": " : "\n  {\n    \"questionText\": ");
+        PutJsonString(output, question.questionText);
+        Put(output, ",\n    \"options\": [");
         for (size_t n = 0; n < question.options.size(); ++n) {
-            text(n ? ",\n      " : "\n      ");
-            JsonString(question.options[n], put);
+            Put(output, n ? ",\n      " : "\n      ");
+            PutJsonString(output, question.options[n]);
         }
-        text(question.options.empty() ? "],\n" : "\n    ],\n");
-        text("    \"correctAnswer\": ");
+        Put(output, question.options.empty() ? "],\n" : "\n    ],\n");
+        Put(output, "    \"correctAnswer\": ");
         const std::string answer = std::to_string(question.correctAnswer);
-        put(answer.data(), answer.size());
-        text("\n  }");
+        Put(output, answer.data(), answer.size());
+        Put(output, "\n  }");
     }
-    text(questions.empty() ? "]\n" : "\n]\n");
+    Put(output, questions.empty() ? "]\n" : "\n]\n");
 }
+
 }  // namespace
 
 ImportedTable ImportTable(Table& table) {
@@ -419,6 +423,9 @@ ImportedTable ImportTable(Table& table) {
     imported.errors = header_columns.errors;
     imported.notes = header_columns.notes;
     if (!imported.errors.empty()) return imported;
+    // A question for each row at most, so neither list is moved as it grows.
+    imported.questions.reserve(table.rows.size());
+    imported.cells.reserve(table.rows.size());
     RowsRead read{imported, {}, table.separator, table.workbook};
     read.answers.from_zero = header_columns.from_zero;
     const size_t first_column = header_columns.numbered ? 2 : 1;
@@ -457,15 +464,11 @@ ImportedTable ImportTable(Table& table) {
 }
 
 std::string BankJson(const std::vector<Question>& questions) {
-    // Two passes over the texts, the first only counting, so the bank's text is one allocation of its exact size: a
-    // string grown by doubling would hold up to twice the bank, and copy it at every step.
-    size_t length = 0;
-    const auto count = [&](const char*, size_t n) { length += n; };
-    LayOutBank(questions, count);
-    std::string bank;
-    bank.reserve(length);
-    const auto append = [&](const char* bytes, size_t n) { bank.append(bytes, n); };
-    LayOutBank(questions, append);
+    BankOutput counted;
+    PutBank(counted, questions);
+    std::string bank(counted.length, '\0');
+    BankOutput output{&bank[0]};
+    PutBank(output, questions);
     return bank;
 }
 
