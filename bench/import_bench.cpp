@@ -1,9 +1,12 @@
 // The importer's benchmark behind `make bench` (driven by scripts/import-bench.sh, which then times Python's csv and
 // json modules on the same tables): writes tables of 1,000, 10,000 and 100,000 generated questions (and, with
 // --large, about 100 MB of short rows) into the working folder, runs the real tessavon-import.exe on each in fresh
-// processes, and reports the median time and the importer's peak memory as a multiple of the table's size. Then it
-// times the import's stages in its own process on the same tables, to show where the time goes.
-// Its figures for the script go to importer.txt: one line per table, "FILE ROWS BYTES MS PEAK_BYTES".
+// processes, in turn with tessavon-check.exe on the bank it wrote, and reports the median times and the importer's peak
+// memory as a multiple of the table's size. Then it times the import's stages in its own process on the same tables,
+// to show where the time goes. `--workbook XLSX CSV` (the script makes both) times the importer on a workbook and on
+// its CSV in turn, and where ReadWorkbook's time goes: inflating, XmlLite, the cells.
+// Its figures for the script go to importer.txt: one line per table, "FILE ROWS BYTES MS PEAK_BYTES CHECK_MS".
+// TESSAVON_BENCH_OTHER_IMPORT_EXE names another build's importer to run in turn with this one.
 #include <windows.h>
 #include <psapi.h>
 
@@ -137,8 +140,15 @@ ImporterRun RunProgram(std::wstring command) {
     return run;
 }
 
-ImporterRun RunImporter(const std::wstring& table) {
-    return RunProgram(L"\"" + BuiltExe(L"tessavon-import.exe") + L"\" -o bench-bank.json \"" + table + L"\"");
+ImporterRun RunImporter(const std::wstring& table, const std::wstring& exe = BuiltExe(L"tessavon-import.exe")) {
+    return RunProgram(L"\"" + exe + L"\" -o bench-bank.json \"" + table + L"\"");
+}
+
+// Another build's importer (TESSAVON_BENCH_OTHER_IMPORT_EXE), run in turn with this one to compare the two as a ratio
+// within one run; empty when none is given.
+std::wstring OtherImporter() {
+    const wchar_t* other = _wgetenv(L"TESSAVON_BENCH_OTHER_IMPORT_EXE");
+    return other ? other : L"";
 }
 
 // The checker alone on the bank the importer wrote: the part of the import that is the exam's page measuring.
@@ -301,8 +311,15 @@ int main(int argc, char** argv) {
         if (!WriteWholeFile(c.file, c.bytes)) return 1;
         const size_t size = c.bytes.size();
         std::string().swap(c.bytes);
-        const std::vector<Figures> runs =
-            InTurn({[&] { return RunImporter(c.file); }, [] { return RunChecker(); }}, c.rows > 100000 ? 1 : RUNS);
+        std::vector<std::function<ImporterRun()>> programs = {[&] { return RunImporter(c.file); },
+                                                               [] { return RunChecker(); }};
+        const std::wstring other = OtherImporter();
+        if (!other.empty()) programs.push_back([&] { return RunImporter(c.file, other); });
+        const std::vector<Figures> runs = InTurn(programs, c.rows > 100000 ? 1 : RUNS);
+        if (!other.empty()) {
+            std::printf("%-22s the other importer: %.0f ms, peak %.0f MB; this one takes %.2fx its time\n", "",
+                        runs[2].ms, static_cast<double>(runs[2].peak) / 1048576.0, runs[0].ms / runs[2].ms);
+        }
         const double ms = runs[0].ms;
         const double mb = 1048576.0;
         std::printf("%-22s %9zu %9.1f %10.0f %10.1f %9.0f %11.1fx %10.0f %9.0f%s\n", WideToUtf8(c.file).c_str(),

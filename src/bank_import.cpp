@@ -50,6 +50,13 @@ std::wstring TextOfCell(const std::string& cell) {
     return nul ? CellText(cell) : text;
 }
 
+// Whether Folded(cell) is empty, without making it for the cells that start with a visible ASCII character, which
+// folding never removes: most cells, asked of several times a row.
+bool FoldsEmpty(const std::string& cell) {
+    if (!cell.empty() && cell[0] > ' ' && cell[0] < '\x7F') return false;
+    return Folded(cell).empty();
+}
+
 // An answer that reads as one option by its letter, kana or number and as another by its text: which one is meant
 // is up to the rest of the column.
 struct OpenAnswer {
@@ -192,10 +199,10 @@ std::string SeparatorName(char separator) {
 // moves every cell after it one column on, the answer too.
 bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* whose) {
     size_t beyond = width;
-    while (beyond < row.cells.size() && Folded(row.cells[beyond]).empty()) ++beyond;
+    while (beyond < row.cells.size() && FoldsEmpty(row.cells[beyond])) ++beyond;
     if (beyond >= row.cells.size()) return true;
     size_t used = row.cells.size();
-    while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
+    while (used > 0 && FoldsEmpty(row.cells[used - 1])) --used;
     const std::string cause =
         read.workbook ? " Move the cell into a column of its own, or remove it."
                       : " An unquoted " + SeparatorName(read.separator) + " in a cell before it is the likely cause: " +
@@ -221,7 +228,7 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
     where.answer_column = columns.answer;
     where.option_columns = columns.options;
     // Options left empty at the end are options this question does not have.
-    while (!where.option_columns.empty() && Folded(cell(where.option_columns.back())).empty())
+    while (!where.option_columns.empty() && FoldsEmpty(cell(where.option_columns.back())))
         where.option_columns.pop_back();
     const size_t errors = imported.errors.size();
     Question question;
@@ -233,16 +240,15 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
                                    "the row has no options: write them, or remove the row."});
         return;
     }
-    std::vector<size_t> text_columns = {columns.question};
-    text_columns.insert(text_columns.end(), where.option_columns.begin(), where.option_columns.end());
-    for (const size_t column : text_columns) {
-        if (IsErrorValue(cell(column))) {
-            imported.errors.push_back(
-                {row.row, column,
-                 "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. "
-                 "Mend the formula (or write the text itself) and save the table again."});
-        }
-    }
+    const auto error_value = [&](size_t column) {
+        if (!IsErrorValue(cell(column))) return;
+        imported.errors.push_back(
+            {row.row, column,
+             "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. Mend the "
+             "formula (or write the text itself) and save the table again."});
+    };
+    error_value(columns.question);
+    for (const size_t column : where.option_columns) error_value(column);
     question.options.reserve(where.option_columns.size());
     for (const size_t column : where.option_columns) question.options.push_back(TextOfCell(cell(column)));
     if (imported.errors.size() != errors) return;
@@ -314,7 +320,7 @@ RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     std::map<size_t, size_t> rows_of_width;
     for (size_t k = first; k < table.rows.size(); ++k) {
         size_t used = table.rows[k].cells.size();
-        while (used > 0 && Folded(table.rows[k].cells[used - 1]).empty()) --used;
+        while (used > 0 && FoldsEmpty(table.rows[k].cells[used - 1])) --used;
         ++rows_of_width[used];
     }
     size_t usual = 0, most = 0;
@@ -438,7 +444,7 @@ ImportedTable ImportTable(Table& table) {
         } else if (WithinWidth(read, row, usual.width, usual.whose)) {
             // Without a header: the question, the options, and the answer in the row's last cell that holds anything.
             size_t used = row.cells.size();
-            while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
+            while (used > 0 && FoldsEmpty(row.cells[used - 1])) --used;
             if (used < first_column + 2) {
                 imported.errors.push_back(
                     {row.row, used + 1,
