@@ -4,13 +4,13 @@
 #include "bank_import.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <tuple>
 #include <utility>
-
-#include <nlohmann/json.hpp>
 
 #include "page_layout.h"
 #include "table_header.h"
@@ -39,6 +39,22 @@ std::string Quoted(const std::wstring& text) {
     std::string quoted(1, '"');
     quoted += Utf8FromWide(text.size() > limit ? text.substr(0, limit) + L"…" : text);
     return quoted + '"';
+}
+
+// A cell's text as the bank holds it. A cell is well-formed UTF-8 (the table's text was checked or decoded to it, a
+// workbook's made of XmlLite's UTF-16), so most are decoded directly; one holding a NUL, which the decoding would end
+// at, is left to CellText.
+std::wstring TextOfCell(const std::string& cell) {
+    bool nul = false;
+    std::wstring text = WideFromCheckedUtf8(cell, &nul);
+    return nul ? CellText(cell) : text;
+}
+
+// Whether Folded(cell) is empty, without making it for the cells that start with a visible ASCII character, which
+// folding never removes: most cells, asked of several times a row.
+bool FoldsEmpty(const std::string& cell) {
+    if (!cell.empty() && cell[0] > ' ' && cell[0] < '\x7F') return false;
+    return Folded(cell).empty();
 }
 
 // An answer that reads as one option by its letter, kana or number and as another by its text: which one is meant
@@ -85,7 +101,8 @@ bool AnswerShown(RowsRead& read, const QuestionCells& where, long answer, const 
 long ReadAnswer(RowsRead& read, const std::string& cell, const Question& question, const QuestionCells& where) {
     const size_t count = question.options.size();
     const std::wstring answer = Folded(cell);
-    const std::string forms = AnswerForms(count, read.answers.from_zero);
+    // Said only under an error: most rows' answers are read without it.
+    const auto forms = [&] { return AnswerForms(count, read.answers.from_zero); };
     const auto error = [&](std::string text) {
         const std::string invisible = InvisibleCharacters(cell);
         if (!invisible.empty())
@@ -93,7 +110,7 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
         read.imported.errors.push_back({where.row, where.answer_column, text});
         return -1L;
     };
-    if (answer.empty()) return error("the answer is empty: write the right option as " + forms + ".");
+    if (answer.empty()) return error("the answer is empty: write the right option as " + forms() + ".");
     long label = LabelPosition(answer);
     const long number = label < 0 ? SmallNumber(answer) : -1;
     if (number >= 0) label = read.answers.from_zero ? number : number - 1;
@@ -116,18 +133,18 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
     }
     if (values.size() > 1) {
         return error("the answer \"" + cell + "\" is the text of options " + OptionLetter(values[0]) + " and " +
-                     OptionLetter(values[1]) + ": write the right option as " + forms + ".");
+                     OptionLetter(values[1]) + ": write the right option as " + forms() + ".");
     }
     if (number == 0 && !read.answers.from_zero)
         return error("the answer is 0, but numbers count from 1 here (only a column named correctAnswer counts from "
-                     "0, as the bank does): write the right option as " + forms + ".");
+                     "0, as the bank does): write the right option as " + forms() + ".");
     if (label >= 0) {
         return error("the answer \"" + cell + "\" names option " + OptionLetter(static_cast<size_t>(label)) +
                      ", but this row has " + (count == 1 ? "1 option" : std::to_string(count) + " options") +
-                     ": write the right option as " + forms + ".");
+                     ": write the right option as " + forms() + ".");
     }
     return error("the answer \"" + cell + "\" is not an option's letter, kana, number or text: write the right option "
-                 "as " + forms + ".");
+                 "as " + forms() + ".");
 }
 
 // The candidate's view of the question's texts, known from the cells: said here, at the cell, rather than as the
@@ -142,14 +159,14 @@ void TextWarnings(const Question& question, QuestionCells& where, std::vector<Ta
     const size_t count = question.options.size();
     for (size_t k = 0; k < std::min(count, SHOWN_OPTIONS); ++k) {
         const std::wstring& option = question.options[k];
-        const std::string name = "option " + OptionLetter(k);
+        const auto name = [k] { return "option " + OptionLetter(k); };
         if (option.find(L'\0') != std::wstring::npos) {
             warnings.push_back({where.row, where.option_columns[k],
-                                name + " holds a NUL character (U+0000): the exam shows it only up to there. Remove "
+                                name() + " holds a NUL character (U+0000): the exam shows it only up to there. Remove "
                                 "it."});
         } else if (IsBlank(option)) {
             warnings.push_back({where.row, where.option_columns[k],
-                                name + " is blank: the exam shows an empty row for it. Write its text."});
+                                name() + " is blank: the exam shows an empty row for it. Write its text."});
         } else {
             continue;
         }
@@ -182,10 +199,10 @@ std::string SeparatorName(char separator) {
 // moves every cell after it one column on, the answer too.
 bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* whose) {
     size_t beyond = width;
-    while (beyond < row.cells.size() && Folded(row.cells[beyond]).empty()) ++beyond;
+    while (beyond < row.cells.size() && FoldsEmpty(row.cells[beyond])) ++beyond;
     if (beyond >= row.cells.size()) return true;
     size_t used = row.cells.size();
-    while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
+    while (used > 0 && FoldsEmpty(row.cells[used - 1])) --used;
     const std::string cause =
         read.workbook ? " Move the cell into a column of its own, or remove it."
                       : " An unquoted " + SeparatorName(read.separator) + " in a cell before it is the likely cause: " +
@@ -201,18 +218,21 @@ bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* 
 // One row as a question, from the cells `columns` names; a row the bank cannot take adds its errors instead.
 void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns) {
     ImportedTable& imported = read.imported;
-    const auto cell = [&](size_t column) { return column && column <= row.cells.size() ? row.cells[column - 1] : ""; };
+    static const std::string empty;
+    const auto cell = [&](size_t column) -> const std::string& {
+        return column && column <= row.cells.size() ? row.cells[column - 1] : empty;
+    };
     QuestionCells where;
     where.row = row.row;
     where.question_column = columns.question;
     where.answer_column = columns.answer;
     where.option_columns = columns.options;
     // Options left empty at the end are options this question does not have.
-    while (!where.option_columns.empty() && Folded(cell(where.option_columns.back())).empty())
+    while (!where.option_columns.empty() && FoldsEmpty(cell(where.option_columns.back())))
         where.option_columns.pop_back();
     const size_t errors = imported.errors.size();
     Question question;
-    question.questionText = CellText(cell(columns.question));
+    question.questionText = TextOfCell(cell(columns.question));
     if (IsBlank(question.questionText) && question.questionText.find(L'\0') == std::wstring::npos)
         imported.errors.push_back({row.row, columns.question, "the question is empty: write it, or remove the row."});
     if (where.option_columns.empty()) {
@@ -220,17 +240,17 @@ void ImportRow(RowsRead& read, const TableRow& row, const TableColumns& columns)
                                    "the row has no options: write them, or remove the row."});
         return;
     }
-    std::vector<size_t> text_columns = {columns.question};
-    text_columns.insert(text_columns.end(), where.option_columns.begin(), where.option_columns.end());
-    for (const size_t column : text_columns) {
-        if (IsErrorValue(cell(column))) {
-            imported.errors.push_back(
-                {row.row, column,
-                 "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. "
-                 "Mend the formula (or write the text itself) and save the table again."});
-        }
-    }
-    for (const size_t column : where.option_columns) question.options.push_back(CellText(cell(column)));
+    const auto error_value = [&](size_t column) {
+        if (!IsErrorValue(cell(column))) return;
+        imported.errors.push_back(
+            {row.row, column,
+             "the cell holds \"" + cell(column) + "\", a spreadsheet's error value: the formula here failed. Mend the "
+             "formula (or write the text itself) and save the table again."});
+    };
+    error_value(columns.question);
+    for (const size_t column : where.option_columns) error_value(column);
+    question.options.reserve(where.option_columns.size());
+    for (const size_t column : where.option_columns) question.options.push_back(TextOfCell(cell(column)));
     if (imported.errors.size() != errors) return;
     const long answer = ReadAnswer(read, cell(columns.answer), question, where);
     if (answer == -1 || (answer >= 0 && !AnswerShown(read, where, answer, cell(columns.answer)))) return;
@@ -300,7 +320,7 @@ RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     std::map<size_t, size_t> rows_of_width;
     for (size_t k = first; k < table.rows.size(); ++k) {
         size_t used = table.rows[k].cells.size();
-        while (used > 0 && Folded(table.rows[k].cells[used - 1]).empty()) --used;
+        while (used > 0 && FoldsEmpty(table.rows[k].cells[used - 1])) --used;
         ++rows_of_width[used];
     }
     size_t usual = 0, most = 0;
@@ -309,6 +329,94 @@ RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     }
     if (most >= 2) return {usual, "most rows have"};
     return {first_column + SHOWN_OPTIONS + 1, "a question, four options and an answer take"};
+}
+
+// Where the bank's text goes: `out` null only counts its length, so the text is one allocation of its exact size (a
+// string grown by doubling would hold up to twice the bank, and copy it at every step).
+struct BankOutput {
+    char* out = nullptr;
+    size_t length = 0;
+};
+
+void Put(BankOutput& output, const char* bytes, size_t n) {
+    if (output.out) std::memcpy(output.out + output.length, bytes, n);
+    output.length += n;
+}
+
+void Put(BankOutput& output, const char* literal) { Put(output, literal, std::strlen(literal)); }
+
+// A text as a JSON string in UTF-8: escaped as the JSON library escapes it (", \, \b \f \n \r \t, other control
+// characters as \u00xx), a lone surrogate as U+FFFD as Utf8FromWide gives it. Encoded here rather than through
+// Utf8FromWide and the library's dump, which made two strings of every text in the bank.
+void PutJsonString(BankOutput& output, const std::wstring& text) {
+    Put(output, "\"", 1);
+    const size_t size = text.size();
+    size_t plain = 0;  // the start of the run of ASCII that needs no escape, copied whole
+    const auto put_plain = [&](size_t end) {
+        if (output.out) {
+            char* to = output.out + output.length;
+            for (size_t k = plain; k < end; ++k) *to++ = static_cast<char>(text[k]);
+        }
+        output.length += end - plain;
+    };
+    for (size_t k = 0; k < size; ++k) {
+        const unsigned c = text[k];
+        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') continue;
+        put_plain(k);
+        plain = k + 1;
+        if (c < 0x80) {
+            const char* escape = c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == '\b' ? "\\b" : c == '\f' ? "\\f"
+                               : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : nullptr;
+            const char hex[] = "0123456789abcdef";
+            const char unicode[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+            escape ? Put(output, escape, 2) : Put(output, unicode, 6);
+            continue;
+        }
+        unsigned code = c;
+        if (c >= 0xD800 && c < 0xDC00 && k + 1 < size && text[k + 1] >= 0xDC00 && text[k + 1] < 0xE000) {
+            code = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned>(text[k + 1]) - 0xDC00);
+            plain = ++k + 1;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            code = 0xFFFD;
+        }
+        char bytes[4];
+        size_t n = 0;
+        if (code < 0x800) {
+            bytes[n++] = static_cast<char>(0xC0 | code >> 6);
+        } else if (code < 0x10000) {
+            bytes[n++] = static_cast<char>(0xE0 | code >> 12);
+            bytes[n++] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        } else {
+            bytes[n++] = static_cast<char>(0xF0 | code >> 18);
+            bytes[n++] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+            bytes[n++] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        }
+        bytes[n++] = static_cast<char>(0x80 | (code & 0x3F));
+        Put(output, bytes, n);
+    }
+    put_plain(size);
+    Put(output, "\"", 1);
+}
+
+// The bank laid out as the sample bank is.
+void PutBank(BankOutput& output, const std::vector<Question>& questions) {
+    Put(output, "[");
+    for (size_t k = 0; k < questions.size(); ++k) {
+        const Question& question = questions[k];
+        Put(output, k ? ",\n  {\n    \"questionText\": " : "\n  {\n    \"questionText\": ");
+        PutJsonString(output, question.questionText);
+        Put(output, ",\n    \"options\": [");
+        for (size_t n = 0; n < question.options.size(); ++n) {
+            Put(output, n ? ",\n      " : "\n      ");
+            PutJsonString(output, question.options[n]);
+        }
+        Put(output, question.options.empty() ? "],\n" : "\n    ],\n");
+        Put(output, "    \"correctAnswer\": ");
+        const std::string answer = std::to_string(question.correctAnswer);
+        Put(output, answer.data(), answer.size());
+        Put(output, "\n  }");
+    }
+    Put(output, questions.empty() ? "]\n" : "\n]\n");
 }
 
 }  // namespace
@@ -321,6 +429,9 @@ ImportedTable ImportTable(Table& table) {
     imported.errors = header_columns.errors;
     imported.notes = header_columns.notes;
     if (!imported.errors.empty()) return imported;
+    // A question for each row at most, so neither list is moved as it grows.
+    imported.questions.reserve(table.rows.size());
+    imported.cells.reserve(table.rows.size());
     RowsRead read{imported, {}, table.separator, table.workbook};
     read.answers.from_zero = header_columns.from_zero;
     const size_t first_column = header_columns.numbered ? 2 : 1;
@@ -333,7 +444,7 @@ ImportedTable ImportTable(Table& table) {
         } else if (WithinWidth(read, row, usual.width, usual.whose)) {
             // Without a header: the question, the options, and the answer in the row's last cell that holds anything.
             size_t used = row.cells.size();
-            while (used > 0 && Folded(row.cells[used - 1]).empty()) --used;
+            while (used > 0 && FoldsEmpty(row.cells[used - 1])) --used;
             if (used < first_column + 2) {
                 imported.errors.push_back(
                     {row.row, used + 1,
@@ -359,25 +470,12 @@ ImportedTable ImportTable(Table& table) {
 }
 
 std::string BankJson(const std::vector<Question>& questions) {
-    // Laid out here, each text quoted by the JSON library: a document of the whole bank would hold every text twice
-    // over, and the library's objects are not safe to unwind when an allocation inside them fails. A string value
-    // made empty and then assigned is, so memory running out ends in std::bad_alloc.
-    const auto quoted = [](const std::wstring& text) {
-        nlohmann::json value(nlohmann::json::value_t::string);
-        value.get_ref<std::string&>() = Utf8FromWide(text);
-        return value.dump();
-    };
-    std::string bank = "[";
-    for (size_t k = 0; k < questions.size(); ++k) {
-        const Question& question = questions[k];
-        bank += k ? ",\n  {\n" : "\n  {\n";
-        bank += "    \"questionText\": " + quoted(question.questionText) + ",\n    \"options\": [";
-        for (size_t n = 0; n < question.options.size(); ++n)
-            bank += (n ? ",\n      " : "\n      ") + quoted(question.options[n]);
-        bank += question.options.empty() ? "],\n" : "\n    ],\n";
-        bank += "    \"correctAnswer\": " + std::to_string(question.correctAnswer) + "\n  }";
-    }
-    return bank + (questions.empty() ? "]\n" : "\n]\n");
+    BankOutput counted;
+    PutBank(counted, questions);
+    std::string bank(counted.length, '\0');
+    BankOutput output{&bank[0]};
+    PutBank(output, questions);
+    return bank;
 }
 
 std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const BankReport& report) {
@@ -440,12 +538,16 @@ std::vector<ImportMessage> FindingsInTable(const ImportedTable& imported, const 
     return findings;
 }
 
-TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
-                             const ImportOptions& options) {
+namespace {
+
+// ImportTableBytes, giving back `owned` (the bytes themselves, when the caller gave them) once they are cut into cells.
+TableImport ImportBytes(HDC dc, const std::string& bytes, std::string* owned, const std::string& bank_name,
+                        const ImportOptions& options) {
     TableImport result;
     try {
         Table table =
             LooksLikeWorkbook(bytes) ? ReadWorkbook(bytes, options.sheet) : ReadTable(bytes, options.encoding);
+        if (owned) std::string().swap(*owned);
         result.encoding = table.encoding;
         result.separator = table.separator;
         result.workbook = table.workbook;
@@ -489,6 +591,17 @@ TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string
         // A text longer than a string can be is the same want of memory, as the checker takes it.
     }
     return TooLargeForMemory(result);
+}
+
+}  // namespace
+
+TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
+                             const ImportOptions& options) {
+    return ImportBytes(dc, bytes, nullptr, bank_name, options);
+}
+
+TableImport ImportTableBytes(HDC dc, std::string&& bytes, const std::string& bank_name, const ImportOptions& options) {
+    return ImportBytes(dc, bytes, &bytes, bank_name, options);
 }
 
 std::string PlaceInTable(const TableImport& imported, const TableProblem& problem) {

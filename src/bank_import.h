@@ -83,6 +83,9 @@ struct ImportOptions {
 // is one error of the whole file, whatever stage ran out.
 TableImport ImportTableBytes(HDC dc, const std::string& bytes, const std::string& bank_name,
                              const ImportOptions& options = {});
+// The same, giving back the bytes' memory once they are cut into cells, so an import holds its file only that long.
+TableImport ImportTableBytes(HDC dc, std::string&& bytes, const std::string& bank_name,
+                             const ImportOptions& options = {});
 
 // Where `problem` is, as the spreadsheet shows it: "row 7, column C "Option B"", or in a workbook "cell C7 "Option
 // B"" (the column's header name when it has one); "row 7" for a whole row; empty for the whole file.

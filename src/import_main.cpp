@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "bank_check.h"
 #include "bank_import.h"
@@ -122,9 +123,8 @@ int Import(const std::wstring& path, const std::wstring& output, const ImportOpt
         return STATUS_UNREADABLE;
     }
     const HDC dc = NewCheckingDc();
-    const TableImport imported = ImportTableBytes(dc, table.bytes, output_name, options);
+    const TableImport imported = ImportTableBytes(dc, std::move(table.bytes), output_name, options);
     DeleteDC(dc);
-    std::string().swap(table.bytes);
     std::string text;
     if (!imported.encoding.empty()) text += ReadAsLine(name, imported);
     for (const ImportMessage& message : imported.messages) text += MessageLine(name, imported, message);

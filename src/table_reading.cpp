@@ -38,14 +38,17 @@ size_t LineEnd(std::string_view text, size_t at, bool cr_rows) {
 }
 
 // Where text without quotes that starts at `at` ends: at the next separator or line end, or at the end of the text.
+// A loop of three comparisons: find_first_of looks each byte up in its set of stops with a call of its own, which
+// made cutting the cells a third of the import.
 size_t UnquotedEnd(std::string_view text, size_t at, Dialect dialect) {
-    const char stops[] = {dialect.separator, '\n', '\r'};
-    while (true) {
-        at = text.find_first_of(std::string_view(stops, sizeof stops), at);
-        if (at == std::string_view::npos) return text.size();
-        if (LineEnd(text, at, dialect.cr_rows) || text[at] != '\r') return at;
-        ++at;
+    const char* const data = text.data();
+    const size_t size = text.size();
+    for (; at < size; ++at) {
+        const char c = data[at];
+        if (c != dialect.separator && c != '\n' && c != '\r') continue;
+        if (LineEnd(text, at, dialect.cr_rows) || c != '\r') return at;
     }
+    return size;
 }
 
 // Reads the cell that starts at `at`, its text into `cell` when one is given. A cell that starts with a quote ends at
@@ -66,7 +69,8 @@ CellEnd ReadCell(std::string_view text, size_t at, Dialect dialect, std::string*
         if (cell) {
             cell->reserve(close - at - 1);
             for (size_t from = at + 1; from < close;) {
-                const size_t special = std::min(close, text.find_first_of("\"\r", from));
+                size_t special = from;
+                while (special < close && text[special] != '"' && text[special] != '\r') ++special;
                 cell->append(text.data() + from, special - from);
                 if (special == close) break;
                 const bool cr_lf = text[special] == '\r' && text[special + 1] == '\n';

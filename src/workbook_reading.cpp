@@ -89,6 +89,8 @@ void PutCell(Sheet& sheet, size_t row, size_t column, std::string text) {
     }
     if (sheet.rows.empty() || sheet.rows.back().row < row) {
         sheet.rows.push_back({row, {}});
+        // As wide as the rows before, most likely: the row's cells are not moved as each is added.
+        sheet.rows.back().cells.reserve(sheet.width);
     } else if (sheet.rows.back().row > row) {
         sheet.absurd = "the sheet's rows are out of order, as no spreadsheet writes them: open the workbook in the "
                        "spreadsheet and save it again";
