@@ -239,6 +239,14 @@ TEST(WorkbookReading, EverySheetReadsAsItsOwnCsvSave) {
         "<table:covered-table-cell><text:p>hidden by the merge</text:p></table:covered-table-cell></table:table-row>"
         "<table:table-row table:number-rows-repeated=\"1048569\"><table:table-cell table:number-columns-repeated="
         "\"1024\"/></table:table-row>";
+    // Japanese texts long enough that the XML reader takes the part in several blocks: a character of three bytes
+    // falls across the end of a block somewhere among them (a trial's 150-question workbook had three so cut).
+    std::string long_rows, long_csv;
+    for (int i = 0; i < 300; ++i) {
+        const std::string text = std::to_string(i) + "：情報セキュリティの三要素はどれか。";
+        long_rows += "<table:table-row>" + OdsCell(text) + "</table:table-row>";
+        long_csv += text + "\n";
+    }
     const struct {
         const char* what;
         std::string bytes;
@@ -265,6 +273,12 @@ TEST(WorkbookReading, EverySheetReadsAsItsOwnCsvSave) {
          Ods({{"Questions", ods_rows}}), "",
          "question,A,\"first\nsec   ond\tx\ny link\",shown\n,,,\n,,,\n1.00,1.00,merged,\n1.00,1.00,merged,\n",
          "sheet \"Questions\" (1 of 1) of the .ods workbook"},
+        {"xlsx: a line break and a tab written as character references, as LibreOffice Calc saves them",
+         Xlsx({{"Questions", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"}},
+              "<si><t>Line one&#10;Line two&#9;end</t></si>"),
+         "", "\"Line one\nLine two\tend\"\n", "sheet \"Questions\" (1 of 1) of the .xlsx workbook"},
+        {"ods: Japanese texts over many blocks of the XML reader, no character cut between two blocks",
+         Ods({{"Questions", long_rows}}), "", long_csv, "sheet \"Questions\" (1 of 1) of the .ods workbook"},
         {"ods: the second sheet by number", Ods({{"A", "<table:table-row>" + OdsCell("x") + "</table:table-row>"},
                                                 {"B", "<table:table-row>" + OdsCell("y") + OdsCell("z") +
                                                       "</table:table-row>"}}),
