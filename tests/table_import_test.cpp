@@ -375,6 +375,15 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
          {"2:6: error: the answer*U+00A0 NO-BREAK SPACE, U+200B ZERO WIDTH SPACE*"}},
         {"a spreadsheet's error value where a text should be", "question,A,B,C,D,answer\nQ,#N/A,b,c,d,B\n",
          {"2:2: error: the cell holds \"#N/A\", a spreadsheet's error value*formula*"}},
+        // Found in a teacher's trial: an unquoted comma whose row leaves its explanation empty is as wide as the
+        // header, so the moved cells read as a question "Which is largest: 1" with option A " 2 or 3?".
+        {"an unquoted comma in a question moving the answer into an empty explanation column",
+         "question,A,B,C,D,answer,explanation\nQ,a,b,c,d,B,why\nWhich is largest: 1, 2 or 3?,1,2,3,4,C,\n",
+         {"1:7: note: column G \"explanation\" is left out*", "3:*: error: *comma*"}},
+        // Found in a trial: the number 2026 was said as the column letters "option BYX".
+        {"an answer that is a number far beyond the options, said as that number",
+         "question,A,B,C,D,answer\nQ,a,b,c,d,2026\n",
+         {"2:6: error: the answer \"2026\" *2026*, but this row has 4 options*"}},
         {"a fifth option as the answer, which the exam never shows", "question,A,B,C,D,E,answer\nQ,a,b,c,d,e,E\n",
          {"2:7: error: the answer \"E\" is option E, but the exam shows only the first four options*"}},
     };
