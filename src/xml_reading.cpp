@@ -36,6 +36,47 @@ void AssignUtf8(std::string& out, const WCHAR* text, UINT length) {
     WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
 }
 
+// The part as the reader is given it: every character beyond ASCII written as a character reference, and the
+// references to tab, LF and CR written as those characters. Wine's reader decodes the part a block at a time and
+// turned a character cut between two blocks into U+FFFD; it also read a reference to a line break or a tab as a
+// space. Both forms mean the same text to any reader, so the part reads the same on Windows. Attribute values, where
+// a literal line break would be read as a space, hold only names and numbers in a workbook; a CDATA section, where
+// a reference is not one, is left as it is.
+std::string ForTheReader(const std::string& bytes) {
+    if (bytes.find("<![CDATA[") != std::string::npos) return bytes;
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (size_t at = 0; at < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        if (lead >= 0x80) {
+            // Well-formed UTF-8, checked by the caller.
+            const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            char32_t code = lead & (0x7F >> length);
+            for (size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(bytes[at + k]) & 0x3F);
+            char reference[16];
+            std::snprintf(reference, sizeof reference, "&#x%X;", static_cast<unsigned>(code));
+            out += reference;
+            at += length;
+        } else if (bytes[at] == '&' && bytes[at + 1] == '#') {
+            const size_t end = bytes.find(';', at);
+            const std::string name = bytes.substr(at + 2, end == std::string::npos ? 0 : end - at - 2);
+            const char literal = name == "10" || name == "xA" || name == "xa" || name == "x0A" || name == "x0a" ? '\n'
+                                 : name == "9" || name == "x9" || name == "x09"                                  ? '\t'
+                                 : name == "13" || name == "xD" || name == "xd" || name == "x0D" || name == "x0d" ? '\r'
+                                                                                                                   : 0;
+            if (literal) {
+                out += literal;
+                at = end + 1;
+            } else {
+                out += bytes[at++];
+            }
+        } else {
+            out += bytes[at++];
+        }
+    }
+    return out;
+}
+
 // Releases a COM object when the reading ends, however it ends.
 template <typename T>
 struct Released {
@@ -72,8 +113,10 @@ XmlReading ReadXml(const std::string& bytes, const std::function<bool(const XmlN
                             0) == 0) {
         return {"its XML is not in UTF-8"};
     }
-    Released<IStream> stream{SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
-                                               static_cast<UINT>(bytes.size()))};
+    const std::string given = ForTheReader(bytes);
+    if (given.size() > 0x7FFFFFFFu) return {"the part is over 2 GB"};
+    Released<IStream> stream{SHCreateMemStream(reinterpret_cast<const BYTE*>(given.data()),
+                                               static_cast<UINT>(given.size()))};
     if (!stream.object) return {"not enough memory to read the part"};
     Released<IXmlReader> reader;
     if (FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader.object), nullptr)) ||
