@@ -83,6 +83,9 @@ struct RowsRead {
     AnswerColumn answers;
     char separator;
     bool workbook;
+    // A text table whose rows, but a few, have no more fields than the header: a spreadsheet saves every row as wide
+    // as the others, so in a few rows a field more, even an empty one, is a cell the separator cut in two.
+    bool fields_count = false;
 };
 
 // An error at the answer's cell when the exam would not show the option it names.
@@ -139,9 +142,12 @@ long ReadAnswer(RowsRead& read, const std::string& cell, const Question& questio
         return error("the answer is 0, but numbers count from 1 here (only a column named correctAnswer counts from "
                      "0, as the bank does): write the right option as " + forms() + ".");
     if (label >= 0) {
-        return error("the answer \"" + cell + "\" names option " + OptionLetter(static_cast<size_t>(label)) +
-                     ", but this row has " + (count == 1 ? "1 option" : std::to_string(count) + " options") +
-                     ": write the right option as " + forms() + ".");
+        // A number is said as the number it is: option 2026, not the letters that would count that far.
+        const std::string named = number >= 0 ? "number " + std::to_string(number)
+                                              : OptionLetter(static_cast<size_t>(label));
+        return error("the answer \"" + cell + "\" names option " + named + ", but this row has " +
+                     (count == 1 ? "1 option" : std::to_string(count) + " options") + ": write the right option as " +
+                     forms() + ".");
     }
     return error("the answer \"" + cell + "\" is not an option's letter, kana, number or text: write the right option "
                  "as " + forms() + ".");
@@ -199,10 +205,10 @@ std::string SeparatorName(char separator) {
 // moves every cell after it one column on, the answer too.
 bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* whose) {
     size_t beyond = width;
-    while (beyond < row.cells.size() && FoldsEmpty(row.cells[beyond])) ++beyond;
+    while (beyond < row.cells.size() && FoldsEmpty(row.cells[beyond]) && !read.fields_count) ++beyond;
     if (beyond >= row.cells.size()) return true;
     size_t used = row.cells.size();
-    while (used > 0 && FoldsEmpty(row.cells[used - 1])) --used;
+    while (used > beyond + 1 && FoldsEmpty(row.cells[used - 1])) --used;
     const std::string cause =
         read.workbook ? " Move the cell into a column of its own, or remove it."
                       : " An unquoted " + SeparatorName(read.separator) + " in a cell before it is the likely cause: " +
@@ -434,6 +440,14 @@ ImportedTable ImportTable(Table& table) {
     imported.cells.reserve(table.rows.size());
     RowsRead read{imported, {}, table.separator, table.workbook};
     read.answers.from_zero = header_columns.from_zero;
+    const TableRow* header = imported.headed ? &table.rows[header_columns.first_question - 1] : nullptr;
+    if (header && !table.workbook && header_columns.width == header->cells.size()) {
+        const size_t rows = table.rows.size() - header_columns.first_question;
+        const size_t wider = static_cast<size_t>(
+            std::count_if(table.rows.begin() + static_cast<long>(header_columns.first_question), table.rows.end(),
+                          [&](const TableRow& row) { return row.cells.size() > header_columns.width; }));
+        read.fields_count = wider * 2 <= rows;
+    }
     const size_t first_column = header_columns.numbered ? 2 : 1;
     const RowLimit usual =
         imported.headed ? RowLimit() : UsualWidth(table, header_columns.first_question, first_column);
