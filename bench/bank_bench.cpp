@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bank_check.h"
+#include "bench_timing.h"
 #include "bank_file.h"
 #include "bank_generator.h"
 #include "main_window.h"
@@ -34,23 +35,6 @@ constexpr int COLD_RUNS = 5;
 const char CHILD_ARGUMENT[] = "--child";
 const wchar_t CHILD_ARGUMENT_W[] = L"--child";
 const wchar_t CHILD_FILE[] = L"child.txt";
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // What one run in a fresh process measured: the time of the work and the process's memory before and after it.
 struct ChildFigures {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_timing.h"
 #include "exam_flow.h"
 #include "main_window.h"
 #include "page_layout.h"
@@ -20,13 +21,6 @@
 namespace {
 
 constexpr int RUNS = 9;
-
-double NowMs() {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 void Pump() {
     MSG msg;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bank_check.h"
+#include "bench_timing.h"
 #include "bank_generator.h"
 #include "bank_import.h"
 #include "import_files.h"
@@ -32,23 +33,6 @@ namespace {
 constexpr uint32_t TABLE_SEED = 2031;
 constexpr int RUNS = 5;
 constexpr size_t LARGE_TABLE_BYTES = 100u << 20;
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // A cell as a spreadsheet writes it in CSV: in quotes, with quotes doubled, when it holds a comma, a quote or a line
 // break.
