@@ -333,8 +333,11 @@ RowLimit UsualWidth(const Table& table, size_t first, size_t first_column) {
     for (const auto& [width, rows] : rows_of_width) {
         if (rows > most) std::tie(usual, most) = std::make_pair(width, rows);
     }
-    if (most >= 2) return {usual, "most rows have"};
-    return {first_column + SHOWN_OPTIONS + 1, "a question, four options and an answer take"};
+    // Rows without a header hold a question, at most the four options the exam shows and the answer: more, even in
+    // every row, is rather a question cut in two by the separator than options the candidate would never see.
+    const size_t widest = first_column + SHOWN_OPTIONS + 1;
+    if (most >= 2 && usual <= widest) return {usual, "most rows have"};
+    return {widest, "a question, four options and an answer take"};
 }
 
 // Where the bank's text goes: `out` null only counts its length, so the text is one allocation of its exact size (a
@@ -578,6 +581,12 @@ TableImport ImportBytes(HDC dc, const std::string& bytes, std::string* owned, co
         for (const TableProblem& note : imported.notes) result.messages.push_back({MessageKind::Note, note});
         for (const TableProblem& error : imported.errors) result.messages.push_back({MessageKind::Error, error});
         result.errors = imported.errors.size();
+        // A sheet of which no row made a question may be the wrong sheet: a workbook's first often explains the rest.
+        if (result.errors && imported.questions.empty() && !table.sheets.empty()) {
+            result.messages.push_back({MessageKind::Note,
+                                       {0, 0, "no row of this sheet made a question: if the questions are on another "
+                                              "sheet, name it with --sheet (the sheets are " + table.sheets + ")."}});
+        }
         if (result.errors) return result;
 
         // What is written is checked first: a bank the exam would refuse is not written at all.

@@ -80,9 +80,10 @@ std::string MessageLine(const std::string& name, const TableImport& imported, co
 // The first line: how the table was read, so that a wrong encoding or separator shows before anything else.
 std::string ReadAsLine(const std::string& name, const TableImport& imported) {
     std::string line = name + ": read as " + imported.encoding;
-    if (imported.separator == '\t') line += ", tab-separated";
-    if (imported.separator == ',') line += ", comma-separated";
-    if (imported.separator == ';') line += ", semicolon-separated";
+    // A text that was not cut into cells (a JSON bank) has no separator to name.
+    if (imported.cut && imported.separator == '\t') line += ", tab-separated";
+    if (imported.cut && imported.separator == ',') line += ", comma-separated";
+    if (imported.cut && imported.separator == ';') line += ", semicolon-separated";
     if (imported.cut)
         line += imported.headed ? ", with a header row naming the columns"
                                 : ", no header: the question, its options, then the answer in the last cell";
@@ -90,7 +91,7 @@ std::string ReadAsLine(const std::string& name, const TableImport& imported) {
 }
 
 // What to do with the bank written to `output`: the exam reads only questions.json, in the folder it starts in.
-std::string NextStepLine(const std::wstring& table, const std::wstring& output) {
+std::string NextStepLine(const std::wstring& table, const std::wstring& output, const ImportOptions& options) {
     const std::wstring full = FullPath(output);
     const std::string folder = Utf8FromWide(full.substr(0, full.find_last_of(L"\\/") + 1));
     if (NamedAsTheExamReads(output))
@@ -98,10 +99,15 @@ std::string NextStepLine(const std::wstring& table, const std::wstring& output) 
                "this bank.\n";
     const size_t slash = output.find_last_of(L"\\/:");
     const std::string file = Utf8FromWide(slash == std::wstring::npos ? output : output.substr(slash + 1));
+    // The options this import was given, so that the command makes the same bank: the same sheet, the same encoding.
+    std::string given;
+    for (const auto& encoding : ENCODINGS)
+        if (encoding.encoding == options.encoding) given += " --encoding " + Utf8FromWide(encoding.name);
+    if (!options.sheet.empty()) given += " --sheet \"" + options.sheet + "\"";
     // The table's full path, so that the command works in tessavon.exe's folder.
     return "Next: the exam reads only a bank named questions.json, in the folder tessavon.exe is started in: rename " +
-           file + " to questions.json and put it beside tessavon.exe, or run tessavon-import -o questions.json \"" +
-           Utf8FromWide(FullPath(table)) + "\" in that folder.\n";
+           file + " to questions.json and put it beside tessavon.exe, or run tessavon-import" + given +
+           " -o questions.json \"" + Utf8FromWide(FullPath(table)) + "\" in that folder.\n";
 }
 
 // The bank's default name: the table's, with .json for its extension.
@@ -140,7 +146,7 @@ int Import(const std::wstring& path, const std::wstring& output, const ImportOpt
     }
     Print(STD_OUTPUT_HANDLE, text + name + ": " + Counted(imported.question_count, "question") + " written to " +
                                  output_name + ", 0 errors, " + Counted(imported.warnings, "warning") + "\n" +
-                                 NextStepLine(path, output));
+                                 NextStepLine(path, output, options));
     return STATUS_WRITTEN;
 }
 

@@ -26,6 +26,7 @@ struct Table {
     std::string encoding;                // how the bytes were read (DecodedText); empty when they were refused
     char separator = ',';                // ',', ';' or '\t'; 0 for a workbook's sheet
     bool workbook = false;               // read from a workbook's sheet, whose cells are named as C7
+    std::string sheets;                  // a workbook of several sheets: their names, listed for a message
     std::vector<TableRow> rows;          // the rows that are not blank (a cell holding anything)
     std::vector<TableProblem> problems;  // empty when the table was read
 };

@@ -66,7 +66,10 @@ long LabelPosition(const std::wstring& text) {
     if (c >= L'Ａ' && c <= L'Ｚ') return c - L'Ａ';
     if (c >= L'ａ' && c <= L'ｚ') return c - L'ａ';
     const wchar_t* kana = std::wcschr(KANA, c);
-    return kana && c ? static_cast<long>(kana - KANA) : -1;
+    if (kana && c) return static_cast<long>(kana - KANA);
+    // The half-width forms a Japanese spreadsheet's CSV may hold: ｱ ｲ ｳ ｴ ｵ ｶ ｷ ｸ ｹ ｺ.
+    const wchar_t* half = std::wcschr(L"ｱｲｳｴｵｶｷｸｹｺ", c);
+    return half && c ? static_cast<long>(half - L"ｱｲｳｴｵｶｷｸｹｺ") : -1;
 }
 
 std::string ColumnLetters(size_t column) {

@@ -158,8 +158,10 @@ std::string Phrase(const std::vector<std::string>& names, size_t chosen, const c
 }
 
 // The chosen sheet's table, or, when it holds nothing and the workbook has other sheets, a problem naming them:
-// the questions are most likely on another.
+// the questions are most likely on another. A sheet that holds something names them too, for when its rows turn
+// out to be no questions (a sheet of instructions first).
 Table NotEmpty(Table&& table, const std::vector<std::string>& names, size_t chosen) {
+    if (names.size() >= 2) table.sheets = SheetList(names);
     if (!table.rows.empty() || !table.problems.empty() || names.size() < 2) return std::move(table);
     return Refused("sheet \"" + names[chosen] + "\" (" + std::to_string(chosen + 1) + " of " +
                    std::to_string(names.size()) + ") is empty: name the sheet of questions with --sheet (the sheets "

@@ -166,6 +166,8 @@ TEST(TableImport, EveryDialectBecomesTheBankItsCellsHold) {
          Encoding::Utf8, "UTF-8", ',', true,
          {{L"Moons of Mars?", {L"0", L"1", L"2", L"3"}, 2},
           {L"Capital of France?", {L"Paris", L"London", L"Rome", L"Berlin"}, 0}}},
+        {"half-width kana answers, as a Japanese spreadsheet's CSV may hold them", L"問題,ア,イ,ウ,エ,正解\nQ,a,b,c,d,ｲ\n",
+         Encoding::ShiftJis, "Shift_JIS", ',', true, {{L"Q", ABCD, 1}}},
         {"answers as positions: a number that is also an option's text is read as the column's others are",
          L"question,A,B,C,D,answer\nMoons of Mars?,0,1,2,3,3\nQ,a,b,c,d,4\n", Encoding::Utf8, "UTF-8", ',', true,
          {{L"Moons of Mars?", {L"0", L"1", L"2", L"3"}, 2}, {L"Q", ABCD, 3}}},
@@ -381,6 +383,11 @@ TEST(TableImport, BadTablesAreRefusedByRowAndColumn) {
          "question,A,B,C,D,answer,explanation\nQ,a,b,c,d,B,why\nWhich is largest: 1, 2 or 3?,1,2,3,4,C,\n",
          {"1:7: note: this column is left out*", "3:8: error: *8 columns*7*comma*"}},
         // Found in a trial: the number 2026 was said as the column letters "option BYX".
+        // Found in a trial: every row of a table without a header cut at the same comma read as five options.
+        {"an unquoted comma in every question of a table without a header",
+         "In 2024, which year is it?,2023,2024,2025,2026,B\r\nIn 2023, which year was it?,2021,2022,2023,2024,C\r\n",
+         {"1:7: error: *7 columns*a question, four options and an answer take 6*comma*",
+          "2:7: error: *7 columns*a question, four options and an answer take 6*comma*"}},
         {"an answer that is a number far beyond the options, said as that number",
          "question,A,B,C,D,answer\nQ,a,b,c,d,2026\n",
          {"2:6: error: the answer \"2026\" *2026*, but this row has 4 options*"}},

@@ -519,6 +519,16 @@ TEST(WorkbookReading, TheImporterMakesABankOfASheet) {
     ASSERT_EQ(loaded.size(), 1u);
     EXPECT_EQ(loaded[0].options, (std::vector<std::wstring>{L"1", L"2"}));
 
+    // A first sheet of instructions: nothing there is a question, and the note names the sheets to choose from.
+    const TableImport instructions = ImportTableBytes(
+        dc, Xlsx({{"Read me", "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Answer all.</t></is></c></row>"},
+                  {"S", data.substr(0, data.find("<row r=\"3\""))}}),
+        "t.json");
+    ASSERT_FALSE(instructions.messages.empty());
+    EXPECT_EQ(instructions.messages.back().kind, MessageKind::Note);
+    EXPECT_NE(instructions.messages.back().problem.text.find("--sheet (the sheets are 1 \"Read me\", 2 \"S\")"), std::string::npos)
+        << instructions.messages.back().problem.text;
+
     const TableImport bad = ImportTableBytes(dc, Xlsx({{"S", data}}), "t.json");
     ASSERT_EQ(bad.errors, 1u);
     EXPECT_EQ(PlaceInTable(bad, bad.messages[0].problem).rfind("cell B3", 0), 0u);
