@@ -33,8 +33,8 @@ build: configure
 test: build
 	@$(WITH_DISPLAY) test scripts/run-tests.sh $(BUILD)
 
-# Twenty-five times the inputs of `make test` in memory, each through the checker too (about ten minutes), and twenty times
-# its inputs through the real file and message box; the seed differs from run to run unless given.
+# Twenty-five times the inputs of `make test` in memory, each through the checker too (about ten minutes), and
+# twenty times its inputs through the real file and message box; the seed differs from run to run unless given.
 FUZZ_INPUTS ?= 10000000
 FUZZ_BOX_INPUTS ?= 20000
 FUZZ_TABLES ?= 1000000
