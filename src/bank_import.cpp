@@ -213,7 +213,11 @@ bool WithinWidth(RowsRead& read, const TableRow& row, size_t width, const char* 
         read.workbook ? " Move the cell into a column of its own, or remove it."
                       : " An unquoted " + SeparatorName(read.separator) + " in a cell before it is the likely cause: " +
                             "it cuts that cell in two and moves the cells after it one column on. Put that cell in "
-                            "quotes (\"...\").";
+                            "quotes (\"...\")." +
+                            (FoldsEmpty(row.cells[beyond]) && beyond + 1 == row.cells.size()
+                                 ? " If the row only ends in one " + SeparatorName(read.separator) +
+                                       " more than the header, remove it."
+                                 : "");
     read.imported.errors.push_back({row.row, beyond + 1,
                                     "the row has " + std::to_string(used) + " columns of cells (A to " +
                                         ColumnLetters(used) + "), but " + whose + " " + std::to_string(width) +
