@@ -387,12 +387,8 @@ TEST(ExamWindow, ThePreviewShowsTheBanksQuestionsInFileOrderWithTheRightOptionMa
     CloseAndExpectStatusZero(preview.program(), preview.window());
 }
 
-// The client area below the header row as the screen shows it, after the window has drawn itself anew.
-std::vector<DWORD> PagePixels(const ExamProgram& program) {
-    const HWND window = program.window();
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    program.Send(WM_NULL, 0, 0);
-    Sleep(500);  // the drawing reaches the screen a little after the program has done it
+// The client area below the header row as the screen shows it now.
+std::vector<DWORD> ScreenPixels(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
     POINT origin = {0, 60};
@@ -410,6 +406,22 @@ std::vector<DWORD> PagePixels(const ExamProgram& program) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The same area after the window has drawn itself anew: the drawing reaches the screen a little after the program
+// has done it, so the screen is read until two reads agree (at most for two seconds).
+std::vector<DWORD> PagePixels(const ExamProgram& program) {
+    const HWND window = program.window();
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    program.Send(WM_NULL, 0, 0);
+    std::vector<DWORD> pixels = ScreenPixels(window);
+    for (int read = 0; read < 40; ++read) {
+        Sleep(50);
+        std::vector<DWORD> again = ScreenPixels(window);
+        if (again == pixels) break;
+        pixels = std::move(again);
+    }
     return pixels;
 }
 
